@@ -1,0 +1,38 @@
+# make run   : install what is missing, build, start the program
+# make test  : the same set-up and build, then every test (Qt's offscreen platform)
+BUILD ?= build
+TYPE ?= RelWithDebInfo
+JOBS ?= $(shell nproc)
+
+.PHONY: all setup configure build run test sanitize bench clean
+
+all: build
+
+setup:
+	@scripts/setup
+
+configure: setup
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(TYPE) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/bin/zarvo-meteo
+
+test: build
+	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# Core tests only, once under AddressSanitizer + UBSan and once under ThreadSanitizer.
+sanitize: setup
+	@cmake -S . -B $(BUILD)-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZARVO_GUI=OFF \
+	  -DZARVO_SANITIZE=address,undefined >/dev/null
+	@cmake --build $(BUILD)-asan -j $(JOBS)
+	@cd $(BUILD)-asan && ctest --output-on-failure -j $(JOBS)
+	@cmake -S . -B $(BUILD)-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZARVO_GUI=OFF \
+	  -DZARVO_SANITIZE=thread >/dev/null
+	@cmake --build $(BUILD)-tsan -j $(JOBS)
+	@cd $(BUILD)-tsan && ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan

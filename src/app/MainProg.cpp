@@ -1,0 +1,228 @@
+#include "app/MainProg.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <exception>
+
+#include "app/Messages.h"
+#include "app/Splash.h"
+#include "app/Version.h"
+#include "app/Windows.h"
+#include "platform/Help.h"
+#include "platform/ProgramFolder.h"
+#include "platform/QtHelpViewer.h"
+#include "platform/ScreenSaverInhibitor.h"
+#include "reception/InVideo.h"
+#include "reception/ModeDialog.h"
+#include "settings/Config.h"
+#include "settings/Settings.h"
+#include "spectrum/Spectrum.h"
+#include "viewer/DetailView.h"
+#include "viewer/ViewPicture.h"
+
+namespace zarvo {
+namespace {
+
+bool mainClosed = false;
+
+template <typename T>
+void Destroy(T*& window) {
+  try {
+    delete window;
+  } catch (const std::exception& e) {
+    ShowExceptionReport(e.what());
+  } catch (...) {
+    ShowExceptionReport(nullptr);
+  }
+  window = nullptr;
+}
+
+void DestroyWindows() {
+  Destroy(Detail);
+  Destroy(ViewPic);
+  Destroy(ModeDlg);
+  Destroy(Spec);
+  Destroy(InVid);
+  Destroy(Conf);
+  Destroy(Main);
+  if (SplashForm) Destroy(SplashForm);
+}
+
+}  // namespace
+
+TMain::TMain() : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+  Main = this;
+  NoteLifecycle("create Main");
+  setWindowTitle(QStringLiteral("About Zarvo..."));
+  setFixedSize(kClientWidth, kClientHeight);
+
+  auto* icon = new QLabel(this);
+  icon->setPixmap(ProgramIconPixmap());
+  icon->setGeometry(12, 12, 32, 32);
+
+  auto* frame = new QFrame(this);
+  frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  frame->setGeometry(8, 52, kClientWidth - 16, 100);
+
+  Title = new QLabel(QStringLiteral("Zarvo Meteo"), this);
+  QFont titleFont(QStringLiteral("DejaVu Serif"));
+  titleFont.setPixelSize(32);
+  titleFont.setBold(true);
+  Title->setFont(titleFont);
+  QPalette green = Title->palette();
+  green.setColor(QPalette::WindowText, QColor(0x00, 0x80, 0x00));
+  Title->setPalette(green);
+  Title->setAlignment(Qt::AlignCenter);
+  Title->setGeometry(10, 60, kClientWidth - 20, 48);
+
+  Version = new QLabel(QString::fromStdString(VersionText()), this);
+  Version->setAlignment(Qt::AlignCenter);
+  Version->setGeometry(10, 112, kClientWidth - 20, 24);
+
+  OkButton = new QPushButton(QStringLiteral("OK"), this);
+  OkButton->setDefault(true);
+  OkButton->setGeometry((kClientWidth - 75) / 2, 164, 75, 25);
+  connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
+
+  // The screen-saver rule, the help folder and the position off the screen.
+  saverInhibitor_ = new ScreenSaverInhibitor(this);
+  RegisterHelpFolder();
+  move(-999, -999);
+}
+
+TMain::~TMain() {
+  NoteLifecycle("destroy Main");
+  if (Main == this) Main = nullptr;
+}
+
+void TMain::ShowAbout() {
+  hide();
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->geometry();
+    const QSize outer = frameGeometry().size();
+    move(area.x() + area.width() / 2 - outer.width() / 2,
+         area.y() + area.height() / 2 - outer.height() / 2);
+  }
+  exec();
+}
+
+void TMain::paintEvent(QPaintEvent* event) {
+  const QString text = QString::fromStdString(VersionText());
+  if (Version->text() != text) Version->setText(text);
+  QDialog::paintEvent(event);
+}
+
+void TMain::closeEvent(QCloseEvent* event) {
+  // The about box closed by the window manager only ends the modal state; closing the main
+  // window otherwise ends the run, as it does through CloseMain.
+  if (isModal() && isVisible()) {
+    event->ignore();
+    reject();
+    return;
+  }
+  event->accept();
+  CloseMain();
+}
+
+void CloseMain() {
+  if (Main) Main->hide();
+  if (mainClosed) return;
+  mainClosed = true;
+  QCoreApplication::exit(0);
+}
+
+bool MainClosed() { return mainClosed; }
+
+TZarvoApplication::TZarvoApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool TZarvoApplication::notify(QObject* receiver, QEvent* event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (const std::exception& e) {
+    ShowExceptionReport(e.what());
+  } catch (...) {
+    ShowExceptionReport(nullptr);
+  }
+  return false;
+}
+
+std::string UsageText() {
+  return "Usage: zarvo-meteo [--home DIR]\n"
+         "Receives HF weather-fax broadcasts from an interface on a serial port.\n\n"
+         "  --home DIR   keep Zarvo.cfg and the Auto folder in DIR instead of beside the program\n"
+         "  --help       show this text and exit\n"
+         "  --version    show the version and exit\n\n"
+         "COM1..COM4 open /dev/ttyS0..3, or the device named by ZARVO_COM1..ZARVO_COM4.\n";
+}
+
+ProgramOptions ParseCommandLine(int argc, char** argv) {
+  ProgramOptions options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      options.Help = true;
+    } else if (arg == "--version") {
+      options.Version = true;
+    } else if (arg == "--home") {
+      if (i + 1 >= argc) {
+        options.Error = "--home needs a folder";
+        return options;
+      }
+      options.Home = argv[++i];
+    } else if (arg.rfind("--home=", 0) == 0) {
+      options.Home = arg.substr(7);
+    } else if (arg.rfind("--", 0) == 0) {
+      // Single-dash options (-platform, -style...) are Qt's and left to the application object.
+      options.Error = "unknown option " + arg;
+      return options;
+    }
+  }
+  return options;
+}
+
+int RunProgram(const ProgramOptions& options) {
+  mainClosed = false;
+  ResetMessageState();
+  ClearSettings(Settings);
+  SetProgramFolder(options.Home);
+
+  try {
+    SplashForm = new TSplashForm;
+    SplashForm->show();
+    SplashForm->repaint();
+
+    QCoreApplication::setApplicationName(QStringLiteral("Zarvo Meteo"));
+    QGuiApplication::setWindowIcon(QIcon(ProgramIconPixmap()));
+
+    new TMain;
+    new TConf;
+    new TInVid;
+    new TSpec;
+    new TModeDlg;
+    new TViewPic;
+    new TDetail;
+    // Kept on top also where no window manager enforces it, above a help page opened meanwhile.
+    if (SplashForm) {
+      SplashForm->raise();
+      QTimer::singleShot(0, SplashForm, [] {
+        if (SplashForm) SplashForm->raise();
+      });
+    }
+
+    // A fatal report or a signal during start-up has already closed the main window.
+    if (!mainClosed) QCoreApplication::exec();
+  } catch (const std::exception& e) {
+    ShowExceptionReport(e.what());
+  } catch (...) {
+    ShowExceptionReport(nullptr);
+  }
+  DestroyWindows();
+  return 0;
+}
+
+}  // namespace zarvo

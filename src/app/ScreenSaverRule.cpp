@@ -1,0 +1,9 @@
+#include "app/ScreenSaverRule.h"
+
+namespace zarvo {
+
+bool DiscardSystemMessage(bool disableSaver, unsigned message, std::uintptr_t parameter) {
+  return disableSaver && message == kWmSysCommand && parameter == kScScreenSave;
+}
+
+}  // namespace zarvo

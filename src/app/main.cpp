@@ -1,0 +1,39 @@
+#include <cstdio>
+
+#include "app/MainProg.h"
+#include "app/Messages.h"
+#include "app/Version.h"
+#include "platform/QtHelpViewer.h"
+#include "platform/QtMessageBoxes.h"
+#include "platform/Termination.h"
+
+int main(int argc, char** argv) {
+  using namespace zarvo;
+  // Read before the application object exists, so that --help works without a display.
+  const ProgramOptions options = ParseCommandLine(argc, argv);
+  if (!options.Error.empty()) {
+    std::fprintf(stderr, "zarvo-meteo: %s\n\n%s", options.Error.c_str(), UsageText().c_str());
+    return 2;
+  }
+  if (options.Help) {
+    std::fputs(UsageText().c_str(), stdout);
+    return 0;
+  }
+  if (options.Version) {
+    std::printf("Zarvo Meteo %s\n", VersionText().substr(8).c_str());
+    return 0;
+  }
+
+  TZarvoApplication app(argc, argv);
+  // The run ends when the main window closes, not when the last visible window does.
+  QApplication::setQuitOnLastWindowClosed(false);
+  QtMessageBoxes boxes(CloseMain);
+  SetMessageBoxes(&boxes);
+  QtHelpViewer help;
+  SetHelpViewer(&help);
+  InstallTerminationHandlers(CloseMain);
+  const int code = RunProgram(options);
+  SetHelpViewer(nullptr);
+  SetMessageBoxes(nullptr);
+  return code;
+}

@@ -1,0 +1,30 @@
+#pragma once
+// Help topics and the help-viewer seam. The help pages ship beside the program in help/.
+#include <string>
+
+namespace zarvo {
+
+inline constexpr const char* kHelpFile = "Zarvo.hlp";
+
+enum HelpTopic : int {
+  kHelpGettingStarted = 100,
+  kHelpReception = 1000,
+  kHelpSpectrum = 1100,
+  kHelpViewer = 1200,
+  kHelpConfiguration = 5000,
+};
+
+class HelpViewer {
+ public:
+  virtual ~HelpViewer() = default;
+  virtual void ShowTopic(int topic) = 0;
+};
+
+// Installs the viewer used by OpenHelpTopic; nullptr means help does nothing.
+void SetHelpViewer(HelpViewer* viewer);
+void OpenHelpTopic(int topic);
+
+// File name of a topic's page inside the help folder: "topic-1000.html".
+std::string HelpPageName(int topic);
+
+}  // namespace zarvo

@@ -1,0 +1,23 @@
+#pragma once
+#include <string>
+
+namespace zarvo {
+
+// The folder of the running executable, with its trailing '/' ("" if it cannot be found).
+std::string ExecutableFolder();
+
+// Makes `folder` the program folder (for --home and tests); "" goes back to the executable's.
+void SetProgramFolder(const std::string& folder);
+// The program folder with its trailing '/'.
+std::string ProgramFolder();
+
+// `name` beside the program: ProgramFile("Zarvo.cfg").
+std::string ProgramFile(const std::string& name);
+
+// True if a file or folder of that name exists.
+bool PathExists(const std::string& path);
+
+// The current working folder ("" if it cannot be read).
+std::string CurrentFolder();
+
+}  // namespace zarvo

@@ -1,0 +1,58 @@
+#include "settings/Settings.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zarvo {
+
+TSettings Settings{};
+
+void ClearSettings(TSettings& record) { std::memset(&record, 0, sizeof record); }
+
+float ComputeSamplePeriod(float clockCal, std::int32_t dataRate) {
+  if (dataRate == 0) return 0.0f;
+  const long double period = (0.01L * clockCal + 1.0L) * 1000.0L / dataRate;
+  return static_cast<float>(period);
+}
+
+float ComputeCharTime(std::int32_t stopBits, std::int32_t parity, float serialCal,
+                      std::int32_t baudRate) {
+  if (baudRate == 0) return 0.0f;
+  const int bits = 9 + (stopBits != 0 ? 2 : 1) + (parity != 0 ? 1 : 0);
+  const long double time = bits * 1000.0L * (0.01L * serialCal + 1.0L) / baudRate;
+  return static_cast<float>(time);
+}
+
+namespace {
+
+constexpr InterfaceTypeInfo kInterfaceTypes[kInterfaceTypeCount] = {
+    {"Quorvex", 115200, 3, 2, 7200, false, 0, 0},
+    {"Tarsk-bus", 115200, 3, 2, 7200, false, 0, 0},
+    {"PTC-II", 57600, 0, 0, 5760, true, 28, 184},
+    {"Morvant IV", 115200, 3, 2, 4800, true, 36, 236},
+    {"Morvant 1/2/3", 57600, 0, 2, 5236, true, 36, 236},
+};
+
+}  // namespace
+
+const InterfaceTypeInfo& InterfaceTypeParams(int type) {
+  return kInterfaceTypes[std::clamp(type, 1, kInterfaceTypeCount) - 1];
+}
+
+void ApplyInterfaceTypeFields(TSettings& record, int type) {
+  const InterfaceTypeInfo& info = InterfaceTypeParams(type);
+  SetText(record.InterfaceName, info.Name);
+  record.BaudRate = info.BaudRate;
+  record.Parity = info.Parity;
+  record.StopBits = info.StopBits;
+  record.DataRate = info.DataRate;
+  if (info.FixedCalibration) {
+    record.CalLow = info.CalLow;
+    record.CalHigh = info.CalHigh;
+  }
+  record.SamplePeriod = ComputeSamplePeriod(record.ClockCal, record.DataRate);
+  record.CharTime =
+      ComputeCharTime(record.StopBits, record.Parity, record.SerialCal, record.BaudRate);
+}
+
+}  // namespace zarvo

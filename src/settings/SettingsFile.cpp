@@ -1,0 +1,50 @@
+#include "settings/SettingsFile.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/Messages.h"
+#include "platform/ProgramFolder.h"
+
+namespace zarvo {
+
+bool ReadSettingsFile(const std::string& path, TSettings& record) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return false;
+  TSettings read{};
+  const std::size_t count = std::fread(&read, 1, sizeof read, file);
+  (void)count;  // a short file is read as far as it goes
+  std::fclose(file);
+  std::memcpy(&record, &read, sizeof record);
+  return true;
+}
+
+bool WriteSettingsFile(const std::string& path, const TSettings& record) {
+  std::FILE* file = std::fopen(path.c_str(), "r+b");
+  if (!file) return false;
+  const bool written = std::fwrite(&record, 1, sizeof record, file) == sizeof record;
+  const bool closed = std::fclose(file) == 0;
+  return written && closed;
+}
+
+void TSettingsFile::Load() {
+  if (!ReadSettingsFile(ProgramFile(kSettingsFileName), Settings)) {
+    ReportFatal("Unable to read Zarvo Meteo's configuration file \"Zarvo.cfg\".");
+    return;
+  }
+  loaded_ = true;
+  if (Settings.CalLow == Settings.CalHigh) {
+    ReportError("Bad interface calibration factors, reset to default.");
+    Settings.CalLow = 0;
+    Settings.CalHigh = 255;
+  }
+}
+
+void TSettingsFile::Save() {
+  if (!loaded_) return;
+  // A full disk shows up only at the write or the close; that is as fatal as a missing file.
+  if (!WriteSettingsFile(ProgramFile(kSettingsFileName), Settings))
+    ReportFatal("Unable to write Zarvo Meteo's configuration file \"Zarvo.cfg\".");
+}
+
+}  // namespace zarvo
