@@ -42,6 +42,18 @@ void Destroy(T*& window) {
   window = nullptr;
 }
 
+// A window whose construction throws has set its global already; clear it so that nothing
+// deletes a window that never was.
+template <typename T>
+void Create(T*& global) {
+  try {
+    new T;
+  } catch (...) {
+    global = nullptr;
+    throw;
+  }
+}
+
 void DestroyWindows() {
   Destroy(Detail);
   Destroy(ViewPic);
@@ -102,13 +114,21 @@ TMain::~TMain() {
 
 void TMain::ShowAbout() {
   hide();
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect area = screen->geometry();
-    const QSize outer = frameGeometry().size();
-    move(area.x() + area.width() / 2 - outer.width() / 2,
-         area.y() + area.height() / 2 - outer.height() / 2);
-  }
+  CentreOnScreen();
+  // The frame is known only once the box has been shown the first time.
+  QTimer::singleShot(0, this, [this] {
+    if (isVisible()) CentreOnScreen();
+  });
   exec();
+}
+
+void TMain::CentreOnScreen() {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect area = screen->geometry();
+  const QSize outer = frameGeometry().size();
+  move(area.x() + area.width() / 2 - outer.width() / 2,
+       area.y() + area.height() / 2 - outer.height() / 2);
 }
 
 void TMain::paintEvent(QPaintEvent* event) {
@@ -136,7 +156,9 @@ void CloseMain() {
   QCoreApplication::exit(0);
 }
 
-bool MainClosed() { return mainClosed; }
+bool MainClosed() {
+  return mainClosed;
+}
 
 TZarvoApplication::TZarvoApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
@@ -192,20 +214,20 @@ int RunProgram(const ProgramOptions& options) {
   SetProgramFolder(options.Home);
 
   try {
-    SplashForm = new TSplashForm;
+    Create(SplashForm);
     SplashForm->show();
     SplashForm->repaint();
 
     QCoreApplication::setApplicationName(QStringLiteral("Zarvo Meteo"));
     QGuiApplication::setWindowIcon(QIcon(ProgramIconPixmap()));
 
-    new TMain;
-    new TConf;
-    new TInVid;
-    new TSpec;
-    new TModeDlg;
-    new TViewPic;
-    new TDetail;
+    Create(Main);
+    Create(Conf);
+    Create(InVid);
+    Create(Spec);
+    Create(ModeDlg);
+    Create(ViewPic);
+    Create(Detail);
     // Kept on top also where no window manager enforces it, above a help page opened meanwhile.
     if (SplashForm) {
       SplashForm->raise();

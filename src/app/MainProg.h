@@ -34,6 +34,7 @@ class TMain final : public QDialog {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void CentreOnScreen();
   ScreenSaverInhibitor* saverInhibitor_ = nullptr;
 };
 

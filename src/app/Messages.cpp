@@ -48,7 +48,9 @@ std::string Cut(std::string text) {
 
 }  // namespace
 
-void SetMessageBoxes(MessageBoxes* newBoxes) { boxes = newBoxes ? newBoxes : &fallbackBoxes; }
+void SetMessageBoxes(MessageBoxes* newBoxes) {
+  boxes = newBoxes ? newBoxes : &fallbackBoxes;
+}
 
 void ReportError(const char* format, ...) {
   const int systemError = errno;  // before formatting can change it
@@ -99,7 +101,9 @@ void ShowExceptionReport(const char* what) {
   boxes->Show(MessageIcon::Error, kProgramTitle, text);
 }
 
-bool FatalReported() { return fatalShown; }
+bool FatalReported() {
+  return fatalShown;
+}
 
 void ResetMessageState() {
   errorShowing = false;

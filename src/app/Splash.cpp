@@ -74,7 +74,8 @@ QPixmap SplashPicture() {
 
   // Short-wave signal lines on the right.
   p.setPen(QPen(QColor(0x7f, 0xd4, 0xff), 2));
-  for (int i = 0; i < 3; ++i) p.drawArc(QRect(226 - i * 14, 40 - i * 14, 60 + i * 28, 60 + i * 28), 30 * 16, 120 * 16);
+  for (int i = 0; i < 3; ++i)
+    p.drawArc(QRect(226 - i * 14, 40 - i * 14, 60 + i * 28, 60 + i * 28), 30 * 16, 120 * 16);
   p.setBrush(QColor(0x7f, 0xd4, 0xff));
   p.drawEllipse(QPoint(256, 70), 4, 4);
 

@@ -15,7 +15,9 @@ namespace {
 LifecycleObserver lifecycleObserver;
 }
 
-void SetLifecycleObserver(LifecycleObserver observer) { lifecycleObserver = std::move(observer); }
+void SetLifecycleObserver(LifecycleObserver observer) {
+  lifecycleObserver = std::move(observer);
+}
 
 void NoteLifecycle(const std::string& event) {
   if (lifecycleObserver) lifecycleObserver(event);

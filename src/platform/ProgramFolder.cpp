@@ -31,9 +31,13 @@ void SetProgramFolder(const std::string& folder) {
   overrideFolder = folder.empty() ? std::string() : WithSlash(folder);
 }
 
-std::string ProgramFolder() { return overrideFolder.empty() ? ExecutableFolder() : overrideFolder; }
+std::string ProgramFolder() {
+  return overrideFolder.empty() ? ExecutableFolder() : overrideFolder;
+}
 
-std::string ProgramFile(const std::string& name) { return ProgramFolder() + name; }
+std::string ProgramFile(const std::string& name) {
+  return ProgramFolder() + name;
+}
 
 bool PathExists(const std::string& path) {
   struct stat info;

@@ -16,7 +16,9 @@ namespace {
 
 const char* const kRegistryKey = "Help/Zarvo.hlp";
 
-QSettings UserSettings() { return QSettings(QStringLiteral("Zarvo"), QStringLiteral("Zarvo Meteo")); }
+QSettings UserSettings() {
+  return QSettings(QStringLiteral("Zarvo"), QStringLiteral("Zarvo Meteo"));
+}
 
 }  // namespace
 
@@ -28,7 +30,9 @@ void RegisterHelpFolder() {
   settings.sync();
 }
 
-QString RegisteredHelpFolder() { return UserSettings().value(kRegistryKey).toString(); }
+QString RegisteredHelpFolder() {
+  return UserSettings().value(kRegistryKey).toString();
+}
 
 QString QtHelpViewer::FindPage(int topic) {
   const QString page = QString::fromStdString(HelpPageName(topic));
@@ -45,7 +49,9 @@ QString QtHelpViewer::FindPage(int topic) {
   return {};
 }
 
-QtHelpViewer::~QtHelpViewer() { delete window_; }
+QtHelpViewer::~QtHelpViewer() {
+  delete window_;
+}
 
 void QtHelpViewer::ShowTopic(int topic) {
   const QString page = FindPage(topic);

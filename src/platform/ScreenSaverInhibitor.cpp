@@ -6,8 +6,8 @@
 #include <QDBusReply>
 
 #ifdef Q_OS_WIN
-#include <QAbstractNativeEventFilter>
 #include <windows.h>
+#include <QAbstractNativeEventFilter>
 
 #include "app/ScreenSaverRule.h"
 #endif
@@ -23,8 +23,7 @@ class SystemCommandFilter final : public QAbstractNativeEventFilter {
  public:
   bool nativeEventFilter(const QByteArray&, void* message, qintptr* result) override {
     const MSG* msg = static_cast<const MSG*>(message);
-    if (!DiscardSystemMessage(IsOn(Settings.DisableSaver), msg->message, msg->wParam))
-      return false;
+    if (!DiscardSystemMessage(IsOn(Settings.DisableSaver), msg->message, msg->wParam)) return false;
     *result = 0;
     return true;
   }
@@ -33,10 +32,9 @@ SystemCommandFilter systemCommandFilter;
 #endif
 
 QDBusInterface ScreenSaverService() {
-  return QDBusInterface(QStringLiteral("org.freedesktop.ScreenSaver"),
-                        QStringLiteral("/org/freedesktop/ScreenSaver"),
-                        QStringLiteral("org.freedesktop.ScreenSaver"),
-                        QDBusConnection::sessionBus());
+  return QDBusInterface(
+      QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("/org/freedesktop/ScreenSaver"),
+      QStringLiteral("org.freedesktop.ScreenSaver"), QDBusConnection::sessionBus());
 }
 
 }  // namespace
@@ -66,9 +64,9 @@ void ScreenSaverInhibitor::Inhibit() {
   if (!QDBusConnection::sessionBus().isConnected()) return;
   QDBusInterface service = ScreenSaverService();
   if (!service.isValid()) return;
-  const QDBusReply<unsigned> reply = service.call(
-      QStringLiteral("Inhibit"), QStringLiteral("Zarvo Meteo"),
-      QStringLiteral("Receiving weather faxes"));
+  const QDBusReply<unsigned> reply =
+      service.call(QStringLiteral("Inhibit"), QStringLiteral("Zarvo Meteo"),
+                   QStringLiteral("Receiving weather faxes"));
   if (reply.isValid()) cookie_ = reply.value();
 }
 

@@ -7,7 +7,8 @@
 
 namespace zarvo {
 
-TConf::TConf() : QWidget(nullptr, Qt::Window | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint) {
+TConf::TConf()
+    : QWidget(nullptr, Qt::Window | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint) {
   Conf = this;
   NoteLifecycle("create Conf");
   setWindowTitle(QStringLiteral("Configuration Menu"));

@@ -7,7 +7,9 @@ namespace zarvo {
 
 TSettings Settings{};
 
-void ClearSettings(TSettings& record) { std::memset(&record, 0, sizeof record); }
+void ClearSettings(TSettings& record) {
+  std::memset(&record, 0, sizeof record);
+}
 
 float ComputeSamplePeriod(float clockCal, std::int32_t dataRate) {
   if (dataRate == 0) return 0.0f;

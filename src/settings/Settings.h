@@ -32,26 +32,26 @@ using Flag = std::uint8_t;  // 0 off, anything else on; written as 0 or 1
 
 struct TSettings {
   std::uint8_t Reserved0[8];
-  std::int32_t StopBits;       // 0 one stop bit, 2 two
-  std::int32_t DrumSpeed;      // 0..4: 60, 90, 120, 180, 240 lines per minute
-  std::int32_t DataRate;       // samples per second
+  std::int32_t StopBits;   // 0 one stop bit, 2 two
+  std::int32_t DrumSpeed;  // 0..4: 60, 90, 120, 180, 240 lines per minute
+  std::int32_t DataRate;   // samples per second
   std::uint8_t Reserved20[4];
   std::int32_t InterfaceType;  // 1..5, 0 none chosen
   char InterfaceName[16];
-  std::int32_t ComPort;        // 1..4, 0 none chosen
-  char ComPortName[16];        // "COM3"
+  std::int32_t ComPort;  // 1..4, 0 none chosen
+  char ComPortName[16];  // "COM3"
   std::int32_t BaudRate;
-  float SamplePeriod;          // ms per sample, derived
-  float ClockCal;              // percent
-  std::int32_t CalLow;         // sample of a 1200 Hz tone
-  std::int32_t CalHigh;        // sample of a 2300 Hz tone
+  float SamplePeriod;    // ms per sample, derived
+  float ClockCal;        // percent
+  std::int32_t CalLow;   // sample of a 1200 Hz tone
+  std::int32_t CalHigh;  // sample of a 2300 Hz tone
   WindowBlock SpecWindow;
   WindowBlock InVidWindow;
   WindowBlock DetailWindow;
   std::uint8_t Reserved132[4];
-  float SerialCal;             // percent
-  float CharTime;              // ms per serial character, derived
-  std::int32_t Parity;         // 0 none, 3 mark
+  float SerialCal;      // percent
+  float CharTime;       // ms per serial character, derived
+  std::int32_t Parity;  // 0 none, 3 mark
   std::uint8_t Reserved148[1];
   Flag LockControls;
   Flag DisableSaver;
@@ -63,12 +63,12 @@ struct TSettings {
   std::uint8_t Reserved746[526];
   Flag AutoPTCII;
   std::uint8_t Reserved1273[3];
-  std::int32_t IOC;            // 0 IOC 288, 1 IOC 576
+  std::int32_t IOC;  // 0 IOC 288, 1 IOC 576
   std::uint8_t Reserved1280[36];
   ViewWindowBlock ViewPicWindow;
   Flag SlowScroll;
   std::uint8_t Reserved1333[3];
-  std::int32_t DeleteDays;     // 0..99, 0 = no automatic saving
+  std::int32_t DeleteDays;  // 0..99, 0 = no automatic saving
 };
 
 inline constexpr std::size_t kSettingsSize = 1340;
@@ -111,8 +111,12 @@ extern TSettings Settings;
 // Zeroes the whole record.
 void ClearSettings(TSettings& record);
 
-inline bool IsOn(Flag flag) { return flag != 0; }
-inline Flag FlagOf(bool on) { return on ? 1 : 0; }
+inline bool IsOn(Flag flag) {
+  return flag != 0;
+}
+inline Flag FlagOf(bool on) {
+  return on ? 1 : 0;
+}
 
 // A text field as a string; a field without its NUL (a damaged file) is cut at its size.
 template <std::size_t N>

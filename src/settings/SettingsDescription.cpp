@@ -11,32 +11,50 @@
 namespace zarvo {
 namespace {
 
-#define ZARVO_FIELD(name, kind) \
-  SettingsField { #name, offsetof(TSettings, name), sizeof(TSettings::name), FieldKind::kind }
+#define ZARVO_FIELD(name, kind)                                                \
+  SettingsField {                                                              \
+#name, offsetof(TSettings, name), sizeof(TSettings::name), FieldKind::kind \
+  }
 
 const SettingsField kFields[] = {
-    ZARVO_FIELD(StopBits, Int),        ZARVO_FIELD(DrumSpeed, Int),
-    ZARVO_FIELD(DataRate, Int),        ZARVO_FIELD(InterfaceType, Int),
-    ZARVO_FIELD(InterfaceName, Text),  ZARVO_FIELD(ComPort, Int),
-    ZARVO_FIELD(ComPortName, Text),    ZARVO_FIELD(BaudRate, Int),
-    ZARVO_FIELD(SamplePeriod, Float),  ZARVO_FIELD(ClockCal, Float),
-    ZARVO_FIELD(CalLow, Int),          ZARVO_FIELD(CalHigh, Int),
-    ZARVO_FIELD(SpecWindow, Window),   ZARVO_FIELD(InVidWindow, Window),
-    ZARVO_FIELD(DetailWindow, Window), ZARVO_FIELD(SerialCal, Float),
-    ZARVO_FIELD(CharTime, Float),      ZARVO_FIELD(Parity, Int),
-    ZARVO_FIELD(LockControls, OnOff),   ZARVO_FIELD(DisableSaver, OnOff),
-    ZARVO_FIELD(HideSpectrum, OnOff),   ZARVO_FIELD(DisableHints, OnOff),
-    ZARVO_FIELD(ViewDir, Text),        ZARVO_FIELD(SaveDir, Text),
-    ZARVO_FIELD(AutoPTCII, OnOff),      ZARVO_FIELD(IOC, Int),
-    ZARVO_FIELD(ViewPicWindow, ViewWindow), ZARVO_FIELD(SlowScroll, OnOff),
+    ZARVO_FIELD(StopBits, Int),
+    ZARVO_FIELD(DrumSpeed, Int),
+    ZARVO_FIELD(DataRate, Int),
+    ZARVO_FIELD(InterfaceType, Int),
+    ZARVO_FIELD(InterfaceName, Text),
+    ZARVO_FIELD(ComPort, Int),
+    ZARVO_FIELD(ComPortName, Text),
+    ZARVO_FIELD(BaudRate, Int),
+    ZARVO_FIELD(SamplePeriod, Float),
+    ZARVO_FIELD(ClockCal, Float),
+    ZARVO_FIELD(CalLow, Int),
+    ZARVO_FIELD(CalHigh, Int),
+    ZARVO_FIELD(SpecWindow, Window),
+    ZARVO_FIELD(InVidWindow, Window),
+    ZARVO_FIELD(DetailWindow, Window),
+    ZARVO_FIELD(SerialCal, Float),
+    ZARVO_FIELD(CharTime, Float),
+    ZARVO_FIELD(Parity, Int),
+    ZARVO_FIELD(LockControls, OnOff),
+    ZARVO_FIELD(DisableSaver, OnOff),
+    ZARVO_FIELD(HideSpectrum, OnOff),
+    ZARVO_FIELD(DisableHints, OnOff),
+    ZARVO_FIELD(ViewDir, Text),
+    ZARVO_FIELD(SaveDir, Text),
+    ZARVO_FIELD(AutoPTCII, OnOff),
+    ZARVO_FIELD(IOC, Int),
+    ZARVO_FIELD(ViewPicWindow, ViewWindow),
+    ZARVO_FIELD(SlowScroll, OnOff),
     ZARVO_FIELD(DeleteDays, Int),
 };
 
 #undef ZARVO_FIELD
 
 std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r'))
+    s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
   return s;
 }
 
@@ -150,19 +168,27 @@ bool ApplyLine(const SettingsField& field, std::string_view value, TSettings& re
 
 const char* KindHint(FieldKind kind) {
   switch (kind) {
-    case FieldKind::Int: return "a 32-bit integer";
-    case FieldKind::Float: return "a number";
-    case FieldKind::OnOff: return "0 or 1";
-    case FieldKind::Text: return "a text that fits its field";
-    case FieldKind::Window: return "four integers: Left Top ClientHeight ClientWidth";
-    case FieldKind::ViewWindow: return "four integers: Left Top ClientWidth ClientHeight";
+    case FieldKind::Int:
+      return "a 32-bit integer";
+    case FieldKind::Float:
+      return "a number";
+    case FieldKind::OnOff:
+      return "0 or 1";
+    case FieldKind::Text:
+      return "a text that fits its field";
+    case FieldKind::Window:
+      return "four integers: Left Top ClientHeight ClientWidth";
+    case FieldKind::ViewWindow:
+      return "four integers: Left Top ClientWidth ClientHeight";
   }
   return "";
 }
 
 }  // namespace
 
-std::span<const SettingsField> SettingsFields() { return kFields; }
+std::span<const SettingsField> SettingsFields() {
+  return kFields;
+}
 
 bool ParseSettingsDescription(std::string_view text, TSettings& record, std::string& error) {
   std::size_t lineNumber = 0;

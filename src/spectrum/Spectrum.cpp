@@ -8,8 +8,7 @@
 
 namespace zarvo {
 
-TSpec::TSpec()
-    : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+TSpec::TSpec() : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
   Spec = this;
   NoteLifecycle("create Spec");
   setWindowTitle(QStringLiteral("Spectrum"));

@@ -1,0 +1,157 @@
+// The real program as a separate process: signals end it as the Exit command does, so the
+// settings are written, also while a message box waits for the user.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "settings/SettingsDescription.h"
+#include "settings/SettingsFile.h"
+#include "support/TempDir.h"
+
+extern char** environ;
+
+namespace zarvo {
+namespace {
+
+using test::TempDir;
+const std::string kProgram = ZARVO_BIN_DIR "/zarvo-meteo";
+
+struct Child {
+  pid_t Pid = -1;
+  int OutFd = -1;
+};
+
+Child Start(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  std::vector<char*> envp;
+  for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+  int out[2];
+  if (pipe(out) != 0) return {};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  Child child;
+  if (posix_spawn(&child.Pid, kProgram.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
+    child.Pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  child.OutFd = out[0];
+  return child;
+}
+
+// Exit status, or -1 if the child did not end within the time.
+int WaitFor(pid_t pid, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < end) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid)
+      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  return -1;
+}
+
+std::string ReadAll(int fd) {
+  std::string text;
+  char buffer[512];
+  ssize_t n;
+  while ((n = read(fd, buffer, sizeof buffer)) > 0)
+    text.append(buffer, static_cast<std::size_t>(n));
+  close(fd);
+  return text;
+}
+
+std::vector<std::string> OffscreenEnv(const TempDir& dir) {
+  return {"QT_QPA_PLATFORM=offscreen", "HOME=" + dir.Path(),
+          "XDG_CONFIG_HOME=" + dir.File("config"), "XDG_RUNTIME_DIR=" + dir.Path(),
+          "PATH=/usr/bin:/bin"};
+}
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directory(home.File("Auto"));
+    std::string error;
+    ASSERT_TRUE(
+        ParseSettingsDescription("InterfaceType = 1\nCalLow = 0\nCalHigh = 255\n"
+                                 "InVidWindow = 5000 10 300 400\n",
+                                 record, error));
+  }
+  void WriteRecord(std::size_t tail = 0) {
+    std::vector<unsigned char> bytes(reinterpret_cast<unsigned char*>(&record),
+                                     reinterpret_cast<unsigned char*>(&record) + sizeof record);
+    bytes.resize(bytes.size() + tail, 0xEE);
+    home.Write(kSettingsFileName, bytes);
+  }
+  TempDir home;
+  TSettings record{};
+};
+
+TEST_F(ProgramTest, SigtermWritesTheSettings) {
+  WriteRecord(60);
+  Child child = Start({kProgram, "--home", home.Path()}, OffscreenEnv(home));
+  ASSERT_GT(child.Pid, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  kill(child.Pid, SIGTERM);
+  EXPECT_EQ(WaitFor(child.Pid, std::chrono::seconds(10)), 0);
+  close(child.OutFd);
+
+  const auto bytes = home.Read(kSettingsFileName);
+  ASSERT_EQ(bytes.size(), kSettingsSize + 60);
+  EXPECT_EQ(bytes.back(), 0xEE);  // the tail after the record stays
+  TSettings saved{};
+  std::memcpy(&saved, bytes.data(), sizeof saved);
+  // The stored left edge beyond the screen was pulled back and written at the end.
+  EXPECT_LT(saved.InVidWindow.Left, 5000);
+  EXPECT_EQ(saved.InVidWindow.ClientWidth, 400);
+}
+
+TEST_F(ProgramTest, SigtermWhileAnErrorBoxWaitsStillWritesTheSettings) {
+  record.CalLow = record.CalHigh = 9;  // start-up stops at the calibration error box
+  WriteRecord();
+  Child child = Start({kProgram, "--home", home.Path()}, OffscreenEnv(home));
+  ASSERT_GT(child.Pid, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  kill(child.Pid, SIGTERM);
+  EXPECT_EQ(WaitFor(child.Pid, std::chrono::seconds(10)), 0);
+  close(child.OutFd);
+  TSettings saved{};
+  ASSERT_TRUE(ReadSettingsFile(home.File(kSettingsFileName), saved));
+  EXPECT_EQ(saved.CalLow, 0);
+  EXPECT_EQ(saved.CalHigh, 255);
+}
+
+TEST_F(ProgramTest, HelpAndVersionNeedNoDisplay) {
+  const std::vector<std::string> bare = {"PATH=/usr/bin:/bin"};
+  Child help = Start({kProgram, "--help"}, bare);
+  ASSERT_GT(help.Pid, 0);
+  const std::string usage = ReadAll(help.OutFd);
+  EXPECT_EQ(WaitFor(help.Pid, std::chrono::seconds(5)), 0);
+  EXPECT_NE(usage.find("--home DIR"), std::string::npos);
+  EXPECT_NE(usage.find("ZARVO_COM1"), std::string::npos);
+
+  Child version = Start({kProgram, "--version"}, bare);
+  ASSERT_GT(version.Pid, 0);
+  EXPECT_EQ(ReadAll(version.OutFd), "Zarvo Meteo 1.02\n");
+  EXPECT_EQ(WaitFor(version.Pid, std::chrono::seconds(5)), 0);
+
+  Child bad = Start({kProgram, "--hmoe", "x"}, bare);
+  ASSERT_GT(bad.Pid, 0);
+  close(bad.OutFd);
+  EXPECT_EQ(WaitFor(bad.Pid, std::chrono::seconds(5)), 2);
+}
+
+}  // namespace
+}  // namespace zarvo

@@ -1,0 +1,43 @@
+#pragma once
+// Message boxes that record what they were asked to show and answer at once.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/Messages.h"
+
+namespace zarvo::test {
+
+struct ShownBox {
+  MessageIcon Icon;
+  std::string Title;
+  std::string Text;
+};
+
+class RecordingBoxes final : public MessageBoxes {
+ public:
+  RecordingBoxes() { SetMessageBoxes(this); }
+  ~RecordingBoxes() override { SetMessageBoxes(nullptr); }
+
+  void Show(MessageIcon icon, const std::string& title, const std::string& text) override {
+    Shown.push_back({icon, title, text});
+    if (WhileOpen) WhileOpen(Shown.back());
+  }
+  bool Ask(const std::string& title, const std::string& text) override {
+    Shown.push_back({MessageIcon::Question, title, text});
+    return Answer;
+  }
+  void CloseMain() override {
+    ++CloseCount;
+    if (OnClose) OnClose();
+  }
+
+  std::vector<ShownBox> Shown;
+  bool Answer = true;
+  int CloseCount = 0;
+  // Runs while a box is "open", as events do while a real box waits for the user.
+  std::function<void(const ShownBox&)> WhileOpen;
+  std::function<void()> OnClose;
+};
+
+}  // namespace zarvo::test
