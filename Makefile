@@ -4,7 +4,7 @@ BUILD ?= build
 TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup configure build run test sanitize bench clean
+.PHONY: all setup configure build run test sanitize fuzz clean
 
 all: build
 
@@ -34,5 +34,16 @@ sanitize: setup
 	@cmake --build $(BUILD)-tsan -j $(JOBS)
 	@cd $(BUILD)-tsan && ctest --output-on-failure -j $(JOBS)
 
+# Each fuzzer for FUZZ_SECONDS (clang with libFuzzer and AddressSanitizer).
+FUZZ_SECONDS ?= 60
+fuzz: setup
+	@cmake -S . -B $(BUILD)-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+	  -DZARVO_GUI=OFF -DZARVO_FUZZ=ON -DZARVO_SANITIZE=address,undefined >/dev/null
+	@cmake --build $(BUILD)-fuzz -j $(JOBS)
+	@for f in $(BUILD)-fuzz/fuzz/*_fuzz; do \
+	  mkdir -p $(BUILD)-fuzz/corpus/$$(basename $$f); \
+	  $$f -max_total_time=$(FUZZ_SECONDS) -max_len=4096 $(BUILD)-fuzz/corpus/$$(basename $$f) || exit 1; \
+	done
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-fuzz

@@ -95,18 +95,23 @@ class ProgramTest : public ::testing::Test {
     bytes.resize(bytes.size() + tail, 0xEE);
     home.Write(kSettingsFileName, bytes);
   }
+  // Starts the program on the home folder, lets it come up, stops it with SIGTERM.
+  int RunAndTerminate() {
+    Child child = Start({kProgram, "--home", home.Path()}, OffscreenEnv(home));
+    if (child.Pid <= 0) return -2;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    kill(child.Pid, SIGTERM);
+    const int code = WaitFor(child.Pid, std::chrono::seconds(10));
+    close(child.OutFd);
+    return code;
+  }
   TempDir home;
   TSettings record{};
 };
 
 TEST_F(ProgramTest, SigtermWritesTheSettings) {
   WriteRecord(60);
-  Child child = Start({kProgram, "--home", home.Path()}, OffscreenEnv(home));
-  ASSERT_GT(child.Pid, 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-  kill(child.Pid, SIGTERM);
-  EXPECT_EQ(WaitFor(child.Pid, std::chrono::seconds(10)), 0);
-  close(child.OutFd);
+  EXPECT_EQ(RunAndTerminate(), 0);
 
   const auto bytes = home.Read(kSettingsFileName);
   ASSERT_EQ(bytes.size(), kSettingsSize + 60);
@@ -121,12 +126,7 @@ TEST_F(ProgramTest, SigtermWritesTheSettings) {
 TEST_F(ProgramTest, SigtermWhileAnErrorBoxWaitsStillWritesTheSettings) {
   record.CalLow = record.CalHigh = 9;  // start-up stops at the calibration error box
   WriteRecord();
-  Child child = Start({kProgram, "--home", home.Path()}, OffscreenEnv(home));
-  ASSERT_GT(child.Pid, 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-  kill(child.Pid, SIGTERM);
-  EXPECT_EQ(WaitFor(child.Pid, std::chrono::seconds(10)), 0);
-  close(child.OutFd);
+  EXPECT_EQ(RunAndTerminate(), 0);
   TSettings saved{};
   ASSERT_TRUE(ReadSettingsFile(home.File(kSettingsFileName), saved));
   EXPECT_EQ(saved.CalLow, 0);
