@@ -221,13 +221,15 @@ int RunProgram(const ProgramOptions& options) {
     QCoreApplication::setApplicationName(QStringLiteral("Zarvo Meteo"));
     QGuiApplication::setWindowIcon(QIcon(ProgramIconPixmap()));
 
+    // After a fatal report (an unreadable settings file) the rest is not built: no port is
+    // opened and no command is sent on a record that was never loaded.
     Create(Main);
-    Create(Conf);
-    Create(InVid);
-    Create(Spec);
-    Create(ModeDlg);
-    Create(ViewPic);
-    Create(Detail);
+    if (!mainClosed) Create(Conf);
+    if (!mainClosed) Create(InVid);
+    if (!mainClosed) Create(Spec);
+    if (!mainClosed) Create(ModeDlg);
+    if (!mainClosed) Create(ViewPic);
+    if (!mainClosed) Create(Detail);
     // Kept on top also where no window manager enforces it, above a help page opened meanwhile.
     if (SplashForm) {
       SplashForm->raise();

@@ -20,12 +20,27 @@ TInVid::TInVid() : QWidget(nullptr, Qt::Window) {
   InstallHelpKey(this, kHelpReception);
   RestoreGeometry(this, Settings.InVidWindow);
   show();
+  // A failure here is fatal and reported; the window then simply receives nothing.
+  if (Receive.Create()) {
+    connect(&InVidTimer, &QTimer::timeout, this, &TInVid::InVidTimerTimer);
+    InVidTimer.start(1);
+    Receive.Link.InterfaceStartup();
+  }
 }
 
 TInVid::~TInVid() {
   NoteLifecycle("destroy InVid");
+  InVidTimer.stop();
+  Receive.TerminateThread();
   StoreGeometry(this, Settings.InVidWindow);
+  if (Receive.InputThread) Receive.Link.InterfaceShutdown();
+  Receive.ReleaseBuffer();
   if (InVid == this) InVid = nullptr;
+  CloseMain();
+}
+
+void TInVid::InVidTimerTimer() {
+  Receive.Drain(SampleStep);
 }
 
 void TInVid::paintEvent(QPaintEvent*) {

@@ -1,5 +1,10 @@
 #pragma once
+#include <QTimer>
 #include <QWidget>
+#include <cstdint>
+#include <functional>
+
+#include "interface/Receiver.h"
 
 namespace zarvo {
 
@@ -11,6 +16,14 @@ class TInVid final : public QWidget {
 
   TInVid();
   ~TInVid() override;
+
+  // The receive buffer, the input thread and the serial link (ComHandle).
+  TReceiveSide Receive;
+  // The decoder's timer: drains the receive buffer at every tick.
+  QTimer InVidTimer;
+  // The decoder's per-sample step, given every drained byte in order.
+  std::function<void(std::uint8_t)> SampleStep = [](std::uint8_t) {};
+  void InVidTimerTimer();
 
  protected:
   void paintEvent(QPaintEvent*) override;

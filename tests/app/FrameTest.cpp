@@ -59,10 +59,10 @@ class FrameTest : public ::testing::Test {
     std::filesystem::create_directory(home.File("Auto"));
     TSettings record{};
     std::string error;
-    ASSERT_TRUE(
-        ParseSettingsDescription("InterfaceType = 1\nCalLow = 0\nCalHigh = 255\n"
-                                 "InVidWindow = 10 20 300 400\n",
-                                 record, error));
+    ASSERT_TRUE(ParseSettingsDescription(
+        "InterfaceType = 1\nCalLow = 0\nCalHigh = 255\nComPortName = COM1\n"
+        "InVidWindow = 10 20 300 400\n",
+        record, error));
     std::memset(record.Reserved746, 0x5A, sizeof record.Reserved746);
     home.Write(kSettingsFileName, RecordBytes(record));
     options.Home = home.Path();

@@ -12,6 +12,7 @@
 
 #include "settings/SettingsDescription.h"
 #include "settings/SettingsFile.h"
+#include "support/Pty.h"
 #include "support/TempDir.h"
 
 extern char** environ;
@@ -73,10 +74,14 @@ std::string ReadAll(int fd) {
   return text;
 }
 
-std::vector<std::string> OffscreenEnv(const TempDir& dir) {
-  return {"QT_QPA_PLATFORM=offscreen", "HOME=" + dir.Path(),
-          "XDG_CONFIG_HOME=" + dir.File("config"), "XDG_RUNTIME_DIR=" + dir.Path(),
-          "PATH=/usr/bin:/bin"};
+// Every COM port is the test's pseudo-terminal, never a serial port of the machine.
+std::vector<std::string> OffscreenEnv(const TempDir& dir, const test::Pty& line) {
+  std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "HOME=" + dir.Path(),
+                                  "XDG_CONFIG_HOME=" + dir.File("config"),
+                                  "XDG_RUNTIME_DIR=" + dir.Path(), "PATH=/usr/bin:/bin"};
+  for (int n = 1; n <= 4; ++n)
+    env.push_back("ZARVO_COM" + std::to_string(n) + "=" + line.SlavePath());
+  return env;
 }
 
 class ProgramTest : public ::testing::Test {
@@ -84,10 +89,10 @@ class ProgramTest : public ::testing::Test {
   void SetUp() override {
     std::filesystem::create_directory(home.File("Auto"));
     std::string error;
-    ASSERT_TRUE(
-        ParseSettingsDescription("InterfaceType = 1\nCalLow = 0\nCalHigh = 255\n"
-                                 "InVidWindow = 5000 10 300 400\n",
-                                 record, error));
+    ASSERT_TRUE(ParseSettingsDescription(
+        "InterfaceType = 1\nCalLow = 0\nCalHigh = 255\nComPortName = COM1\n"
+        "InVidWindow = 5000 10 300 400\n",
+        record, error));
   }
   void WriteRecord(std::size_t tail = 0) {
     std::vector<unsigned char> bytes(reinterpret_cast<unsigned char*>(&record),
@@ -97,7 +102,7 @@ class ProgramTest : public ::testing::Test {
   }
   // Starts the program on the home folder, lets it come up, stops it with SIGTERM.
   int RunAndTerminate() {
-    Child child = Start({kProgram, "--home", home.Path()}, OffscreenEnv(home));
+    Child child = Start({kProgram, "--home", home.Path()}, OffscreenEnv(home, line));
     if (child.Pid <= 0) return -2;
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     kill(child.Pid, SIGTERM);
@@ -106,6 +111,7 @@ class ProgramTest : public ::testing::Test {
     return code;
   }
   TempDir home;
+  test::Pty line;
   TSettings record{};
 };
 

@@ -5,11 +5,16 @@
 #include <cstdlib>
 
 #include "app/MainProg.h"
+#include "support/Pty.h"
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   // Per-user values (the help folder) go to a test location, not the user's settings.
   QStandardPaths::setTestModeEnabled(true);
+  // Every COM port is one pseudo-terminal: never a real serial port of the test machine.
+  zarvo::test::Pty line;
+  for (int n = 1; n <= 4; ++n)
+    setenv(("ZARVO_COM" + std::to_string(n)).c_str(), line.SlavePath().c_str(), 1);
   ::testing::InitGoogleTest(&argc, argv);
   zarvo::TZarvoApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);

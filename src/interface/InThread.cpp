@@ -1,0 +1,157 @@
+#include "interface/InThread.h"
+
+#include <cstring>
+
+namespace zarvo {
+
+InThread::InThread(std::uint8_t* rxBuffer) : buffer_(rxBuffer) {
+  std::memset(buffer_, 0, RxBufferSize);
+  thread_ = std::thread([this] { Run(); });
+}
+
+InThread::~InThread() {
+  Terminate();
+}
+
+void InThread::Resume(std::shared_ptr<SerialPort> port) {
+  {
+    std::lock_guard lock(mutex_);
+    port_ = std::move(port);
+    running_ = true;
+  }
+  changed_.notify_all();
+}
+
+std::shared_ptr<SerialPort> InThread::Suspend() {
+  std::unique_lock lock(mutex_);
+  std::shared_ptr<SerialPort> port = std::move(port_);
+  port_.reset();
+  running_ = false;
+  // A descriptor closed under a blocked read is not woken on POSIX, and its number may come
+  // back with the next open: so wake the read, and close only once it has returned.
+  if (port && InRead.load()) port->Wake();
+  changed_.wait(lock, [this] { return !InRead.load(); });
+  return port;
+}
+
+void InThread::Terminate() {
+  {
+    std::lock_guard lock(mutex_);
+    terminate_ = true;
+    if (port_ && InRead.load()) port_->Wake();
+  }
+  changed_.notify_all();
+  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+}
+
+void InThread::ResetWritePos() {
+  std::lock_guard lock(mutex_);
+  ++resetGeneration_;
+  WritePos.store(0);
+}
+
+bool InThread::WaitForWritePos(std::int32_t target, std::chrono::milliseconds limit) const {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (WritePos.load() < target) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+std::uint8_t InThread::ByteAt(std::int32_t index) const {
+  return std::atomic_ref<std::uint8_t>(buffer_[index]).load(std::memory_order_relaxed);
+}
+
+void InThread::Advance(std::int32_t pos, std::uint64_t generation) {
+  std::lock_guard lock(mutex_);
+  if (generation != resetGeneration_) return;  // reset while reading: keep the reset
+  std::int32_t next = pos + RxBlockSize;
+  if (next >= RxBufferSize) {
+    next = 0;
+    WrapCount.fetch_add(1);
+    Wrapped.store(true);
+  }
+  WritePos.store(next, std::memory_order_release);
+}
+
+void InThread::Run() {
+  constexpr auto kRetryPause = std::chrono::milliseconds(100);
+  std::uint8_t block[RxBlockSize];
+  for (;;) {
+    std::shared_ptr<SerialPort> port;
+    std::int32_t pos = 0;
+    std::uint64_t generation = 0;
+    {
+      // Suspended, or running without a port: sleep until that changes.
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [this] { return terminate_ || (running_ && port_); });
+      if (terminate_) return;
+      port = port_;
+      InRead.store(true);
+      pos = WritePos.load();
+      generation = resetGeneration_;
+    }
+    const int got = port->Read(block, RxBlockSize);
+    if (got >= 0) {
+      // A short or empty read still advances a whole block; the rest keeps the previous pass.
+      for (int i = 0; i < got; ++i)
+        std::atomic_ref<std::uint8_t>(buffer_[pos + i]).store(block[i], std::memory_order_relaxed);
+      Advance(pos, generation);
+    }
+    {
+      std::lock_guard lock(mutex_);
+      InRead.store(false);
+    }
+    changed_.notify_all();
+    if (got < 0) {
+      // A device that has gone fails at once, again and again: try again at a calm pace.
+      std::unique_lock lock(mutex_);
+      changed_.wait_for(lock, kRetryPause, [&] { return terminate_ || port_ != port; });
+    }
+  }
+}
+
+int DrainDecoder(InThread& in, std::int32_t& readPos,
+                 const std::function<void(std::uint8_t)>& sample) {
+  const std::int32_t wraps = in.WrapCount.load();
+  if ((wraps >= 1 && in.WritePos.load(std::memory_order_acquire) > readPos) || wraps >= 2) {
+    in.WrapCount.fetch_sub(wraps);  // a wrap that comes in meanwhile stays counted
+    readPos = in.WritePos.load(std::memory_order_acquire);
+  }
+  int taken = 0;
+  for (;;) {
+    const bool available = readPos < in.WritePos.load(std::memory_order_acquire) ||
+                           (in.WrapCount.load() > 0 && readPos < in.LastIndex);
+    if (!available) break;
+    sample(in.ByteAt(readPos));
+    ++readPos;
+    ++taken;
+  }
+  if (in.WrapCount.load() > 0) {
+    readPos = 0;
+    in.WrapCount.fetch_sub(1);
+  }
+  return taken;
+}
+
+int DrainSpectrum(InThread& in, std::int32_t& readPos,
+                  const std::function<void(std::uint8_t)>& sample) {
+  if (in.Wrapped.load() && in.WritePos.load(std::memory_order_acquire) > readPos) {
+    in.Wrapped.store(false);
+    readPos = in.WritePos.load(std::memory_order_acquire);
+  }
+  int taken = 0;
+  for (;;) {
+    const bool available = readPos < in.WritePos.load(std::memory_order_acquire) ||
+                           (in.Wrapped.load() && readPos < in.LastIndex);
+    if (!available) break;
+    sample(in.ByteAt(readPos));
+    ++readPos;
+    ++taken;
+  }
+  if (in.Wrapped.exchange(false)) readPos = in.WritePos.load(std::memory_order_acquire);
+  return taken;
+}
+
+}  // namespace zarvo

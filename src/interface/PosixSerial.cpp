@@ -1,0 +1,207 @@
+#include "interface/PosixSerial.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+namespace zarvo {
+namespace {
+
+speed_t SpeedCode(std::int32_t baud) {
+  switch (baud) {
+    case 1200:
+      return B1200;
+    case 2400:
+      return B2400;
+    case 4800:
+      return B4800;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    case 115200:
+      return B115200;
+    case 230400:
+      return B230400;
+    case 460800:
+      return B460800;
+    case 921600:
+      return B921600;
+    default:
+      return 0;
+  }
+}
+
+class PosixSerialPort final : public SerialPort {
+ public:
+  PosixSerialPort(int fd, int wakeFd) : fd_(fd), wakeFd_(wakeFd) {}
+  ~PosixSerialPort() override {
+    close(fd_);
+    close(wakeFd_);
+  }
+
+  int Read(std::uint8_t* buffer, int count) override {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(100);
+    int got = 0;
+    while (got < count) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left <= 0) break;
+      pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+      const int ready = poll(fds, 2, static_cast<int>(left));
+      if (ready < 0) {
+        if (errno == EINTR) continue;
+        return -1;
+      }
+      if (ready == 0) break;
+      if (fds[1].revents) return -1;  // woken: the port is being taken away
+      if (fds[0].revents & (POLLERR | POLLNVAL)) return -1;
+      if (fds[0].revents & POLLIN) {
+        const ssize_t n = read(fd_, buffer + got, static_cast<std::size_t>(count - got));
+        if (n > 0) {
+          got += static_cast<int>(n);
+          continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+        return -1;  // end of file or EIO: the device has gone
+      }
+      if (fds[0].revents & POLLHUP) return -1;
+    }
+    return got;
+  }
+
+  bool Write(const std::uint8_t* data, std::size_t count) override {
+    // Synchronous and whole; a line that takes nothing for two seconds has failed, so that a
+    // stuck device cannot freeze the program.
+    std::size_t done = 0;
+    while (done < count) {
+      const ssize_t n = write(fd_, data + done, count - done);
+      if (n > 0) {
+        done += static_cast<std::size_t>(n);
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && errno != EAGAIN) return false;
+      pollfd out = {fd_, POLLOUT, 0};
+      if (poll(&out, 1, 2000) <= 0 || (out.revents & (POLLERR | POLLHUP | POLLNVAL))) return false;
+    }
+    return true;
+  }
+
+  void PurgeTransmit() override { tcflush(fd_, TCOFLUSH); }
+
+  void SetRts(bool on) override {
+    int bits = TIOCM_RTS;
+    ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bits);
+  }
+
+  void Wake() override {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = write(wakeFd_, &one, sizeof one);
+  }
+
+ private:
+  int fd_;
+  int wakeFd_;
+};
+
+PosixSerialOpener posixOpener;
+SerialPortOpener* currentOpener = &posixOpener;
+
+}  // namespace
+
+termios MakeTermios(const termios& current, const LineSettings& line) {
+  termios t = current;
+  cfmakeraw(&t);
+  t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | HUPCL);
+  t.c_cflag |= CS8 | CREAD | CLOCAL;
+  switch (line.Parity) {
+    case 1:
+      t.c_cflag |= PARENB | PARODD;
+      break;
+    case 2:
+      t.c_cflag |= PARENB;
+      break;
+    case 3:
+      t.c_cflag |= PARENB | CMSPAR | PARODD;
+      break;
+    case 4:
+      t.c_cflag |= PARENB | CMSPAR;
+      break;
+    default:
+      break;
+  }
+  if (line.StopBits != 0) t.c_cflag |= CSTOPB;
+  // The parity bit is sent but not checked on input, and no byte is ever translated.
+  t.c_iflag &= ~static_cast<tcflag_t>(INPCK | PARMRK | ISTRIP | IXON | IXOFF | IXANY);
+  t.c_iflag |= IGNPAR;
+  t.c_cc[VMIN] = 0;
+  t.c_cc[VTIME] = 0;
+  if (const speed_t speed = SpeedCode(line.BaudRate)) cfsetspeed(&t, speed);
+  return t;
+}
+
+std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, const LineSettings& line) {
+  if (path.empty()) return nullptr;
+  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  termios current{};
+  // Not a terminal, or another program already holds the port: that is no port for us.
+  if (tcgetattr(fd, &current) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    close(fd);
+    return nullptr;
+  }
+  ioctl(fd, TIOCEXCL);
+  const int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wakeFd < 0) {
+    close(fd);
+    return nullptr;
+  }
+  // Line settings and modem lines: results ignored, as a port that takes them partly still works.
+  const termios wanted = MakeTermios(current, line);
+  tcsetattr(fd, TCSANOW, &wanted);
+  int lines = TIOCM_DTR | TIOCM_RTS;
+  ioctl(fd, TIOCMBIC, &lines);
+  return std::make_unique<PosixSerialPort>(fd, wakeFd);
+}
+
+std::unique_ptr<SerialPort> PosixSerialOpener::Open(const std::string& comName,
+                                                    const LineSettings& line) {
+  return OpenSerialDevice(ComDevicePath(comName), line);
+}
+
+void SetSerialPortOpener(SerialPortOpener* opener) {
+  currentOpener = opener ? opener : &posixOpener;
+}
+
+SerialPortOpener& CurrentSerialPortOpener() {
+  return *currentOpener;
+}
+
+std::string ComDevicePath(const std::string& comName) {
+  if (comName.size() < 4 || comName.compare(0, 3, "COM") != 0) return {};
+  int number = 0;
+  for (std::size_t i = 3; i < comName.size(); ++i) {
+    if (comName[i] < '0' || comName[i] > '9' || number > 99) return {};
+    number = number * 10 + (comName[i] - '0');
+  }
+  if (number < 1) return {};
+  const std::string variable = "ZARVO_COM" + std::to_string(number);
+  if (const char* device = std::getenv(variable.c_str()); device && *device) return device;
+  return "/dev/ttyS" + std::to_string(number - 1);
+}
+
+}  // namespace zarvo

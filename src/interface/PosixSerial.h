@@ -1,0 +1,21 @@
+#pragma once
+#include <termios.h>
+
+#include "interface/SerialPort.h"
+
+namespace zarvo {
+
+// The raw 8-bit termios of a line: speed, parity, stop bits, no flow control, reads that do not
+// wait (the port waits in poll instead).
+termios MakeTermios(const termios& current, const LineSettings& line);
+
+// Opens a device file as a serial port: read-write, exclusive (TIOCEXCL and an advisory lock),
+// no controlling terminal, DTR and RTS low.
+std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, const LineSettings& line);
+
+class PosixSerialOpener final : public SerialPortOpener {
+ public:
+  std::unique_ptr<SerialPort> Open(const std::string& comName, const LineSettings& line) override;
+};
+
+}  // namespace zarvo

@@ -1,0 +1,88 @@
+#include "interface/Receiver.h"
+
+#include <time.h>
+
+#include <new>
+#include <system_error>
+
+#include "app/Messages.h"
+#include "settings/Settings.h"
+
+namespace zarvo {
+
+TReceiveSide::~TReceiveSide() {
+  TerminateThread();
+  ReleaseBuffer();
+}
+
+bool HighResolutionClockPresent() {
+  timespec resolution{};
+  return clock_getres(CLOCK_MONOTONIC, &resolution) == 0 && resolution.tv_sec == 0 &&
+         resolution.tv_nsec <= 1000;
+}
+
+bool TReceiveSide::Create() {
+  RxBuffer.reset(new (std::nothrow) std::uint8_t[RxBufferSize]);
+  if (!RxBuffer) {
+    ReportFatal("Not enough memory to create receive buffer");
+    return false;
+  }
+  try {
+    InputThread = std::make_unique<InThread>(RxBuffer.get());
+  } catch (const std::system_error&) {
+    ReportFatal("Not enough memory to create incoming video thread");
+    return false;
+  } catch (const std::bad_alloc&) {
+    ReportFatal("Not enough memory to create incoming video thread");
+    return false;
+  }
+  if (!HighResolutionClockPresent()) {
+    ReportFatal("System has no high-resolution performance counter");
+    return false;
+  }
+  ReadPos = 0;
+  Link.OpenPort(*InputThread);
+  return true;
+}
+
+void TReceiveSide::TerminateThread() {
+  if (InputThread) InputThread->Terminate();
+}
+
+void TReceiveSide::ReleaseBuffer() {
+  InputThread.reset();  // joined already; the buffer goes only after the thread
+  RxBuffer.reset();
+}
+
+int TReceiveSide::Drain(const std::function<void(std::uint8_t)>& sample) {
+  if (!InputThread) return 0;
+  return DrainDecoder(*InputThread, ReadPos, sample);
+}
+
+bool SetComPortFields(int port) {
+  if (port == Settings.ComPort) return false;
+  Settings.ComPort = port;
+  SetText(Settings.ComPortName, "COM" + std::to_string(port));
+  return true;
+}
+
+void SetInterfaceTypeFields(int type) {
+  Settings.InterfaceType = type;
+  ApplyInterfaceTypeFields(Settings, type);
+}
+
+void TReceiveSide::ChangeComPort(int port) {
+  if (!SetComPortFields(port) || !InputThread) return;
+  Link.ClosePort(*InputThread);
+  Link.OpenPort(*InputThread);
+}
+
+void TReceiveSide::ChangeInterfaceType(int type) {
+  SetInterfaceTypeFields(type);
+  if (!InputThread) return;
+  Link.InterfaceStartup();
+  Link.ClosePort(*InputThread);
+  Link.OpenPort(*InputThread);
+}
+
+}  // namespace zarvo

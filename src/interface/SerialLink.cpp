@@ -1,0 +1,74 @@
+#include "interface/SerialLink.h"
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "app/Messages.h"
+#include "settings/Settings.h"
+
+namespace zarvo {
+
+LineSettings RecordLineSettings() {
+  return {Settings.BaudRate, Settings.Parity, Settings.StopBits};
+}
+
+void TSerialLink::OpenPort(InThread& thread) {
+  const std::string name = TextOf(Settings.ComPortName);
+  ComHandle = CurrentSerialPortOpener().Open(name, RecordLineSettings());
+  if (!ComHandle) ReportError("Unable to open I/O port \"%s\", check configuration.", name.c_str());
+  thread.Resume(ComHandle);
+}
+
+void TSerialLink::ClosePort(InThread& thread) {
+  thread.Suspend();
+  ComHandle.reset();
+}
+
+void TSerialLink::Purge() {
+  if (ComHandle) ComHandle->PurgeTransmit();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+}
+
+void TSerialLink::WriteBytes(const void* data, std::size_t count) {
+  // Without a port the failed open has been reported already; one report is enough.
+  if (!ComHandle) return;
+  if (!ComHandle->Write(static_cast<const std::uint8_t*>(data), count))
+    ReportError("Interface: error calling WriteFile");
+}
+
+void TSerialLink::InterfaceStartup() {
+  Purge();
+  if (Settings.InterfaceType == 3 && IsOn(Settings.AutoPTCII)) {
+    const std::uint8_t wake[2] = {0x0D, 0x0D};
+    WriteBytes(wake, sizeof wake);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    WriteBytes(kPtcStartText, std::strlen(kPtcStartText));
+  }
+  if (Settings.InterfaceType == 2) {
+    if (ComHandle) {
+      ComHandle->SetRts(true);
+      ComHandle->SetRts(false);
+    }
+    const std::uint8_t start = 0x01;
+    WriteBytes(&start, 1);
+  }
+}
+
+void TSerialLink::InterfaceShutdown() {
+  Purge();
+  if (Settings.InterfaceType == 2) {
+    if (ComHandle) {
+      ComHandle->SetRts(true);
+      ComHandle->SetRts(false);
+    }
+    const std::uint8_t stop = 0x00;
+    WriteBytes(&stop, 1);
+  }
+  if (Settings.InterfaceType == 3 && IsOn(Settings.AutoPTCII)) {
+    const std::uint8_t stop = 0xFF;
+    WriteBytes(&stop, 1);
+  }
+}
+
+}  // namespace zarvo
