@@ -7,6 +7,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -73,6 +74,17 @@ class PosixSerialPort final : public SerialPort {
         const ssize_t n = read(fd_, buffer + got, static_cast<std::size_t>(count - got));
         if (n > 0) {
           got += static_cast<int>(n);
+          // A line delivers a few bytes at a time. Rather than waking for each few, sleep for
+          // about the time the rest of the block takes at the rate the last block came in.
+          if (got < count && msPerByte_ > 0) {
+            const auto gather = static_cast<long>(0.9 * (count - got) * msPerByte_);
+            const auto now =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
+                    .count();
+            pollfd wake = {wakeFd_, POLLIN, 0};
+            if (gather >= 1 && poll(&wake, 1, static_cast<int>(std::min(gather, now))) > 0)
+              return -1;
+          }
           continue;
         }
         if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
@@ -80,6 +92,11 @@ class PosixSerialPort final : public SerialPort {
       }
       if (fds[0].revents & POLLHUP) return -1;
     }
+    // The pace of a block that filled up while we waited is the pace of the next one.
+    const double took = std::chrono::duration<double, std::milli>(
+                            Clock::now() - (deadline - std::chrono::milliseconds(100)))
+                            .count();
+    msPerByte_ = got == count && took > 1.0 ? took / count : 0.0;
     return got;
   }
 
@@ -116,6 +133,7 @@ class PosixSerialPort final : public SerialPort {
  private:
   int fd_;
   int wakeFd_;
+  double msPerByte_ = 0;  // input thread only
 };
 
 PosixSerialOpener posixOpener;
