@@ -98,8 +98,9 @@ int main(int argc, char** argv) {
   }
   std::sort(latencies.begin(), latencies.end());
   const auto pct = [&](double p) {
-    return latencies.empty() ? 0.0
-                             : latencies[static_cast<std::size_t>(p * (latencies.size() - 1))];
+    return latencies.empty()
+               ? 0.0
+               : latencies[static_cast<std::size_t>(p * static_cast<double>(latencies.size() - 1))];
   };
   std::printf("streamed %d bytes at %d/s for %.2f s\n", total, rate, elapsed);
   std::printf("input thread CPU: %.3f s = %.2f %% of a core\n", cpu, 100.0 * cpu / elapsed);

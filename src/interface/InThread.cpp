@@ -18,6 +18,7 @@ void InThread::Resume(std::shared_ptr<SerialPort> port) {
     std::lock_guard lock(mutex_);
     port_ = std::move(port);
     running_ = true;
+    PortFailed.store(false);
   }
   changed_.notify_all();
 }
@@ -102,6 +103,7 @@ void InThread::Run() {
     {
       std::lock_guard lock(mutex_);
       InRead.store(false);
+      if (got < 0 && port_ == port) PortFailed.store(true);  // not woken by Suspend
     }
     changed_.notify_all();
     if (got < 0) {

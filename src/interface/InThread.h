@@ -33,6 +33,7 @@ class InThread {
   const std::int32_t LastIndex = RxBufferSize - 1;  // readers end a pass before this byte
   std::atomic<std::int32_t> WrapCount{0};           // wraps not yet taken by the decoder
   std::atomic<bool> Wrapped{false};                 // wrap notice for the spectrum reader
+  std::atomic<bool> PortFailed{false};              // its reads fail: the device has gone
 
   // Hands the thread the port to read (nullptr: none) and lets it run.
   void Resume(std::shared_ptr<SerialPort> port);

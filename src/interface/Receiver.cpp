@@ -72,7 +72,12 @@ void SetInterfaceTypeFields(int type) {
 }
 
 void TReceiveSide::ChangeComPort(int port) {
-  if (!SetComPortFields(port) || !InputThread) return;
+  const bool changed = SetComPortFields(port);
+  if (!InputThread) return;
+  // The port already chosen is left alone while it works; one that has failed or gone
+  // (an unplugged adapter) is opened again.
+  const bool working = Link.ComHandle && !InputThread->PortFailed.load();
+  if (!changed && working) return;
   Link.ClosePort(*InputThread);
   Link.OpenPort(*InputThread);
 }

@@ -25,9 +25,10 @@ class TReceiveSide {
   // The decoder's drain: every byte available to it, in order.
   int Drain(const std::function<void(std::uint8_t)>& sample);
 
-  // Port and type changes of the configuration window (type: 1..5, port: 1..4). A port change
-  // to the port already chosen does nothing. A type change sends the new type's start-up over
-  // the old line settings, then reopens. Without a created receive side only the record changes.
+  // Port and type changes of the configuration window (type: 1..5, port: 1..4). Choosing the
+  // port already chosen does nothing while that port works, and reopens it when it has failed. A
+  // type change sends the new type's start-up over the old line settings, then reopens. Without a
+  // created receive side only the record changes.
   void ChangeComPort(int port);
   void ChangeInterfaceType(int type);
 

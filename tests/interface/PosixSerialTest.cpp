@@ -206,8 +206,17 @@ TEST_F(PtyLinkTest, HangUpMidStream) {
   const double cpuAfter = ThreadCpuMs(rx.InputThread->NativeHandle());
   EXPECT_EQ(rx.InputThread->WritePos.load(), pos);
   EXPECT_LT(cpuAfter - cpuBefore, 50.0);  // ms of CPU in one second: a calm retry, not a spin
-  rx.Link.ClosePort(*rx.InputThread);     // and it can still be taken away
-  EXPECT_FALSE(rx.InputThread->InRead.load());
+  EXPECT_TRUE(rx.InputThread->PortFailed.load());
+
+  // The adapter is back (a new line on the same name): choosing the same port reopens it.
+  Pty back;
+  setenv("ZARVO_COM1", back.SlavePath().c_str(), 1);
+  rx.ChangeComPort(1);
+  EXPECT_FALSE(rx.InputThread->PortFailed.load());
+  back.Write({1, 2, 3});
+  std::this_thread::sleep_for(300ms);
+  EXPECT_GT(rx.InputThread->WritePos.load(), pos);
+  EXPECT_TRUE(boxes.Shown.empty());
 }
 
 }  // namespace
