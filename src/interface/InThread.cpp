@@ -114,21 +114,51 @@ void InThread::Run() {
   }
 }
 
-int DrainDecoder(InThread& in, std::int32_t& readPos,
-                 const std::function<void(std::uint8_t)>& sample) {
+namespace {
+
+// Copies the bytes out (the writer may be filling the block next to them) and hands them on in
+// runs, so that the consumer works on plain memory.
+class RunCollector {
+ public:
+  RunCollector(const InThread& in, const SampleSink& sink) : in_(in), sink_(sink) {}
+  ~RunCollector() { Flush(); }
+  void Take(std::int32_t index) {
+    run_[count_++] = in_.ByteAt(index);
+    ++taken_;
+    if (count_ == sizeof run_) Flush();
+  }
+  int Taken() const { return taken_; }
+
+ private:
+  void Flush() {
+    if (count_ > 0) sink_(run_, count_);
+    count_ = 0;
+  }
+  const InThread& in_;
+  const SampleSink& sink_;
+  std::uint8_t run_[4096];
+  std::size_t count_ = 0;
+  int taken_ = 0;
+};
+
+}  // namespace
+
+int DrainDecoder(InThread& in, std::int32_t& readPos, const SampleSink& sink) {
   const std::int32_t wraps = in.WrapCount.load();
   if ((wraps >= 1 && in.WritePos.load(std::memory_order_acquire) > readPos) || wraps >= 2) {
     in.WrapCount.fetch_sub(wraps);  // a wrap that comes in meanwhile stays counted
     readPos = in.WritePos.load(std::memory_order_acquire);
   }
   int taken = 0;
-  for (;;) {
-    const bool available = readPos < in.WritePos.load(std::memory_order_acquire) ||
-                           (in.WrapCount.load() > 0 && readPos < in.LastIndex);
-    if (!available) break;
-    sample(in.ByteAt(readPos));
-    ++readPos;
-    ++taken;
+  {
+    RunCollector run(in, sink);
+    for (;;) {
+      const bool available = readPos < in.WritePos.load(std::memory_order_acquire) ||
+                             (in.WrapCount.load() > 0 && readPos < in.LastIndex);
+      if (!available) break;
+      run.Take(readPos++);
+    }
+    taken = run.Taken();
   }
   if (in.WrapCount.load() > 0) {
     readPos = 0;
@@ -137,20 +167,21 @@ int DrainDecoder(InThread& in, std::int32_t& readPos,
   return taken;
 }
 
-int DrainSpectrum(InThread& in, std::int32_t& readPos,
-                  const std::function<void(std::uint8_t)>& sample) {
+int DrainSpectrum(InThread& in, std::int32_t& readPos, const SampleSink& sink) {
   if (in.Wrapped.load() && in.WritePos.load(std::memory_order_acquire) > readPos) {
     in.Wrapped.store(false);
     readPos = in.WritePos.load(std::memory_order_acquire);
   }
   int taken = 0;
-  for (;;) {
-    const bool available = readPos < in.WritePos.load(std::memory_order_acquire) ||
-                           (in.Wrapped.load() && readPos < in.LastIndex);
-    if (!available) break;
-    sample(in.ByteAt(readPos));
-    ++readPos;
-    ++taken;
+  {
+    RunCollector run(in, sink);
+    for (;;) {
+      const bool available = readPos < in.WritePos.load(std::memory_order_acquire) ||
+                             (in.Wrapped.load() && readPos < in.LastIndex);
+      if (!available) break;
+      run.Take(readPos++);
+    }
+    taken = run.Taken();
   }
   if (in.Wrapped.exchange(false)) readPos = in.WritePos.load(std::memory_order_acquire);
   return taken;

@@ -67,15 +67,16 @@ class InThread {
   std::thread thread_;
 };
 
+// Receives drained bytes in order, a run at a time.
+using SampleSink = std::function<void(const std::uint8_t* samples, std::size_t count)>;
+
 // Takes every byte the decoder may take by the reader contract, with the overrun rule: a writer
 // that has wrapped and passed the reader, or wrapped twice, makes it give up the unread bytes.
-// `sample` receives each byte in order. Returns the number of bytes taken.
-int DrainDecoder(InThread& in, std::int32_t& readPos,
-                 const std::function<void(std::uint8_t)>& sample);
+// Returns the number of bytes taken.
+int DrainDecoder(InThread& in, std::int32_t& readPos, const SampleSink& sink);
 
 // The spectrum's reader: the same contract with the Wrapped notice, and after a wrapped pass it
 // continues at the writer's position instead of 0. Returns the number of bytes taken.
-int DrainSpectrum(InThread& in, std::int32_t& readPos,
-                  const std::function<void(std::uint8_t)>& sample);
+int DrainSpectrum(InThread& in, std::int32_t& readPos, const SampleSink& sink);
 
 }  // namespace zarvo

@@ -54,9 +54,9 @@ void TReceiveSide::ReleaseBuffer() {
   RxBuffer.reset();
 }
 
-int TReceiveSide::Drain(const std::function<void(std::uint8_t)>& sample) {
+int TReceiveSide::Drain(const SampleSink& sink) {
   if (!InputThread) return 0;
-  return DrainDecoder(*InputThread, ReadPos, sample);
+  return DrainDecoder(*InputThread, ReadPos, sink);
 }
 
 bool SetComPortFields(int port) {

@@ -23,7 +23,7 @@ class TReceiveSide {
   void ReleaseBuffer();
 
   // The decoder's drain: every byte available to it, in order.
-  int Drain(const std::function<void(std::uint8_t)>& sample);
+  int Drain(const SampleSink& sink);
 
   // Port and type changes of the configuration window (type: 1..5, port: 1..4). Choosing the
   // port already chosen does nothing while that port works, and reopens it when it has failed. A

@@ -22,7 +22,9 @@ class DrainTest : public ::testing::Test {
   }
   std::vector<std::uint8_t> Drain() {
     std::vector<std::uint8_t> taken;
-    DrainDecoder(thread, readPos, [&](std::uint8_t b) { taken.push_back(b); });
+    DrainDecoder(thread, readPos, [&](const std::uint8_t* b, std::size_t n) {
+      taken.insert(taken.end(), b, b + n);
+    });
     return taken;
   }
   std::unique_ptr<std::uint8_t[]> storage{new std::uint8_t[RxBufferSize]};
@@ -106,7 +108,7 @@ TEST_F(DrainTest, SpectrumContinuesAtTheWriterAfterAWrap) {
   std::int32_t spec = 431800;
   thread.WritePos = 400;
   thread.Wrapped = true;
-  int taken = DrainSpectrum(thread, spec, [](std::uint8_t) {});
+  int taken = DrainSpectrum(thread, spec, [](const std::uint8_t*, std::size_t) {});
   EXPECT_EQ(taken, 199);  // 431800..431998
   EXPECT_EQ(spec, 400);   // not 0
   EXPECT_FALSE(thread.Wrapped.load());
@@ -114,7 +116,7 @@ TEST_F(DrainTest, SpectrumContinuesAtTheWriterAfterAWrap) {
   spec = 100;
   thread.WritePos = 900;
   thread.Wrapped = true;
-  EXPECT_EQ(DrainSpectrum(thread, spec, [](std::uint8_t) {}), 0);
+  EXPECT_EQ(DrainSpectrum(thread, spec, [](const std::uint8_t*, std::size_t) {}), 0);
   EXPECT_EQ(spec, 900);
 }
 

@@ -152,7 +152,8 @@ TEST_F(PtyLinkTest, StreamedBytesLandInOrder) {
   std::thread box([&] { Stream(count, 7200); });
   const auto end = std::chrono::steady_clock::now() + 3s;
   while (drained.size() < 7200 && std::chrono::steady_clock::now() < end) {
-    rx.Drain([&](std::uint8_t b) { drained.push_back(b); });
+    rx.Drain(
+        [&](const std::uint8_t* b, std::size_t n) { drained.insert(drained.end(), b, b + n); });
     std::this_thread::sleep_for(1ms);
   }
   box.join();

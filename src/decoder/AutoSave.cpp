@@ -1,0 +1,93 @@
+#include "decoder/AutoSave.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "platform/BmpCodec.h"
+#include "platform/PlatformError.h"
+
+namespace zarvo {
+namespace {
+
+bool EndsWithBmp(const std::string& name) {
+  if (name.size() < 4) return false;
+  const char* tail = name.c_str() + name.size() - 4;
+  return tail[0] == '.' && (tail[1] | 0x20) == 'b' && (tail[2] | 0x20) == 'm' &&
+         (tail[3] | 0x20) == 'p';
+}
+
+bool Digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// The date in an automatic save's name, as days since 1970; false for any other name.
+bool NameDate(const std::string& name, int thresholdYear, long& days) {
+  if (name.size() < 10 || name.compare(0, 4, "Fax ") != 0 || !EndsWithBmp(name)) return false;
+  for (int i = 4; i < 10; ++i)
+    if (!Digit(name[i])) return false;
+  const int yy = (name[4] - '0') * 10 + (name[5] - '0');
+  const int month = (name[6] - '0') * 10 + (name[7] - '0');
+  const int day = (name[8] - '0') * 10 + (name[9] - '0');
+  if (month < 1 || month > 12 || day < 1 || day > 31) return false;
+  // The century that puts the year nearest the threshold's.
+  int year = thresholdYear - thresholdYear % 100 + yy;
+  if (year > thresholdYear + 50) year -= 100;
+  if (year <= thresholdYear - 50) year += 100;
+  days = DaysFromCivil(year, month, day);
+  return true;
+}
+
+}  // namespace
+
+std::string AutoSaveName(const LocalDateTime& moment) {
+  char text[96];
+  std::snprintf(text, sizeof text, "Fax %02d%02d%02d %s %02d%02d.bmp", moment.Year % 100,
+                moment.Month, moment.Day,
+                ShortDayName(WeekDay(moment.Year, moment.Month, moment.Day)).c_str(), moment.Hour,
+                moment.Minute);
+  return text;
+}
+
+int CleanUpAutoFolder(const std::string& autoFolder, int year, int month, int day) {
+  const long threshold = DaysFromCivil(year, month, day);
+  DIR* dir = opendir(autoFolder.c_str());
+  if (!dir) return 0;
+  std::vector<std::string> doomed;
+  while (const dirent* entry = readdir(dir)) {
+    long days = 0;
+    if (NameDate(entry->d_name, year, days) && days <= threshold) doomed.push_back(entry->d_name);
+  }
+  closedir(dir);
+  int deleted = 0;
+  for (const std::string& name : doomed)
+    if (unlink((autoFolder + name).c_str()) == 0) ++deleted;  // failures are ignored
+  return deleted;
+}
+
+std::string AutoSaveFax(const Bitmap& picture, int saveHeight, int deleteDays,
+                        const std::string& folder, const LocalDateTime& moment) {
+  if (deleteDays == 0 || saveHeight <= 0) return {};
+  const std::string autoFolder = folder + "Auto/";
+  mkdir(autoFolder.c_str(), 0755);  // an existing folder is fine
+  const std::string name = AutoSaveName(moment);
+  const std::string stem = name.substr(0, name.size() - 4);
+  std::string path = autoFolder + name;
+  for (int copy = 2; !WriteGreyBmp(path, picture, saveHeight, true); ++copy) {
+    if (copy > 9999) throw PlatformError("Cannot create file " + path);
+    path = autoFolder + stem + " (" + std::to_string(copy) + ").bmp";
+  }
+  // A negative count (a damaged file) would reach into the future and take this very fax.
+  if (deleteDays < 0) return path;
+  int year, month, day;
+  CivilFromDays(DaysFromCivil(moment.Year, moment.Month, moment.Day) - deleteDays, year, month,
+                day);
+  CleanUpAutoFolder(autoFolder, year, month, day);
+  return path;
+}
+
+}  // namespace zarvo

@@ -1,0 +1,233 @@
+#include "decoder/Decoder.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace zarvo {
+namespace {
+
+struct ModeRow {
+  const char* Format;
+  float LinePeriodMs;
+};
+
+constexpr ModeRow kModes[5] = {
+    {"60 LPM, IOC %d", 1000.0f}, {"90 LPM, IOC %d", 60000.0f / 90},
+    {"120 LPM, IOC %d", 500.0f}, {"180 LPM, IOC %d", 60000.0f / 180},
+    {"240 LPM, IOC %d", 250.0f},
+};
+
+// Line periods of the five drum speeds, each +-1 %, as the phasing pulses time them.
+struct PeriodRange {
+  double Low;
+  double High;
+};
+constexpr PeriodRange kPeriods[5] = {
+    {990, 1010}, {660, 2020.0 / 3}, {495, 505}, {330, 1010.0 / 3}, {247.5, 252.5},
+};
+
+std::int32_t Clamp32(std::int64_t v) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
+}  // namespace
+
+TDecoder::TDecoder(TSettings& settings, DecoderHost& host)
+    : Picture(W, H, kBlankColour), settings_(settings), host_(host) {
+  cal_.Update(settings_.CalLow, settings_.CalHigh);
+}
+
+void TDecoder::SetMode(std::int32_t speed) {
+  const ModeRow& row = kModes[speed >= 0 && speed <= 4 ? speed : 0];
+  char text[32];
+  std::snprintf(text, sizeof text, row.Format, settings_.IOC != 0 ? 576 : 288);
+  ModeText = text;
+  LinePeriodMs = row.LinePeriodMs;
+  MsPerPixel = LinePeriodMs / W;
+  settings_.DrumSpeed = speed;
+  host_.ShowStatus(ModeText);
+  host_.ModeChanged();
+}
+
+void TDecoder::Process(const std::uint8_t* samples, std::size_t count) {
+  // The calibration and the sample period change only between ticks.
+  cal_.Update(settings_.CalLow, settings_.CalHigh);
+  // Real interfaces give 0.14..0.21 ms. A damaged value must not stop the clocks or make the
+  // pixel writer spin for ever, so it is held to 100..100000 samples per second.
+  float period = settings_.SamplePeriod;
+  if (!(period >= 0.01f)) period = 0.01f;
+  if (period > 10.0f) period = 10.0f;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::int32_t v = samples[i];
+    PixelClock += period;
+    EdgeClock += period;
+    PhaseClock += period;
+    switch (DecoderState) {
+      case 0:
+        Listen(v);
+        WindowClock += period;
+        break;
+      case 1:
+        if (CurrentLine < H) SavePending = true;
+        host_.ShowStatus("Synchronizing");
+        CurrentLine = 0;
+        RingIndex = 0;
+        PhaseSeen = false;
+        PhaseClock = 0;
+        DecoderState = 2;
+        break;
+      case 2:
+        Phase(v);
+        break;
+      case 3:
+        PhasingLocked();
+        break;
+      case 4:
+        WaitForPicture(v);
+        break;
+      default:  // 5: the picture has started; listen again while it is written
+        DecoderState = 0;
+        break;
+    }
+    WritePixels(v);
+  }
+}
+
+void TDecoder::Listen(std::int32_t v) {
+  levelSum_ += v - LevelWindow[RingIndex];
+  LevelWindow[RingIndex] = v;
+  if (++RingIndex >= 512) {
+    RingIndex = 0;
+    Centre = levelSum_ >> 9;
+    if (Centre < cal_.F1000 || Centre > cal_.F2300) Centre = cal_.F1900;
+    Hysteresis = Clamp32(std::int64_t{cal_.F1915} - cal_.F1885);
+  }
+  const std::int64_t low = std::int64_t{Centre} - Hysteresis;
+  const std::int64_t high = std::int64_t{Centre} + Hysteresis;
+  // A level left inside the dead band (a steady carrier before the broadcast) could never make
+  // an edge again; the next sample beyond a threshold takes its place without counting.
+  if (PrevLevel > low && PrevLevel < high) {
+    if (v <= low || v >= high) PrevLevel = v;
+    return;
+  }
+  const bool edge = (v <= low && PrevLevel >= high) || (v >= high && PrevLevel <= low);
+  if (!edge) return;
+  PrevLevel = v;
+  if (EdgeClock >= 0.37) ++EdgeCount;
+  if (EdgeClock >= 3.333) {
+    EdgeCount = 0;
+    WindowClock = 0;
+  }
+  EdgeClock = 0;
+  if (WindowClock >= 500) EvaluateWindow();
+}
+
+void TDecoder::EvaluateWindow() {
+  --EdgeCount;  // the edge that closed the window belongs to the next one
+  if (EdgeCount >= 285 && EdgeCount <= 315) {
+    settings_.IOC = 1;
+    SetMode(settings_.DrumSpeed);
+    DecoderState = 1;
+    host_.ShowStatus("Start IOC 576");
+  } else if (EdgeCount >= 642 && EdgeCount <= 708) {
+    settings_.IOC = 0;
+    SetMode(settings_.DrumSpeed);
+    DecoderState = 1;
+    host_.ShowStatus("Start IOC 288");
+  } else if (EdgeCount >= 428 && EdgeCount <= 472) {
+    if (CurrentLine < H) SavePending = true;
+    CurrentLine = H + 1;
+    PictureOpen = false;
+    host_.RefreshDisplay();
+    host_.ShowStatus("Stop");
+  }
+  EdgeCount = 0;
+  EdgeClock = 0;
+  WindowClock = 0;
+}
+
+void TDecoder::PushRing5(std::int32_t v) {
+  Ring5[RingIndex] = v;
+  if (++RingIndex >= 5) RingIndex = 0;
+  Mean5 = (Ring5[0] + Ring5[1] + Ring5[2] + Ring5[3] + Ring5[4]) / 5;
+}
+
+void TDecoder::Phase(std::int32_t v) {
+  PushRing5(v);
+  if (PrevLevel >= cal_.F1900 && Mean5 < cal_.F1900) {
+    if (!PhaseSeen) {
+      PhaseSeen = true;
+      EdgeClock = 0;
+    } else {
+      int speed = -1;
+      for (int s = 0; s < 5 && speed < 0; ++s)
+        if (EdgeClock >= kPeriods[s].Low && EdgeClock <= kPeriods[s].High) speed = s;
+      if (speed < 0) {
+        EdgeClock = 0;
+      } else {
+        CurrentColumn = static_cast<std::int32_t>(W * 0.025);  // the pulse edge is 2.5 % in
+        if (speed == settings_.DrumSpeed) {
+          DecoderState = 3;
+        } else {
+          SetMode(speed);
+          EdgeClock = 0;
+        }
+      }
+    }
+  }
+  PrevLevel = Mean5;
+  if (PhaseClock > 45000) DecoderState = 3;
+}
+
+void TDecoder::PhasingLocked() {
+  host_.ShowStatus("Waiting");
+  RingIndex = 0;
+  EdgeClock = 0;
+  DecoderState = 4;
+  Picture.FillRect(0, CurrentLine, W, H, kBlankColour);
+  host_.RefreshDisplay();
+}
+
+void TDecoder::WaitForPicture(std::int32_t v) {
+  PushRing5(v);
+  if (Mean5 < cal_.F1900) EdgeClock = 0;
+  if (EdgeClock >= 0.1 * LinePeriodMs || PhaseClock > 45000) {
+    if (PhaseClock <= 45000) CurrentLine = 0;
+    host_.ShowStatus("Receiving");
+    DecoderState = 5;
+  }
+}
+
+void TDecoder::WritePixels(std::int32_t v) {
+  const std::uint32_t colour = cal_.Grey[v];
+  const bool twoRows = settings_.IOC == 0;
+  while (CurrentColumn < W && PixelClock >= MsPerPixel) {
+    PixelClock -= MsPerPixel;
+    if (CurrentColumn >= 0 && CurrentLine >= 0 && CurrentLine < H) {
+      Picture.SetPixel(CurrentColumn, CurrentLine, colour);
+      if (twoRows && CurrentLine + 1 < H) Picture.SetPixel(CurrentColumn, CurrentLine + 1, colour);
+    }
+    if (++CurrentColumn >= W) {
+      CurrentColumn = 0;
+      CurrentLine += twoRows ? 2 : 1;
+      PictureOpen = CurrentLine < H;
+    }
+  }
+}
+
+void TDecoder::EndOfTick() {
+  if (SavePending || (LastDrawnLine < H && CurrentLine >= H)) {
+    LastDrawnLine = CurrentLine;
+    SavePending = false;
+    host_.AutoSave();
+  }
+  if (CurrentLine != LastDrawnLine && CurrentLine < H) {
+    LastDrawnLine = CurrentLine;
+    SaveHeight = CurrentLine + 1;
+    host_.ShowNewLine();
+  }
+  if (CurrentLine == H) host_.ShowStatus("");
+  host_.SetAttention(CurrentLine < H);
+}
+
+}  // namespace zarvo

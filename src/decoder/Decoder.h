@@ -1,0 +1,97 @@
+#pragma once
+// The fax decoder and the reception state it writes: the picture, the write position, the drum
+// speed mode, the detector of start, stop and phasing, and the pixel writer. Samples become
+// pixels purely by time, counted by adding the sample period per sample.
+#include <cstdint>
+#include <string>
+
+#include "decoder/SampleConversion.h"
+#include "platform/Bitmap.h"
+#include "settings/Settings.h"
+
+namespace zarvo {
+
+// What the decoder does to the world outside the core: the reception window in the program,
+// a recorder in the tests, the console in zarvo-decode.
+class DecoderHost {
+ public:
+  virtual ~DecoderHost() = default;
+  virtual void ShowStatus(const std::string& text) = 0;
+  // The picture changed outside the line being written (a stop, rows cleared at phasing lock).
+  virtual void RefreshDisplay() = 0;
+  // The drum speed or IOC changed (the mode dialog follows while it is visible).
+  virtual void ModeChanged() = 0;
+  // A fax has ended or been cut short: save the top SaveHeight rows.
+  virtual void AutoSave() = 0;
+  // A new line has been reached: redraw and follow it, refresh the detailed view.
+  virtual void ShowNewLine() = 0;
+  // Taskbar attention while a picture is open.
+  virtual void SetAttention(bool on) = 0;
+};
+
+class TDecoder {
+ public:
+  static constexpr int W = 1810;  // 576 x pi: one IOC 576 line
+  static constexpr int H = 2250;
+  static constexpr std::uint32_t kBlankColour = 0xC0C0C0;
+
+  // `settings` supplies CalLow, CalHigh, SamplePeriod, IOC and DrumSpeed, and receives IOC and
+  // DrumSpeed from the detector.
+  TDecoder(TSettings& settings, DecoderHost& host);
+
+  // The per-sample step for each sample: clocks, detector, pixel writer.
+  void Process(const std::uint8_t* samples, std::size_t count);
+  // After each drain: save check, line change, status at a full picture, taskbar attention.
+  void EndOfTick();
+  // Chooses the drum speed 0..4 (60, 90, 120, 180, 240 lines per minute) with the mode text for
+  // the current IOC; other values take the 60 lines per minute row.
+  void SetMode(std::int32_t speed);
+  // Opens a picture at the top without touching the detector (the Start command).
+  void ManualStart() { CurrentLine = 0; }
+
+  // Reception state.
+  Bitmap Picture;
+  std::int32_t CurrentLine = H;
+  std::int32_t CurrentColumn = 0;
+  bool PictureOpen = false;
+  std::int32_t SaveHeight = 0;
+  std::int32_t LastDrawnLine = 99999;
+  float LinePeriodMs = 1000.0f;
+  float MsPerPixel = 1000.0f / W;
+  std::string ModeText;
+
+  // Clocks, milliseconds.
+  float PixelClock = 0;
+  float EdgeClock = 0;
+  float PhaseClock = 0;
+  float WindowClock = 0;
+
+  // Detector.
+  std::int32_t DecoderState = 0;
+  std::int32_t LevelWindow[512] = {};
+  std::int32_t RingIndex = 0;
+  std::int32_t Centre = 128;
+  std::int32_t Hysteresis = 10;
+  std::int32_t PrevLevel = 0;
+  std::int32_t EdgeCount = 0;
+  std::int32_t Ring5[5] = {};
+  std::int32_t Mean5 = 0;
+  bool PhaseSeen = false;
+  bool SavePending = false;
+
+ private:
+  void Listen(std::int32_t v);
+  void EvaluateWindow();
+  void Phase(std::int32_t v);
+  void WaitForPicture(std::int32_t v);
+  void PhasingLocked();
+  void PushRing5(std::int32_t v);
+  void WritePixels(std::int32_t v);
+
+  TSettings& settings_;
+  DecoderHost& host_;
+  CalibrationTable cal_;
+  std::int32_t levelSum_ = 0;  // sum of LevelWindow, kept as it changes
+};
+
+}  // namespace zarvo

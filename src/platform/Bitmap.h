@@ -1,0 +1,42 @@
+#pragma once
+// A picture in memory: 32-bit 0x00RRGGBB pixels, row by row, drawable by Qt without a copy.
+#include <cstdint>
+#include <vector>
+
+namespace zarvo {
+
+class Bitmap {
+ public:
+  Bitmap() = default;
+  Bitmap(int width, int height, std::uint32_t colour = 0);
+
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
+
+  std::uint32_t Pixel(int x, int y) const { return pixels_[Index(x, y)]; }
+  void SetPixel(int x, int y, std::uint32_t colour) { pixels_[Index(x, y)] = colour; }
+  // Fills the rectangle from (left, top) to (right, bottom), right and bottom excluded, cut to
+  // the picture.
+  void FillRect(int left, int top, int right, int bottom, std::uint32_t colour);
+
+  std::uint32_t* Row(int y) { return pixels_.data() + Index(0, y); }
+  const std::uint32_t* Row(int y) const { return pixels_.data() + Index(0, y); }
+  std::uint32_t* Data() { return pixels_.data(); }
+  const std::uint32_t* Data() const { return pixels_.data(); }
+
+ private:
+  std::size_t Index(int x, int y) const {
+    return static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
+           static_cast<std::size_t>(x);
+  }
+  int width_ = 0;
+  int height_ = 0;
+  std::vector<std::uint32_t> pixels_;
+};
+
+inline constexpr std::uint32_t GreyColour(int g) {
+  return static_cast<std::uint32_t>(g) * 0x010101u;
+}
+
+}  // namespace zarvo
