@@ -1,0 +1,25 @@
+#pragma once
+// The simulator's command line, parsed apart from the program so that it can be checked alone.
+#include <string>
+#include <vector>
+
+#include "sim/Broadcast.h"
+
+namespace zarvo::sim {
+
+struct CommandLine {
+  BroadcastOptions Broadcast;
+  std::string PicturePath;  // empty: the built-in chart
+  int ChartHeight = 800;
+  std::string OutputPath;  // empty or "-": standard output
+  bool Pty = false;
+  double Speed = 1;
+  double HoldSeconds = 2;
+  bool Help = false;
+};
+
+// Options apply in the order given, so a --rate or --cal after --interface overrides it.
+bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& error);
+std::string Usage();
+
+}  // namespace zarvo::sim
