@@ -1,0 +1,364 @@
+// The decoder on hand-made streams: conversions, clocks, tone windows, phasing, line assembly
+// and the end-of-tick sequence.
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "decoder/Decoder.h"
+#include "support/Signals.h"
+
+namespace zarvo {
+namespace {
+
+using test::AppendTone;
+using test::RecordingHost;
+using test::SampleFor;
+using test::Samples;
+using Texts = std::vector<std::string>;
+
+TEST(SampleConversion, ValuesForTheFixedCalibrations) {
+  // 28/184: step 1100/156 = 7.05128 Hz per unit.
+  EXPECT_EQ(FrequencyToSample(1000, 28, 184), 0);    // -28.36 + 28 + 0.5 -> 0
+  EXPECT_EQ(FrequencyToSample(1885, 28, 184), 125);  // 97.14 + 28
+  EXPECT_EQ(FrequencyToSample(1900, 28, 184), 127);  // 99.27 + 28
+  EXPECT_EQ(FrequencyToSample(1915, 28, 184), 129);  // 101.40 + 28
+  EXPECT_EQ(FrequencyToSample(2300, 28, 184), 184);
+  EXPECT_EQ(FrequencyToSample(1200, 36, 236), 36);
+  EXPECT_EQ(FrequencyToSample(2300, 36, 236), 236);
+  // Grey: 351 x (v - low) / (high - low) - 96, truncated, clamped.
+  EXPECT_EQ(SampleToGreyLevel(28, 28, 184), 0);     // 1200 Hz
+  EXPECT_EQ(SampleToGreyLevel(71, 28, 184), 0);     // 1500 Hz: 96.75 -> 96 - 96
+  EXPECT_EQ(SampleToGreyLevel(127, 28, 184), 126);  // 1900 Hz: 222.75 -> 222 - 96
+  EXPECT_EQ(SampleToGreyLevel(184, 28, 184), 255);  // 2300 Hz: 351 - 96 clamps
+  EXPECT_EQ(SampleToGreyLevel(0, 28, 184), 0);      // below CalLow: negative, black
+  EXPECT_EQ(SampleToGreyLevel(255, 0, 100), 255);
+  EXPECT_EQ(SampleToGrey(127, 28, 184), 0x7E7E7Eu);
+}
+
+TEST(SampleConversion, DamagedCalibrationsAreSafe) {
+  for (const auto& [low, high] : {std::pair{INT_MIN, INT_MAX}, std::pair{INT_MAX, INT_MIN},
+                                  std::pair{5, 5}, std::pair{255, 0}, std::pair{-1000000, 7}}) {
+    CalibrationTable table;
+    table.Update(low, high);
+    for (int v : {0, 128, 255}) {
+      const int g = SampleToGreyLevel(v, low, high);
+      EXPECT_GE(g, 0);
+      EXPECT_LE(g, 255);
+    }
+  }
+}
+
+class DecoderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    settings.CalLow = 0;
+    settings.CalHigh = 255;
+    settings.SamplePeriod = 0.125f;  // 8000 samples per second: clock sums are exact
+    settings.IOC = 1;
+    settings.DrumSpeed = 2;
+    decoder.SetMode(2);
+    host.Statuses.clear();
+  }
+  void Feed(const Samples& s, bool ticks = true) {
+    // As the live timer does: a drain and an end of tick every millisecond of stream.
+    const std::size_t perTick = ticks ? 8 : s.size();
+    for (std::size_t i = 0; i < s.size(); i += perTick) {
+      decoder.Process(s.data() + i, std::min(perTick, s.size() - i));
+      if (ticks) decoder.EndOfTick();
+    }
+  }
+  // Edges at the given times (ms, on the 0.125 ms grid) after `leadMs` of black.
+  Samples Edges(const std::vector<double>& times, double leadMs = 10) {
+    Samples s;
+    test::Append(s, static_cast<std::size_t>(leadMs / 0.125), SampleFor(1500));
+    bool white = false;
+    std::size_t next = 0;
+    for (double t : times) {
+      const auto at = static_cast<std::size_t>((leadMs + t) / 0.125 + 0.5);
+      test::Append(s, at - next, white ? SampleFor(2300) : SampleFor(1500));
+      next = at;
+      white = !white;
+    }
+    test::Append(s, 80, white ? SampleFor(2300) : SampleFor(1500));
+    return s;
+  }
+  // A window of exactly `count` counted edges: a first edge, `count` edges before 500 ms, and
+  // the edge at 500 ms that closes the window.
+  Samples Window(int count) {
+    std::vector<double> times = {0};
+    for (int k = 1; k <= count; ++k) times.push_back(std::floor(k * 499.0 / count / 0.125) * 0.125);
+    times.push_back(500);
+    return Edges(times);
+  }
+  TSettings settings{};
+  RecordingHost host;
+  TDecoder decoder{settings, host};
+};
+
+TEST_F(DecoderTest, ClocksAdvanceBySamplePeriod) {
+  settings.SamplePeriod = 1000.0f / 7200;
+  Feed(Samples(7200, SampleFor(1500)), false);
+  EXPECT_NEAR(decoder.EdgeClock, 1000.0, 0.2);  // float sums of 7200 periods
+  EXPECT_NEAR(decoder.PhaseClock, 1000.0, 0.2);
+  EXPECT_EQ(decoder.Centre, SampleFor(1500));  // the window has been full since sample 512
+}
+
+TEST_F(DecoderTest, FirstWindowUsesTheInitialCentre) {
+  EXPECT_EQ(decoder.Centre, 128);
+  EXPECT_EQ(decoder.Hysteresis, 10);
+  Feed(Samples(511, 200), false);
+  EXPECT_EQ(decoder.Centre, 128);
+  Feed(Samples(1, 200), false);
+  EXPECT_EQ(decoder.Centre, 200);
+  EXPECT_EQ(decoder.Hysteresis, 166 - 159);  // F1915 - F1885 at 0/255
+}
+
+TEST_F(DecoderTest, ToneWindowsAtTheBordersOfTheirRanges) {
+  const struct {
+    int Count;
+    const char* Event;
+    int Ioc;
+  } cases[] = {{284, nullptr, 1},         {285, "Start IOC 576", 1}, {315, "Start IOC 576", 1},
+               {316, nullptr, 1},         {641, nullptr, 1},         {642, "Start IOC 288", 0},
+               {708, "Start IOC 288", 0}, {709, nullptr, 1},         {427, nullptr, 1},
+               {428, "Stop", 1},          {472, "Stop", 1},          {473, nullptr, 1}};
+  for (const auto& c : cases) {
+    TSettings s = settings;
+    RecordingHost h;
+    TDecoder d(s, h);
+    const Samples samples = Window(c.Count);
+    d.Process(samples.data(), samples.size());
+    const Texts events = h.Events();
+    if (c.Event) {
+      ASSERT_FALSE(events.empty()) << c.Count;
+      EXPECT_EQ(events.front(), c.Event) << c.Count;
+    } else {
+      EXPECT_TRUE(events.empty()) << c.Count << ": " << (events.empty() ? "" : events[0]);
+    }
+    EXPECT_EQ(s.IOC, c.Ioc) << c.Count;
+  }
+}
+
+TEST_F(DecoderTest, CleanTonesAtEveryRate) {
+  for (double rate : {7200.0, 5760.0, 5236.0, 4800.0}) {
+    for (const auto& [hz, event] : {std::pair{300.0, "Start IOC 576"},
+                                    std::pair{675.0, "Start IOC 288"}, std::pair{450.0, "Stop"}}) {
+      TSettings s = settings;
+      s.SamplePeriod = static_cast<float>(1000.0 / rate);
+      RecordingHost h;
+      TDecoder d(s, h);
+      Samples samples;
+      AppendTone(samples, hz, 1200, s.SamplePeriod);
+      d.Process(samples.data(), samples.size());
+      ASSERT_FALSE(h.Events().empty()) << rate << " " << hz;
+      EXPECT_EQ(h.Events().front(), event) << rate << " " << hz;
+    }
+  }
+}
+
+// A gap of 3.333 ms restarts the count: without it, 200 fast edges before the gap would push the
+// window out of the start range.
+TEST_F(DecoderTest, GapRestartsTheWindow) {
+  std::vector<double> times;
+  for (int k = 0; k < 200; ++k) times.push_back(k * 0.75);
+  const double restart = 149.25 + 3.5;
+  for (int k = 0; k <= 320; ++k) times.push_back(restart + std::floor(k * 1.66 / 0.125) * 0.125);
+  Feed(Edges(times));
+  ASSERT_FALSE(host.Events().empty());
+  EXPECT_EQ(host.Events().front(), "Start IOC 576");
+}
+
+TEST_F(DecoderTest, EdgesCloserThanTheMinimumAreNotCounted) {
+  // Over 600 edges in 500 ms would be out of range; every other gap is 0.25 ms, so only about
+  // 300 count.
+  std::vector<double> times = {0};
+  for (double t = 0; t < 510;) {
+    t += 1.375;
+    times.push_back(t);
+    t += 0.25;
+    times.push_back(t);
+  }
+  Feed(Edges(times));
+  ASSERT_FALSE(host.Events().empty());
+  EXPECT_EQ(host.Events().front(), "Start IOC 576");
+}
+
+// A steady carrier at mid-level before the broadcast must not blind the edge trigger.
+TEST_F(DecoderTest, SteadyCarrierBeforeTheStartTone) {
+  settings.SamplePeriod = 1000.0f / 7200;
+  Samples s(14400, SampleFor(1900));  // two seconds
+  AppendTone(s, 300, 1000, settings.SamplePeriod);
+  Feed(s, false);
+  ASSERT_FALSE(host.Events().empty());
+  EXPECT_EQ(host.Events().front(), "Start IOC 576");
+}
+
+TEST_F(DecoderTest, StopWithAndWithoutAPicture) {
+  Feed(Window(450));
+  EXPECT_EQ(host.Events(), Texts{"Stop"});
+  EXPECT_EQ(host.Saves, 0);
+  EXPECT_EQ(decoder.CurrentLine, TDecoder::H + 1);
+
+  decoder.ManualStart();
+  Feed(Samples(800, SampleFor(2300)));
+  EXPECT_TRUE(host.Attention);
+  Feed(Window(450));
+  EXPECT_EQ(host.Saves, 1);
+  EXPECT_FALSE(decoder.PictureOpen);
+  EXPECT_FALSE(host.Attention);
+  EXPECT_GE(decoder.CurrentLine, TDecoder::H + 1);
+}
+
+TEST_F(DecoderTest, NewStartToneSavesTheOpenPicture) {
+  decoder.ManualStart();
+  Feed(Samples(8000 * 2, SampleFor(2300)));  // two seconds: four lines at 120 LPM
+  EXPECT_EQ(decoder.SaveHeight, 5);
+  Samples tone;
+  AppendTone(tone, 300, 1000, 0.125);
+  Feed(tone);
+  EXPECT_EQ(host.Saves, 1);
+  EXPECT_EQ(host.Events(), (Texts{"Start IOC 576", "Synchronizing"}));
+  EXPECT_LE(decoder.CurrentLine, 1);  // the new picture opened at the top
+  EXPECT_EQ(decoder.DecoderState, 2);
+}
+
+// Phasing: black lines with a white pulse around each line start; the falling edge of the pulse
+// comes 2.5 % into the line.
+Samples Phasing(double lineMs, int lines, double period) {
+  Samples s;
+  const auto perLine = static_cast<std::size_t>(lineMs / period);
+  for (int l = 0; l < lines; ++l)
+    for (std::size_t i = 0; i < perLine; ++i) {
+      const double f = static_cast<double>(i) / static_cast<double>(perLine);
+      s.push_back(f < 0.025 || f >= 0.975 ? SampleFor(2300) : SampleFor(1500));
+    }
+  return s;
+}
+
+TEST_F(DecoderTest, PhasingLocksAtTheSecondPulseWhenTheSpeedIsKnown) {
+  Feed(Window(300));
+  Feed(Phasing(500, 3, 0.125));
+  const Texts expected = {"Start IOC 576", "Synchronizing", "Waiting"};
+  EXPECT_EQ(host.Events(), expected);
+  EXPECT_EQ(settings.DrumSpeed, 2);
+  EXPECT_EQ(decoder.DecoderState, 4);
+  // Locked at the second pulse edge, 2.5 % into its line at column 45: so the stream's line
+  // boundaries now fall on column 0.
+  EXPECT_TRUE(decoder.CurrentColumn <= 2 || decoder.CurrentColumn >= TDecoder::W - 3)
+      << decoder.CurrentColumn;
+}
+
+TEST_F(DecoderTest, PhasingChangesTheSpeedThenLocks) {
+  settings.DrumSpeed = 0;
+  decoder.SetMode(0);
+  Feed(Window(300));
+  Feed(Phasing(500, 2, 0.125));
+  EXPECT_EQ(settings.DrumSpeed, 2);  // switched at the second pulse edge
+  EXPECT_EQ(decoder.DecoderState, 2);
+  EXPECT_EQ(decoder.ModeText, "120 LPM, IOC 576");
+  Feed(Phasing(500, 1, 0.125));
+  EXPECT_EQ(decoder.DecoderState, 4);  // locked at the third
+  // White for a tenth of a line starts the picture at its top.
+  Feed(Samples(8 * 60, SampleFor(2300)));
+  EXPECT_EQ(host.Events().back(), "Receiving");
+  EXPECT_EQ(decoder.DecoderState, 0);
+  EXPECT_EQ(decoder.CurrentLine, 0);
+}
+
+TEST_F(DecoderTest, UnmatchedPeriodsRestartTimingUntilTheLimit) {
+  settings.DrumSpeed = 0;
+  decoder.SetMode(0);
+  Feed(Window(300));
+  Feed(Phasing(1011, 40, 0.125));  // 1 % + 1 ms off the 60 LPM period: never a match
+  EXPECT_EQ(decoder.DecoderState, 2);
+  EXPECT_EQ(settings.DrumSpeed, 0);
+  Feed(Phasing(1011, 6, 0.125));  // past 45 s since the start tone
+  const Texts expected = {"Start IOC 576", "Synchronizing", "Waiting", "Receiving"};
+  EXPECT_EQ(host.Events(), expected);
+  // The rows drawn since the start tone stay: the line is not reset to the top.
+  EXPECT_GT(decoder.CurrentLine, 40);
+}
+
+TEST_F(DecoderTest, Ioc288FillsRowsInPairs) {
+  settings.IOC = 0;
+  decoder.SetMode(2);
+  decoder.ManualStart();
+  Samples s;
+  for (int i = 0; i < 4000; ++i) s.push_back(SampleFor(1500 + (i % 800)));
+  Feed(s);
+  EXPECT_EQ(decoder.CurrentLine, 2);  // one line (500 ms = 4000 samples) is two rows
+  for (int x = 0; x < TDecoder::W; x += 97)
+    EXPECT_EQ(decoder.Picture.Pixel(x, 0), decoder.Picture.Pixel(x, 1)) << x;
+  Feed(Samples(4000 * 1124, SampleFor(2300)), false);
+  decoder.EndOfTick();
+  EXPECT_EQ(decoder.CurrentLine, TDecoder::H);  // 1125 lines fill the picture
+  EXPECT_EQ(host.Saves, 1);
+  EXPECT_EQ(host.Statuses.back(), "");
+}
+
+TEST_F(DecoderTest, PixelsByTime) {
+  // 60 LPM at 7200/s: 7200 samples a line, about 3.98 samples a pixel.
+  settings.SamplePeriod = 1000.0f / 7200;
+  decoder.SetMode(0);
+  decoder.ManualStart();
+  Feed(Samples(7200 * 3, SampleFor(2300)), false);
+  EXPECT_EQ(decoder.CurrentLine, 3);
+  // 240 LPM at 4800/s: 1200 samples for 1810 pixels, so some samples give two pixels.
+  settings.SamplePeriod = 1000.0f / 4800;
+  decoder.SetMode(4);
+  decoder.ManualStart();
+  decoder.CurrentColumn = 0;
+  Samples ramp;
+  for (int i = 0; i < 1200; ++i) ramp.push_back(static_cast<std::uint8_t>(70 + i % 180));
+  Feed(ramp, false);
+  int doubles = 0;
+  for (int x = 1; x < 1800; ++x)
+    doubles += decoder.Picture.Pixel(x, 0) == decoder.Picture.Pixel(x - 1, 0);
+  EXPECT_GT(doubles, 500);
+}
+
+TEST_F(DecoderTest, SpeedChangeMidPictureKeepsTheRowsDrawn) {
+  decoder.ManualStart();
+  Feed(Samples(8000, SampleFor(1500)));  // two lines of black at 120 LPM
+  const std::uint32_t row0 = decoder.Picture.Pixel(900, 0);
+  decoder.SetMode(4);
+  EXPECT_FLOAT_EQ(decoder.MsPerPixel, 250.0f / 1810);
+  Feed(Samples(2000, SampleFor(2300)));  // one line at 240 LPM
+  EXPECT_EQ(decoder.CurrentLine, 3);
+  EXPECT_EQ(decoder.Picture.Pixel(900, 0), row0);
+  EXPECT_EQ(decoder.Picture.Pixel(900, 2), 0xFFFFFFu);
+}
+
+TEST_F(DecoderTest, EndOfTickSequence) {
+  decoder.EndOfTick();  // the idle picture at start-up: neither saved nor shown
+  EXPECT_EQ(host.Saves, 0);
+  EXPECT_EQ(host.NewLines, 0);
+  decoder.ManualStart();
+  decoder.EndOfTick();
+  EXPECT_EQ(decoder.SaveHeight, 1);
+  EXPECT_EQ(host.NewLines, 1);
+  decoder.EndOfTick();
+  EXPECT_EQ(host.NewLines, 1);  // no new line, no redraw
+  decoder.CurrentLine = TDecoder::H - 1;
+  decoder.EndOfTick();
+  EXPECT_EQ(decoder.SaveHeight, TDecoder::H);
+  decoder.CurrentLine = TDecoder::H;
+  host.OnSave = [&] { EXPECT_EQ(decoder.SaveHeight, TDecoder::H); };
+  decoder.EndOfTick();
+  decoder.EndOfTick();
+  EXPECT_EQ(host.Saves, 1);  // once, not at every tick
+  EXPECT_EQ(host.Statuses.back(), "");
+  EXPECT_FALSE(host.Attention);
+}
+
+TEST_F(DecoderTest, DamagedSamplePeriodNeitherHangsNorStops) {
+  for (float period : {0.0f, -1.0f, 1e30f, std::nanf("")}) {
+    settings.SamplePeriod = period;
+    decoder.ManualStart();
+    Feed(Samples(4000, SampleFor(2300)), false);
+    EXPECT_GE(decoder.PixelClock, 0.0f);
+  }
+}
+
+}  // namespace
+}  // namespace zarvo
