@@ -34,9 +34,12 @@ sanitize: setup
 	@cmake --build $(BUILD)-tsan -j $(JOBS)
 	@cd $(BUILD)-tsan && ctest --output-on-failure -j $(JOBS)
 
-# Figures: input thread CPU and latency while streaming 7200 bytes/s over a pseudo-terminal.
+# Figures: input thread CPU and latency at 7200 bytes/s over a pseudo-terminal; decoder speed;
+# one hour of stream through zarvo-decode.
 bench: build
 	$(BUILD)/bench/zarvo-bench-input 10
+	$(BUILD)/bench/zarvo-bench-decoder
+	bench/decode-hour.sh $(BUILD)/bin
 
 # Each fuzzer for FUZZ_SECONDS (clang with libFuzzer and AddressSanitizer).
 FUZZ_SECONDS ?= 60

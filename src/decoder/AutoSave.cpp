@@ -69,18 +69,23 @@ int CleanUpAutoFolder(const std::string& autoFolder, int year, int month, int da
   return deleted;
 }
 
+std::string SaveUniqueGreyBmp(const Bitmap& picture, int height, const std::string& folder,
+                              const std::string& name) {
+  const std::string stem = name.size() > 4 ? name.substr(0, name.size() - 4) : name;
+  std::string path = folder + name;
+  for (int copy = 2; !WriteGreyBmp(path, picture, height, true); ++copy) {
+    if (copy > 9999) throw PlatformError("Cannot create file " + path);
+    path = folder + stem + " (" + std::to_string(copy) + ").bmp";
+  }
+  return path;
+}
+
 std::string AutoSaveFax(const Bitmap& picture, int saveHeight, int deleteDays,
                         const std::string& folder, const LocalDateTime& moment) {
   if (deleteDays == 0 || saveHeight <= 0) return {};
   const std::string autoFolder = folder + "Auto/";
   mkdir(autoFolder.c_str(), 0755);  // an existing folder is fine
-  const std::string name = AutoSaveName(moment);
-  const std::string stem = name.substr(0, name.size() - 4);
-  std::string path = autoFolder + name;
-  for (int copy = 2; !WriteGreyBmp(path, picture, saveHeight, true); ++copy) {
-    if (copy > 9999) throw PlatformError("Cannot create file " + path);
-    path = autoFolder + stem + " (" + std::to_string(copy) + ").bmp";
-  }
+  const std::string path = SaveUniqueGreyBmp(picture, saveHeight, autoFolder, AutoSaveName(moment));
   // A negative count (a damaged file) would reach into the future and take this very fax.
   if (deleteDays < 0) return path;
   int year, month, day;

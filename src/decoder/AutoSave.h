@@ -20,6 +20,11 @@ std::string AutoSaveName(const LocalDateTime& moment);
 std::string AutoSaveFax(const Bitmap& picture, int saveHeight, int deleteDays,
                         const std::string& folder, const LocalDateTime& moment);
 
+// Writes the top `height` rows as `folder` + `name`, or, when that name is taken, as
+// "<stem> (2).bmp", "<stem> (3).bmp"...; returns the path written. Throws PlatformError.
+std::string SaveUniqueGreyBmp(const Bitmap& picture, int height, const std::string& folder,
+                              const std::string& name);
+
 // Deletes, in `autoFolder`, every file named "Fax " + yymmdd... + ".bmp" dated on or before the
 // given day. Two-digit years are read as the year nearest the threshold's. Other files stay.
 // Returns the number deleted.

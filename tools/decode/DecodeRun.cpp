@@ -1,0 +1,210 @@
+#include "decode/DecodeRun.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "decoder/AutoSave.h"
+#include "platform/PlatformError.h"
+
+namespace zarvo::decode {
+namespace {
+
+bool ParseInt(const std::string& text, int& value) {
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || errno != 0 || v < -1000000000 || v > 1000000000) return false;
+  value = static_cast<int>(v);
+  return true;
+}
+
+bool ParseFloat(const std::string& text, float& value) {
+  char* end = nullptr;
+  const float v = std::strtof(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || !std::isfinite(v)) return false;
+  value = v;
+  return true;
+}
+
+bool ParseMoment(const std::string& text, LocalDateTime& moment) {
+  int y, mo, d, h, mi;
+  char tail;
+  if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d%c", &y, &mo, &d, &h, &mi, &tail) != 5)
+    return false;
+  if (y < 1900 || y > 9999 || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || h < 0 ||
+      mi < 0)
+    return false;
+  moment = {y, mo, d, h, mi, 0};
+  return true;
+}
+
+}  // namespace
+
+std::string DecodeUsage() {
+  return "Usage: zarvo-decode [--interface 1..5] [--rate N] [--cal LOW HIGH] [--clock-cal "
+         "PERCENT]\n"
+         "                    [--lpm 60|90|120|180|240] [--ioc 576|288] [--start \"YYYY-MM-DD "
+         "HH:MM\"]\n"
+         "                    [--out DIR] [--manual-start] [INPUT|-]\n"
+         "Decodes a recording of interface bytes (one per sample; - or none: standard input)\n"
+         "exactly as the receiver would live, and saves every fax as an 8-bit grey bitmap in "
+         "DIR.\n";
+}
+
+bool ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptions& options,
+                        std::string& input, std::string& error) {
+  options.Start = CurrentLocalClock().Now();
+  input = "-";
+  bool haveInput = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const auto value = [&](std::string& out) {
+      if (i + 1 >= args.size()) {
+        error = arg + " needs a value";
+        return false;
+      }
+      out = args[++i];
+      return true;
+    };
+    std::string v, w;
+    if (arg == "--interface") {
+      if (!value(v) || !ParseInt(v, options.InterfaceType) || options.InterfaceType < 1 ||
+          options.InterfaceType > 5)
+        return error = error.empty() ? "--interface takes 1..5" : error, false;
+    } else if (arg == "--rate") {
+      if (!value(v) || !ParseInt(v, options.DataRate) || options.DataRate < 100 ||
+          options.DataRate > 100000)
+        return error = error.empty() ? "--rate takes 100..100000 samples per second" : error, false;
+    } else if (arg == "--cal") {
+      if (!value(v) || !value(w) || !ParseInt(v, options.CalLow) || !ParseInt(w, options.CalHigh) ||
+          options.CalLow == options.CalHigh)
+        return error = error.empty() ? "--cal takes two different sample values" : error, false;
+      options.HaveCal = true;
+    } else if (arg == "--clock-cal") {
+      if (!value(v) || !ParseFloat(v, options.ClockCal) || std::fabs(options.ClockCal) > 10)
+        return error = error.empty() ? "--clock-cal takes a percentage of -10..10" : error, false;
+    } else if (arg == "--lpm") {
+      int lpm = 0;
+      if (!value(v) || !ParseInt(v, lpm))
+        return error = error.empty() ? "--lpm needs a number" : error, false;
+      const int speeds[] = {60, 90, 120, 180, 240};
+      options.DrumSpeed = -1;
+      for (int s = 0; s < 5; ++s)
+        if (speeds[s] == lpm) options.DrumSpeed = s;
+      if (options.DrumSpeed < 0) return error = "--lpm takes 60, 90, 120, 180 or 240", false;
+    } else if (arg == "--ioc") {
+      if (!value(v) || (v != "576" && v != "288"))
+        return error = error.empty() ? "--ioc takes 576 or 288" : error, false;
+      options.Ioc = v == "576" ? 1 : 0;
+    } else if (arg == "--start") {
+      if (!value(v) || !ParseMoment(v, options.Start))
+        return error = error.empty() ? "--start takes \"YYYY-MM-DD HH:MM\"" : error, false;
+    } else if (arg == "--out") {
+      if (!value(options.OutDir)) return false;
+    } else if (arg == "--manual-start") {
+      options.ManualStart = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return error = "unknown option " + arg, false;
+    } else {
+      if (haveInput) return error = "only one INPUT", false;
+      input = arg;
+      haveInput = true;
+    }
+  }
+  return true;
+}
+
+LocalDateTime AddMilliseconds(const LocalDateTime& start, double ms) {
+  const double startSeconds =
+      static_cast<double>(DaysFromCivil(start.Year, start.Month, start.Day)) * 86400.0 +
+      start.Hour * 3600.0 + start.Minute * 60.0 + start.Second;
+  const auto total = static_cast<long long>(std::floor(startSeconds + ms / 1000.0));
+  const long long days = total >= 0 ? total / 86400 : (total - 86399) / 86400;
+  const long long rest = total - days * 86400;
+  LocalDateTime moment;
+  CivilFromDays(static_cast<long>(days), moment.Year, moment.Month, moment.Day);
+  moment.Hour = static_cast<int>(rest / 3600);
+  moment.Minute = static_cast<int>(rest / 60 % 60);
+  moment.Second = static_cast<int>(rest % 60);
+  return moment;
+}
+
+DecodeRun::DecodeRun(const DecodeOptions& options, std::function<void(const std::string&)> report)
+    : options_(options), report_(std::move(report)), decoder_(settings_, *this) {
+  settings_.InterfaceType = options.InterfaceType;
+  ApplyInterfaceTypeFields(settings_, options.InterfaceType);
+  if (options.DataRate > 0) settings_.DataRate = options.DataRate;
+  if (options.HaveCal) {
+    settings_.CalLow = options.CalLow;
+    settings_.CalHigh = options.CalHigh;
+  } else if (!InterfaceTypeParams(options.InterfaceType).FixedCalibration) {
+    settings_.CalLow = 0;
+    settings_.CalHigh = 255;
+  }
+  settings_.ClockCal = options.ClockCal;
+  settings_.SamplePeriod = ComputeSamplePeriod(settings_.ClockCal, settings_.DataRate);
+  settings_.IOC = options.Ioc;
+  settings_.DeleteDays = 1;
+  decoder_.SetMode(options.DrumSpeed);
+  if (options.ManualStart) decoder_.ManualStart();
+  nextTickSample_ = static_cast<std::uint64_t>(std::ceil(1.0 / settings_.SamplePeriod));
+}
+
+void DecodeRun::Feed(const std::uint8_t* samples, std::size_t count) {
+  // The live timer drains once a millisecond: the samples of each millisecond of stream go in
+  // together, followed by the end of the tick.
+  while (count > 0) {
+    const std::uint64_t untilTick = nextTickSample_ - samples_;
+    const std::size_t run = static_cast<std::size_t>(std::min<std::uint64_t>(untilTick, count));
+    decoder_.Process(samples, run);
+    samples_ += run;
+    samples += run;
+    count -= run;
+    if (samples_ == nextTickSample_) {
+      decoder_.EndOfTick();
+      ++tick_;
+      nextTickSample_ = static_cast<std::uint64_t>(
+          std::ceil(static_cast<double>(tick_ + 1) / static_cast<double>(settings_.SamplePeriod)));
+      if (nextTickSample_ <= samples_) nextTickSample_ = samples_ + 1;
+    }
+  }
+}
+
+void DecodeRun::Finish() {
+  if (decoder_.CurrentLine < TDecoder::H) decoder_.SavePending = true;
+  decoder_.EndOfTick();
+}
+
+std::string DecodeRun::Stamp() const {
+  const double ms = StreamMs();
+  const auto tenths = static_cast<long long>(ms / 100.0);
+  char text[32];
+  std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld.%lld", tenths / 36000, tenths / 600 % 60,
+                tenths / 10 % 60, tenths % 10);
+  return text;
+}
+
+void DecodeRun::ShowStatus(const std::string& text) {
+  if (!text.empty()) report_(Stamp() + " " + text);
+}
+
+void DecodeRun::AutoSave() {
+  const int rows = decoder_.SaveHeight;
+  if (rows <= 0) return;
+  std::string folder = options_.OutDir;
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  const LocalDateTime moment = AddMilliseconds(options_.Start, StreamMs());
+  try {
+    const std::string path =
+        SaveUniqueGreyBmp(decoder_.Picture, rows, folder, AutoSaveName(moment));
+    saved_.push_back({path, rows, StreamMs()});
+    report_(Stamp() + " saved " + path + " (" + std::to_string(rows) + " rows)");
+  } catch (const PlatformError& e) {
+    errors_.push_back(e.what());
+    report_(Stamp() + " " + e.what());
+  }
+}
+
+}  // namespace zarvo::decode
