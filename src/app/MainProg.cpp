@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QThread>
 #include <QTimer>
 #include <exception>
 
@@ -153,7 +154,9 @@ void CloseMain() {
   if (Main) Main->hide();
   if (mainClosed) return;
   mainClosed = true;
-  QCoreApplication::exit(0);
+  // Ends the message loop and the loops of any boxes open in it. Outside every loop there is
+  // nothing to end, and an exit then would only make later boxes close at once.
+  if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
 }
 
 bool MainClosed() {
@@ -238,8 +241,15 @@ int RunProgram(const ProgramOptions& options) {
       });
     }
 
-    // A fatal report or a signal during start-up has already closed the main window.
-    if (!mainClosed) QCoreApplication::exec();
+    // A fatal report or a signal during start-up has already closed the main window. If that
+    // ended a box's loop, Qt's quit request is still pending: one empty pass of the loop takes
+    // it, so that the boxes of the shutdown still show.
+    if (!mainClosed) {
+      QCoreApplication::exec();
+    } else {
+      QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+      QCoreApplication::exec();
+    }
   } catch (const std::exception& e) {
     ShowExceptionReport(e.what());
   } catch (...) {

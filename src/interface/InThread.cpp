@@ -100,16 +100,20 @@ void InThread::Run() {
         std::atomic_ref<std::uint8_t>(buffer_[pos + i]).store(block[i], std::memory_order_relaxed);
       Advance(pos, generation);
     }
+    // Let go of the port before saying the read is over: whoever took it away closes it then,
+    // and a reopen of the same device must not find it still held here.
+    const SerialPort* const readFrom = port.get();
+    port.reset();
     {
       std::lock_guard lock(mutex_);
       InRead.store(false);
-      if (got < 0 && port_ == port) PortFailed.store(true);  // not woken by Suspend
+      if (got < 0 && port_.get() == readFrom) PortFailed.store(true);  // not woken by Suspend
     }
     changed_.notify_all();
     if (got < 0) {
       // A device that has gone fails at once, again and again: try again at a calm pace.
       std::unique_lock lock(mutex_);
-      changed_.wait_for(lock, kRetryPause, [&] { return terminate_ || port_ != port; });
+      changed_.wait_for(lock, kRetryPause, [&] { return terminate_ || port_.get() != readFrom; });
     }
   }
 }
@@ -160,7 +164,9 @@ int DrainDecoder(InThread& in, std::int32_t& readPos, const SampleSink& sink) {
     }
     taken = run.Taken();
   }
-  if (in.WrapCount.load() > 0) {
+  // Only a pass read to its end goes back to 0: a wrap that came in after the loop's last look
+  // leaves the rest of the pass for the next tick.
+  if (readPos >= in.LastIndex && in.WrapCount.load() > 0) {
     readPos = 0;
     in.WrapCount.fetch_sub(1);
   }

@@ -49,6 +49,9 @@ class PosixSerialPort final : public SerialPort {
  public:
   PosixSerialPort(int fd, int wakeFd) : fd_(fd), wakeFd_(wakeFd) {}
   ~PosixSerialPort() override {
+    // Exclusive mode outlives the descriptor on some devices (a pseudo-terminal keeps it while
+    // its other side is open): give it up, so that the port can be opened again.
+    ioctl(fd_, TIOCNXCL);
     close(fd_);
     close(wakeFd_);
   }

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <thread>
 
 #include "settings/SettingsDescription.h"
@@ -84,6 +85,20 @@ std::vector<std::string> OffscreenEnv(const TempDir& dir, const test::Pty& line)
   return env;
 }
 
+// Until the program has its SIGTERM handler, the signal would simply kill it.
+void WaitForTermHandler(pid_t pid) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (std::chrono::steady_clock::now() < end) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+      if (line.rfind("SigCgt:", 0) == 0 &&
+          (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1))
+        return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -104,7 +119,8 @@ class ProgramTest : public ::testing::Test {
   int RunAndTerminate() {
     Child child = Start({kProgram, "--home", home.Path()}, OffscreenEnv(home, line));
     if (child.Pid <= 0) return -2;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    WaitForTermHandler(child.Pid);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     kill(child.Pid, SIGTERM);
     const int code = WaitFor(child.Pid, std::chrono::seconds(10));
     close(child.OutFd);

@@ -59,9 +59,10 @@ TEST(PosixSerial, LineSettingsOnThePortForEachType) {
   ASSERT_TRUE(pty.Ok());
   for (int type = 1; type <= 5; ++type) {
     const InterfaceTypeInfo& info = InterfaceTypeParams(type);
+    // Opened before the port, which takes the device exclusively.
+    const int fd = open(pty.SlavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
     auto port = OpenSerialDevice(pty.SlavePath(), {info.BaudRate, info.Parity, info.StopBits});
     ASSERT_NE(port, nullptr) << type;
-    const int fd = open(pty.SlavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
     termios seen{};
     tcgetattr(fd, &seen);
     close(fd);

@@ -129,13 +129,11 @@ TEST_F(SerialLinkTest, PortChangeReopensOnlyForAnotherPort) {
   Start(1);
   rx.ChangeComPort(1);
   EXPECT_EQ(opener.Opened.size(), 1u);
-  rx.InputThread->WritePos.store(4200);
   rx.ChangeComPort(3);
   ASSERT_EQ(opener.Opened.size(), 2u);
   EXPECT_EQ(opener.Opened[1].Name, "COM3");
   EXPECT_EQ(TextOf(Settings.ComPortName), "COM3");
   EXPECT_EQ(Settings.ComPort, 3);
-  EXPECT_GE(rx.InputThread->WritePos.load(), 4200);  // the reopen keeps the position
 }
 
 TEST_F(SerialLinkTest, ChangesBeforeTheReceiveSideExistTouchNoPort) {

@@ -53,7 +53,8 @@ TEST(WindowPlacement, PulledBackToTheScreenWithoutLowerBound) {
   EXPECT_EQ(p.Top, -50);
 }
 
-TEST(WindowPlacement, DamagedValuesGiveAUsableWindow) {
+// Sizes from a damaged file are made usable; the position keeps its missing lower bound.
+TEST(WindowPlacement, DamagedValuesGiveUsableSizes) {
   WindowPlacement p = PlaceWindow(INT_MAX, INT_MIN, INT_MAX, -50, 10, 30, 1280, 800);
   EXPECT_EQ(p.ClientWidth, 1270);
   EXPECT_EQ(p.ClientHeight, 1);

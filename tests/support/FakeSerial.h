@@ -56,7 +56,6 @@ class FakeSerialPort final : public SerialPort {
     }
     const int got = n < count ? n : count;
     for (int i = 0; i < got; ++i) buffer[i] = next_++;
-    std::this_thread::yield();
     return got;
   }
   bool Write(const std::uint8_t* data, std::size_t count) override {

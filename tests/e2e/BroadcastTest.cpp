@@ -1,0 +1,179 @@
+// Whole broadcasts from the simulator through the receiver's decoder, as zarvo-decode runs it:
+// every drum speed, both IOC values, every interface rate, with noise and a clock error.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <filesystem>
+
+#include "decode/DecodeRun.h"
+#include "sim/Broadcast.h"
+#include "support/TempDir.h"
+
+namespace zarvo {
+namespace {
+
+using decode::DecodeOptions;
+using decode::DecodeRun;
+
+struct Case {
+  int Lpm;
+  int Ioc;
+  int Interface;
+  double NoiseHz = 0;
+  double ClockErrorPpm = 0;
+};
+
+std::string Name(const Case& c) {
+  return std::to_string(c.Lpm) + " LPM, IOC " + std::to_string(c.Ioc) + ", interface " +
+         std::to_string(c.Interface) + ", noise " + std::to_string(int(c.NoiseHz)) + " Hz, clock " +
+         std::to_string(int(c.ClockErrorPpm)) + " ppm";
+}
+
+struct Result {
+  std::vector<std::string> Events;
+  std::size_t Files = 0;
+  int LeftBorder = -1;
+  double MeanError = 999;
+  int Rows = 0;
+};
+
+Result Receive(const Case& c, const sim::GreyImage& chart, const test::TempDir& out) {
+  const int types[5][3] = {
+      {7200, 0, 255}, {7200, 0, 255}, {5760, 28, 184}, {4800, 36, 236}, {5236, 36, 236}};
+  sim::BroadcastOptions sent;
+  sent.DataRate = types[c.Interface - 1][0];
+  sent.CalLow = types[c.Interface - 1][1];
+  sent.CalHigh = types[c.Interface - 1][2];
+  sent.Lpm = c.Lpm;
+  sent.Ioc = c.Ioc;
+  sent.PhasingSeconds = 10;
+  sent.NoiseHz = c.NoiseHz;
+  sent.ClockErrorPpm = c.ClockErrorPpm;
+  const auto stream = sim::MakeBroadcast(chart, sent);
+
+  DecodeOptions options;
+  options.InterfaceType = c.Interface;
+  options.DrumSpeed = 2;  // the phasing sets the real speed
+  options.Ioc = 1;        // the start tone sets the real IOC
+  // The receiver's clock calibration takes out the device's error (percent, negative for a fast
+  // device), to its own resolution of 0.0001 %.
+  options.ClockCal = static_cast<float>(std::round(-c.ClockErrorPpm) / 10000.0);
+  options.Start = {2026, 12, 7, 10, 0, 0};
+  options.OutDir = out.Path();
+  Result result;
+  DecodeRun run(options, [&](const std::string& line) {
+    const std::string text = line.substr(11);
+    if (text.find("LPM") == std::string::npos && text.rfind("saved", 0) != 0 &&
+        (result.Events.empty() || result.Events.back() != text))
+      result.Events.push_back(text);
+  });
+  run.Feed(stream.data(), stream.size());
+  run.Finish();
+  result.Files = run.Saved().size();
+  if (result.Files != 1) return result;
+  result.Rows = run.Saved()[0].Rows;
+
+  const Bitmap& picture = run.Decoder().Picture;
+  const auto grey = [&](int x, int y) { return static_cast<int>(picture.Pixel(x, y) & 0xFF); };
+  // The bar's left edge, as the median over rows below the white top.
+  std::vector<int> edges;
+  for (int y = 60; y < chart.Height - 10; y += 10)
+    for (int x = 0; x < TDecoder::W; ++x)
+      if (grey(x, y) < 128) {
+        edges.push_back(x);
+        break;
+      }
+  if (!edges.empty()) {
+    std::nth_element(edges.begin(), edges.begin() + edges.size() / 2, edges.end());
+    result.LeftBorder = edges[edges.size() / 2];
+  }
+  // Mean grey error over blocks of 8 x 4 pixels: the finest stripes are below what a fast drum
+  // on a slow interface resolves, a shifted or torn picture is not.
+  double error = 0;
+  long count = 0;
+  for (int y0 = 44; y0 + 4 <= chart.Height - 4; y0 += 4)
+    for (int x0 = 0; x0 + 8 <= TDecoder::W; x0 += 8) {
+      int got = 0, want = 0;
+      for (int y = y0; y < y0 + 4; ++y)
+        for (int x = x0; x < x0 + 8; ++x) {
+          const int sentRow = c.Ioc == 288 ? y & ~1 : y;
+          got += grey(x, y);
+          want += chart.Pixels[static_cast<std::size_t>(sentRow) * 1810 + x];
+        }
+      error += std::abs(got - want) / 32.0;
+      ++count;
+    }
+  result.MeanError = error / static_cast<double>(count);
+  return result;
+}
+
+class BroadcastTest : public ::testing::Test {
+ protected:
+  void SetUp() override { std::setlocale(LC_TIME, "C"); }
+  void Check(const Case& c, double maxError) {
+    test::TempDir out;
+    const Result r = Receive(c, chart, out);
+    const std::vector<std::string> expected = {c.Ioc == 576 ? "Start IOC 576" : "Start IOC 288",
+                                               "Synchronizing", "Waiting", "Receiving", "Stop"};
+    EXPECT_EQ(r.Events, expected) << Name(c);
+    ASSERT_EQ(r.Files, 1u) << Name(c);
+    // The phasing pulse is found through a 5-sample mean, about 2.5 samples late: more than two
+    // columns only where a sample spans more than a column (240 LPM on the slowest interface).
+    const int rates[5] = {7200, 7200, 5760, 4800, 5236};
+    const double columnsPerSample = 1810.0 * c.Lpm / 60.0 / rates[c.Interface - 1];
+    EXPECT_NEAR(r.LeftBorder, sim::ChartBarFirst, columnsPerSample > 1.2 ? 3 : 2) << Name(c);
+    RecordProperty(Name(c), "border " + std::to_string(r.LeftBorder) + ", error " +
+                                std::to_string(r.MeanError));
+    EXPECT_LT(r.MeanError, maxError) << Name(c);
+    EXPECT_GE(r.Rows, chart.Height - 2) << Name(c);
+  }
+  const sim::GreyImage chart = sim::TestChart(160);
+};
+
+TEST_F(BroadcastTest, EveryDrumSpeedAndIoc) {
+  for (int lpm : {60, 90, 120, 180, 240})
+    for (int ioc : {576, 288}) Check({lpm, ioc, 1}, 24);
+}
+
+TEST_F(BroadcastTest, EveryInterfaceRate) {
+  for (int type : {3, 4, 5})
+    for (int lpm : {120, 240}) Check({lpm, 576, type}, 30);
+}
+
+TEST_F(BroadcastTest, NoiseAndAClockError) {
+  Check({120, 576, 1, 40, 0}, 40);
+  Check({120, 576, 1, 0, 80}, 24);
+  Check({90, 288, 4, 40, -60}, 45);
+}
+
+// Without its calibration a clock error slants the picture: the border walks off by the error
+// times the samples since the phasing.
+TEST_F(BroadcastTest, UncorrectedClockErrorSlants) {
+  test::TempDir out;
+  Case c{120, 576, 1, 0, 0};
+  const Result straight = Receive(c, chart, out);
+  sim::BroadcastOptions fast;
+  fast.ClockErrorPpm = 300;
+  fast.PhasingSeconds = 10;
+  const auto stream = sim::MakeBroadcast(chart, fast);
+  DecodeOptions options;
+  options.OutDir = out.Path();
+  options.Start = {2026, 12, 7, 11, 0, 0};
+  DecodeRun run(options, [](const std::string&) {});
+  run.Feed(stream.data(), stream.size());
+  run.Finish();
+  const Bitmap& picture = run.Decoder().Picture;
+  const auto border = [&](int y) {
+    for (int x = 0; x < TDecoder::W; ++x)
+      if ((picture.Pixel(x, y) & 0xFF) < 128) return x;
+    return -1;
+  };
+  // 300 ppm of 3600 samples a line is 1.08 samples, 0.54 columns, a line.
+  const int drift = border(150) - border(50);
+  EXPECT_NEAR(straight.LeftBorder, sim::ChartBarFirst, 2);
+  EXPECT_NEAR(std::abs(drift), 54, 8);
+}
+
+}  // namespace
+}  // namespace zarvo
