@@ -1,0 +1,236 @@
+// zarvo-sim's command line, and the program itself: the file it writes, what it does with bad
+// input, and the real-time stream on a pseudo-terminal.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+#include <tuple>
+
+#include "sim/CommandLine.h"
+#include "support/TempDir.h"
+
+extern char** environ;
+
+namespace zarvo::sim {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using Bytes = std::vector<std::uint8_t>;
+using test::TempDir;
+
+CommandLine Parsed(const std::vector<std::string>& args) {
+  CommandLine line;
+  std::string error;
+  EXPECT_TRUE(ParseCommandLine(args, line, error)) << error;
+  return line;
+}
+
+TEST(SimCommandLine, InterfaceTypesAndLaterOptionsOverride) {
+  const int expected[][3] = {
+      {7200, 0, 255}, {7200, 0, 255}, {5760, 28, 184}, {4800, 36, 236}, {5236, 36, 236}};
+  for (int type = 1; type <= 5; ++type) {
+    const BroadcastOptions o = Parsed({"--interface", std::to_string(type)}).Broadcast;
+    EXPECT_EQ(std::tuple(o.DataRate, o.CalLow, o.CalHigh),
+              std::tuple(expected[type - 1][0], expected[type - 1][1], expected[type - 1][2]));
+  }
+  BroadcastOptions o =
+      Parsed({"--interface", "3", "--rate", "7000", "--cal", "10", "200"}).Broadcast;
+  EXPECT_EQ(std::tuple(o.DataRate, o.CalLow, o.CalHigh), std::tuple(7000, 10, 200));
+  EXPECT_EQ(Parsed({"--rate", "7000", "--interface", "4"}).Broadcast.DataRate, 4800);
+  const CommandLine line = Parsed({"--ioc", "288", "--clock-error", "-40", "--seed", "4000000000",
+                                   "--pty", "--speed", "20", "--", "-odd.pgm"});
+  EXPECT_EQ(line.Broadcast.Ioc, 288);
+  EXPECT_EQ(line.Broadcast.ClockErrorPpm, -40);
+  EXPECT_EQ(line.Broadcast.Seed, 4000000000u);
+  EXPECT_TRUE(line.Pty);
+  EXPECT_EQ(line.Speed, 20);
+  EXPECT_EQ(line.PicturePath, "-odd.pgm");
+}
+
+TEST(SimCommandLine, RejectsBadOptions) {
+  const std::vector<std::vector<std::string>> bad = {
+      {"--lpm", "100"},     {"--ioc", "300"},         {"--rate", "0"},
+      {"--rate", "72OO"},   {"--cal", "9", "8"},      {"--cal", "0"},
+      {"--interface", "6"}, {"--noise", "-1"},        {"--lead", "nan"},
+      {"--repeat", "0"},    {"--seed", "-1"},         {"--rate"},
+      {"--frobnicate"},     {"a.pgm", "b.pgm"},       {"--speed", "2"},
+      {"--pty", "-o", "x"}, {"--chart-height", "50"}, {"--chart-height", "200", "a.pgm"}};
+  for (const auto& args : bad) {
+    CommandLine line;
+    std::string error;
+    EXPECT_FALSE(ParseCommandLine(args, line, error)) << args[0];
+    EXPECT_FALSE(error.empty()) << args[0];
+  }
+}
+
+// Starts the simulator with standard output on a pipe and standard error into a file.
+pid_t Spawn(const std::vector<std::string>& args, int& outFd, const std::string& errPath) {
+  std::vector<char*> argv{const_cast<char*>(ZARVO_SIM)};
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  int out[2];
+  if (pipe(out) != 0) return -1;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT, 0600);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, ZARVO_SIM, &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  outFd = out[0];
+  return pid;
+}
+
+int Wait(pid_t pid) {
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+struct SimRun {
+  int Status = -1;
+  Bytes Out;
+  std::string Err;
+};
+
+SimRun RunSim(const std::vector<std::string>& args) {
+  const TempDir errDir;
+  SimRun run;
+  int out = -1;
+  const pid_t pid = Spawn(args, out, errDir.File("stderr"));
+  std::uint8_t buffer[65536];
+  for (ssize_t n; (n = read(out, buffer, sizeof buffer)) > 0;)
+    run.Out.insert(run.Out.end(), buffer, buffer + n);
+  close(out);
+  run.Status = pid > 0 ? Wait(pid) : -1;
+  const auto err = errDir.Read("stderr");
+  run.Err.assign(err.begin(), err.end());
+  return run;
+}
+
+// 4 lines at 240 LPM with short tones: 3 s of broadcast, 8 grey levels across.
+const std::vector<std::string> Short = {
+    "--lpm",          "240", "--start-seconds",   "0.5", "--phasing-seconds", "1",
+    "--stop-seconds", "0.3", "--trailer-seconds", "0.2"};
+
+std::string WritePicture(const TempDir& dir) {
+  std::string pgm = "P5 8 4 255 ";
+  for (int i = 0; i < 32; ++i) pgm += static_cast<char>(i % 8 * 32);
+  dir.Write("small.pgm", {pgm.begin(), pgm.end()});
+  return dir.File("small.pgm");
+}
+
+Bytes Expected(const std::vector<std::string>& args, const TempDir& dir) {
+  GreyImage picture;
+  std::string error;
+  EXPECT_TRUE(ReadPicture(dir.File("small.pgm"), picture, error));
+  return MakeBroadcast(picture, Parsed(args).Broadcast);
+}
+
+TEST(SimProgram, WritesTheLibrarysBytesToFileAndPipe) {
+  TempDir dir;
+  std::vector<std::string> args = Short;
+  args.insert(args.end(), {"--noise", "30", "--interface", "3", WritePicture(dir)});
+  const Bytes expected = Expected(args, dir);
+  const SimRun piped = RunSim(args);
+  EXPECT_EQ(piped.Status, 0) << piped.Err;
+  EXPECT_EQ(piped.Out, expected);
+  args.insert(args.end(), {"-o", dir.File("out.raw")});
+  const SimRun filed = RunSim(args);
+  EXPECT_EQ(filed.Status, 0) << filed.Err;
+  EXPECT_TRUE(filed.Out.empty());
+  EXPECT_EQ(dir.Read("out.raw"), expected);
+}
+
+TEST(SimProgram, BadInputExitsWithTwoAndNoFile) {
+  TempDir dir;
+  dir.Write("broken.bmp", {'B', 'M', 1, 2, 3});
+  for (const std::string& bad :
+       {std::string("--lpm=120"), dir.File("missing.pgm"), dir.File("broken.bmp")}) {
+    const SimRun run = RunSim({bad, "-o", dir.File("out.raw")});
+    EXPECT_EQ(run.Status, 2) << bad;
+    EXPECT_NE(run.Err.find("usage:"), std::string::npos) << run.Err;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+      EXPECT_EQ(entry.path().filename(), "broken.bmp");
+  }
+  EXPECT_NE(RunSim({dir.File("broken.bmp")}).Err.find("broken.bmp: "), std::string::npos);
+  EXPECT_EQ(RunSim({"-o", dir.File("no/such/folder/out.raw")}).Status, 2);
+}
+
+// Reads the slave until the simulator closes its side, noting the bytes so far at each read.
+Bytes ReadSlave(const std::string& path,
+                std::vector<std::pair<Clock::time_point, std::size_t>>* arrivals) {
+  Bytes got;
+  const int fd = open(path.c_str(), O_RDONLY | O_NOCTTY);
+  const auto end = Clock::now() + 5s;
+  while (fd >= 0 && Clock::now() < end) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 100) == 0) continue;
+    std::uint8_t buffer[4096];
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n <= 0) break;  // EIO once the master is closed
+    got.insert(got.end(), buffer, buffer + n);
+    if (arrivals) arrivals->push_back({Clock::now(), got.size()});
+  }
+  if (fd >= 0) close(fd);
+  return got;
+}
+
+std::string StartOnPty(const std::vector<std::string>& args, pid_t& pid, const TempDir& dir) {
+  int out = -1;
+  pid = Spawn(args, out, dir.File("stderr"));
+  std::string line;
+  for (char c; read(out, &c, 1) == 1 && c != '\n';) line += c;
+  close(out);
+  return line;
+}
+
+TEST(SimProgram, PtyStreamsInOrderAtTheDevicesPace) {
+  TempDir dir;
+  std::vector<std::string> args = Short;
+  args.insert(args.end(), {"--pty", "--speed", "20", "--hold", "0.3", WritePicture(dir)});
+  const auto started = Clock::now();
+  pid_t pid = -1;
+  const std::string path = StartOnPty(args, pid, dir);
+  ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
+  std::vector<std::pair<Clock::time_point, std::size_t>> arrivals;
+  const Bytes got = ReadSlave(path, &arrivals);
+  EXPECT_EQ(Wait(pid), 0);
+  const Bytes expected = Expected(args, dir);
+  ASSERT_EQ(got.size(), expected.size());
+  EXPECT_EQ(got, expected);
+  // Never ahead of 7200 * 20 bytes a second (give or take a 10 ms step), and not all at once.
+  const double pace = 7200 * 20;
+  for (const auto& [at, count] : arrivals) {
+    const double seconds = std::chrono::duration<double>(at - started).count();
+    ASSERT_LE(static_cast<double>(count), pace * (seconds + 0.011) + 1) << seconds;
+  }
+  EXPECT_GE(std::chrono::duration<double>(arrivals.back().first - started).count(),
+            static_cast<double>(expected.size()) / pace - 0.011);
+}
+
+TEST(SimProgram, SignalEndsThePtyStreamCleanly) {
+  TempDir dir;
+  pid_t pid = -1;
+  const std::string path = StartOnPty({"--pty", "--chart-height", "100"}, pid, dir);
+  ASSERT_FALSE(path.empty());
+  std::this_thread::sleep_for(50ms);
+  kill(pid, SIGTERM);
+  const auto sent = Clock::now();
+  EXPECT_LT(ReadSlave(path, nullptr).size(), 7200u);  // ends when the master closes
+  EXPECT_EQ(Wait(pid), 0);
+  EXPECT_LT(Clock::now() - sent, 1s);
+}
+
+}  // namespace
+}  // namespace zarvo::sim
