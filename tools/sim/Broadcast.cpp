@@ -61,7 +61,7 @@ std::string CheckOptions(const BroadcastOptions& o) {
   if (!InRange(o.NoiseHz, 0, MaxHz)) return "noise must be 0..1000000 Hz";
   if (!InRange(o.MistuneHz, -MaxHz, MaxHz)) return "mistuning out of range";
   if (!InRange(o.ClockErrorPpm, -100000, 100000)) return "clock error must be -100000..100000 ppm";
-  if (o.Repeat < 1 || o.Repeat > 1'000'000) return "repeat count must be 1..1000000";
+  if (o.Repeat < 1 || o.Repeat > 10000) return "repeat count must be 1..10000";
   return {};
 }
 
@@ -87,6 +87,8 @@ std::vector<Section> BroadcastLayout(int pictureHeight, const BroadcastOptions& 
     // Multiplying before dividing keeps whole-sample lengths whole.
     position = Snapped(position + (lines > 0 ? lines * 60.0 * rate / o.Lpm : length * rate));
     seconds += s.Seconds;
+    // Far beyond any test, and still exact in a double.
+    if (position > 1e15) throw std::invalid_argument("the broadcast would be too long");
     s.EndSample = FirstAtOrAfter(position);
     sections.push_back(s);
   };

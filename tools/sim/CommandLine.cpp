@@ -138,7 +138,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
           b.Seed = static_cast<unsigned>(seed);
           return true;
         }}},
-      {"--repeat", {1, integer(b.Repeat, 1, 1'000'000)}},
+      {"--repeat", {1, integer(b.Repeat, 1, 10000)}},
       {"--chart-height",
        {1,
         [&](const std::vector<std::string>& v) {
