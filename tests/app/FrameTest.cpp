@@ -14,6 +14,7 @@
 #include "app/MainProg.h"
 #include "app/Splash.h"
 #include "app/Windows.h"
+#include "platform/BmpCodec.h"
 #include "platform/Help.h"
 #include "platform/PlatformError.h"
 #include "platform/ProgramFolder.h"
@@ -332,6 +333,26 @@ TEST(HelpPages, EveryTopicOpensItsPage) {
 TEST(HelpPages, FolderIsRegistered) {
   RegisterHelpFolder();
   EXPECT_EQ(RegisteredHelpFolder(), QDir::currentPath());
+}
+
+}  // namespace
+}  // namespace zarvo
+
+namespace zarvo {
+namespace {
+
+// The pictures the program saves open in Qt as what was drawn.
+TEST(GreyBitmap, OpensInQt) {
+  test::TempDir dir;
+  Bitmap picture(1810, 7, 0xC0C0C0);
+  for (int x = 0; x < 1810; ++x) picture.SetPixel(x, 3, GreyColour(x % 256));
+  ASSERT_TRUE(WriteGreyBmp(dir.File("fax.bmp"), picture, 5));
+  QImage image;
+  ASSERT_TRUE(image.load(QString::fromStdString(dir.File("fax.bmp"))));
+  EXPECT_EQ(image.size(), QSize(1810, 5));
+  EXPECT_EQ(image.pixel(0, 0), 0xFFC0C0C0u);
+  EXPECT_EQ(image.pixel(200, 3), 0xFFC8C8C8u);
+  EXPECT_EQ(image.pixel(1809, 3), qRgb(1809 % 256, 1809 % 256, 1809 % 256));
 }
 
 }  // namespace

@@ -139,23 +139,6 @@ TEST_F(DecoderTest, ToneWindowsAtTheBordersOfTheirRanges) {
   }
 }
 
-TEST_F(DecoderTest, CleanTonesAtEveryRate) {
-  for (double rate : {7200.0, 5760.0, 5236.0, 4800.0}) {
-    for (const auto& [hz, event] : {std::pair{300.0, "Start IOC 576"},
-                                    std::pair{675.0, "Start IOC 288"}, std::pair{450.0, "Stop"}}) {
-      TSettings s = settings;
-      s.SamplePeriod = static_cast<float>(1000.0 / rate);
-      RecordingHost h;
-      TDecoder d(s, h);
-      Samples samples;
-      AppendTone(samples, hz, 1200, s.SamplePeriod);
-      d.Process(samples.data(), samples.size());
-      ASSERT_FALSE(h.Events().empty()) << rate << " " << hz;
-      EXPECT_EQ(h.Events().front(), event) << rate << " " << hz;
-    }
-  }
-}
-
 // A gap of 3.333 ms restarts the count: without it, 200 fast edges before the gap would push the
 // window out of the start range.
 TEST_F(DecoderTest, GapRestartsTheWindow) {

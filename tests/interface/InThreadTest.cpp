@@ -33,18 +33,6 @@ class DrainTest : public ::testing::Test {
   std::int32_t readPos = 0;
 };
 
-TEST_F(DrainTest, CreationClearsTheBufferAndStartsAtZero) {
-  std::unique_ptr<std::uint8_t[]> dirty(new std::uint8_t[RxBufferSize]);
-  std::memset(dirty.get(), 0xAA, RxBufferSize);
-  InThread fresh(dirty.get());
-  EXPECT_EQ(dirty[0], 0);
-  EXPECT_EQ(dirty[RxBufferSize - 1], 0);
-  EXPECT_EQ(fresh.WritePos.load(), 0);
-  EXPECT_EQ(fresh.LastIndex, 431999);
-  EXPECT_EQ(fresh.WrapCount.load(), 0);
-  EXPECT_FALSE(fresh.Wrapped.load());
-}
-
 TEST_F(DrainTest, TakesWhatIsWrittenInOrder) {
   thread.WritePos = 300;
   const auto taken = Drain();

@@ -36,54 +36,6 @@ class SettingsFileTest : public ::testing::Test {
   RecordingBoxes boxes;
 };
 
-// Fields land at their documented offsets, little-endian, as written by hand here.
-TEST_F(SettingsFileTest, FieldsReadFromTheirOffsets) {
-  Bytes file(kSettingsSize, 0);
-  PutInt32(file, 8, 2);      // StopBits
-  PutInt32(file, 12, 4);     // DrumSpeed
-  PutInt32(file, 16, 5236);  // DataRate
-  PutInt32(file, 24, 3);     // InterfaceType
-  std::memcpy(&file[28], "PTC-II", 7);
-  PutInt32(file, 44, 2);            // ComPort
-  PutInt32(file, 64, 57600);        // BaudRate
-  PutInt32(file, 72, 0x3DCCCCCD);   // ClockCal = 0.1f
-  PutInt32(file, 76, 28);           // CalLow
-  PutInt32(file, 80, 184);          // CalHigh
-  PutInt32(file, 100, 0xFFFFFFF6);  // InVidWindow.Left = -10
-  PutInt32(file, 112, 640);         // InVidWindow.ClientWidth
-  PutInt32(file, 144, 3);           // Parity
-  file[150] = 7;                    // DisableSaver, any non-zero value is on
-  file[1272] = 1;                   // AutoPTCII
-  PutInt32(file, 1276, 1);          // IOC
-  PutInt32(file, 1324, 800);        // ViewPicWindow.ClientWidth (width first)
-  PutInt32(file, 1336, 99);         // DeleteDays
-  dir.Write(kSettingsFileName, file);
-
-  TSettingsFile cfg;
-  cfg.Load();
-  ASSERT_TRUE(cfg.Loaded());
-  EXPECT_EQ(Settings.StopBits, 2);
-  EXPECT_EQ(Settings.DrumSpeed, 4);
-  EXPECT_EQ(Settings.DataRate, 5236);
-  EXPECT_EQ(Settings.InterfaceType, 3);
-  EXPECT_EQ(TextOf(Settings.InterfaceName), "PTC-II");
-  EXPECT_EQ(Settings.ComPort, 2);
-  EXPECT_EQ(Settings.BaudRate, 57600);
-  EXPECT_FLOAT_EQ(Settings.ClockCal, 0.1f);
-  EXPECT_EQ(Settings.CalLow, 28);
-  EXPECT_EQ(Settings.CalHigh, 184);
-  EXPECT_EQ(Settings.InVidWindow.Left, -10);
-  EXPECT_EQ(Settings.InVidWindow.ClientWidth, 640);
-  EXPECT_EQ(Settings.Parity, 3);
-  EXPECT_TRUE(IsOn(Settings.DisableSaver));
-  EXPECT_FALSE(IsOn(Settings.HideSpectrum));
-  EXPECT_TRUE(IsOn(Settings.AutoPTCII));
-  EXPECT_EQ(Settings.IOC, 1);
-  EXPECT_EQ(Settings.ViewPicWindow.ClientWidth, 800);
-  EXPECT_EQ(Settings.DeleteDays, 99);
-  EXPECT_TRUE(boxes.Shown.empty());
-}
-
 // Reserved bytes are carried through: what was read is written back byte for byte, and a longer
 // file keeps its tail.
 TEST_F(SettingsFileTest, RoundTripKeepsEveryByteAndTheTail) {

@@ -123,44 +123,5 @@ TEST(SimPicture, SurvivesCutAndCorruptedFiles) {
   }
 }
 
-TEST(SimPicture, TestChartLayout) {
-  for (const int height : {800, 100, 401}) {
-    const GreyImage chart = TestChart(height);
-    ASSERT_EQ(chart.Width, 1810);
-    ASSERT_EQ(chart.Height, height);
-    const ChartBands bands = TestChartBands(height);
-    // White margins of 280 and 282 columns but for the bar at 100..139; 40 white rows on top.
-    for (int y = 0; y < height; ++y) {
-      for (int x = 0; x < 1810; ++x) {
-        if (y < 40 || x < 280 || x >= 1528) {
-          ASSERT_EQ(chart.At(x, y), y >= 40 && x >= 100 && x < 140 ? 0 : 255) << x << "," << y;
-        }
-      }
-    }
-    // Grey wedge: 16 flat steps of 78 columns from black to white.
-    EXPECT_EQ(bands.Wedge, 40);
-    for (int x = 280; x < 1528; ++x) ASSERT_EQ(chart.At(x, 40), 17 * ((x - 280) / 78)) << x;
-    EXPECT_EQ(chart.At(700, bands.Checkerboard - 1), chart.At(700, 40));
-    // Stripes 16, 8, 4, 2 wide in groups of 312 columns, black first.
-    for (int group = 0, first = 280, width = 16; group < 4; ++group, first += 312, width /= 2) {
-      const int s = bands.Stripes;
-      EXPECT_EQ(chart.At(first, height - 1) + chart.At(first + width - 1, s), 0) << group;
-      EXPECT_EQ(chart.At(first + width, s), 255) << group;
-      EXPECT_EQ(chart.At(first + 2 * width, s), 0) << group;
-    }
-    // 32-pixel squares, black at the band's top left (the short chart's band is 20 rows).
-    const int c = bands.Checkerboard;
-    EXPECT_EQ(chart.At(280, c) + chart.At(311, std::min(c + 31, bands.Stripes - 1)), 0);
-    EXPECT_EQ(chart.At(312, c), 255);
-    if (bands.Stripes - c > 64) {
-      EXPECT_EQ(chart.At(280, c + 32) - chart.At(312, c + 32), 255);
-    }
-  }
-  EXPECT_EQ(TestChartBands(800).Checkerboard, 293);
-  EXPECT_EQ(TestChartBands(800).Stripes, 546);
-  EXPECT_THROW(TestChart(99), std::invalid_argument);
-  EXPECT_THROW(TestChart(20001), std::invalid_argument);
-}
-
 }  // namespace
 }  // namespace zarvo::sim

@@ -137,21 +137,6 @@ Bytes Expected(const std::vector<std::string>& args, const TempDir& dir) {
   return MakeBroadcast(picture, Parsed(args).Broadcast);
 }
 
-TEST(SimProgram, WritesTheLibrarysBytesToFileAndPipe) {
-  TempDir dir;
-  std::vector<std::string> args = Short;
-  args.insert(args.end(), {"--noise", "30", "--interface", "3", WritePicture(dir)});
-  const Bytes expected = Expected(args, dir);
-  const SimRun piped = RunSim(args);
-  EXPECT_EQ(piped.Status, 0) << piped.Err;
-  EXPECT_EQ(piped.Out, expected);
-  args.insert(args.end(), {"-o", dir.File("out.raw")});
-  const SimRun filed = RunSim(args);
-  EXPECT_EQ(filed.Status, 0) << filed.Err;
-  EXPECT_TRUE(filed.Out.empty());
-  EXPECT_EQ(dir.Read("out.raw"), expected);
-}
-
 TEST(SimProgram, BadInputExitsWithTwoAndNoFile) {
   TempDir dir;
   dir.Write("broken.bmp", {'B', 'M', 1, 2, 3});
