@@ -18,6 +18,10 @@ class StderrBoxes final : public MessageBoxes {
     Show(MessageIcon::Question, title, text);
     return false;
   }
+  bool Confirm(const std::string& title, const std::string& text) override {
+    Show(MessageIcon::Error, title, text);
+    return false;
+  }
   void CloseMain() override {}
 };
 
@@ -99,6 +103,13 @@ void ShowExceptionReport(const char* what) {
   std::string text = (what && *what) ? what : "Unknown error";
   if (text.back() != '.') text += '.';
   boxes->Show(MessageIcon::Error, kProgramTitle, text);
+}
+
+bool PromptOkCancel(const std::string& text) {
+  return boxes->Confirm("", text);
+}
+bool AskYesNoUntitled(const std::string& text) {
+  return boxes->Ask("", text);
 }
 
 bool FatalReported() {

@@ -14,6 +14,8 @@ class MessageBoxes {
   virtual void Show(MessageIcon icon, const std::string& title, const std::string& text) = 0;
   // A Yes/No question; true when the user chose Yes.
   virtual bool Ask(const std::string& title, const std::string& text) = 0;
+  // A prompt with the exclamation icon and OK and Cancel; true when the user chose OK.
+  virtual bool Confirm(const std::string& title, const std::string& text) = 0;
   // Ends the run: closes the application's main window.
   virtual void CloseMain() = 0;
 };
@@ -35,6 +37,10 @@ bool ReportQuestion(const char* format, ...) __attribute__((format(printf, 1, 2)
 // Shows the first fatal report of a run, then closes the main window. Returns to the caller,
 // which stops what failed; the program ends when control is back in the message loop.
 void ReportFatal(const char* text);
+
+// The calibration's own boxes, with an empty title: an OK/Cancel prompt and a Yes/No question.
+bool PromptOkCancel(const std::string& text);
+bool AskYesNoUntitled(const std::string& text);
 
 // The application's standard report of an exception that reached the event loop.
 void ShowExceptionReport(const char* what);

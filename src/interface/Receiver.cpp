@@ -84,6 +84,10 @@ void TReceiveSide::ChangeComPort(int port) {
 
 void TReceiveSide::ChangeInterfaceType(int type) {
   SetInterfaceTypeFields(type);
+  StartupAndReopen();
+}
+
+void TReceiveSide::StartupAndReopen() {
   if (!InputThread) return;
   Link.InterfaceStartup();
   Link.ClosePort(*InputThread);

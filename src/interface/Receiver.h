@@ -31,6 +31,9 @@ class TReceiveSide {
   // created receive side only the record changes.
   void ChangeComPort(int port);
   void ChangeInterfaceType(int type);
+  // The port part of a type change: the start-up sequence of the type now in the record over
+  // the port still open with the old line settings, then close and open with the new ones.
+  void StartupAndReopen();
 
   std::unique_ptr<std::uint8_t[]> RxBuffer;
   std::unique_ptr<InThread> InputThread;

@@ -19,4 +19,10 @@ bool QtMessageBoxes::Ask(const std::string& title, const std::string& text) {
   return box.exec() == QMessageBox::Yes;
 }
 
+bool QtMessageBoxes::Confirm(const std::string& title, const std::string& text) {
+  QMessageBox box(QMessageBox::Warning, QString::fromStdString(title), QString::fromStdString(text),
+                  QMessageBox::Ok | QMessageBox::Cancel);
+  return box.exec() == QMessageBox::Ok;
+}
+
 }  // namespace zarvo

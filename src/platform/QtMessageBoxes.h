@@ -11,6 +11,7 @@ class QtMessageBoxes final : public MessageBoxes {
   explicit QtMessageBoxes(std::function<void()> closeMain) : closeMain_(std::move(closeMain)) {}
   void Show(MessageIcon icon, const std::string& title, const std::string& text) override;
   bool Ask(const std::string& title, const std::string& text) override;
+  bool Confirm(const std::string& title, const std::string& text) override;
   void CloseMain() override { closeMain_(); }
 
  private:

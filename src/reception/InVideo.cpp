@@ -25,6 +25,7 @@ TInVid::TInVid() : QWidget(nullptr, Qt::Window), Decoder(Settings, *this) {
   setCursor(Qt::CrossCursor);
   InstallHelpKey(this, kHelpReception);
   RestoreGeometry(this, Settings.InVidWindow);
+  ShowHints(!IsOn(Settings.DisableHints));
   show();
   // A failure here is fatal and reported; the window then simply receives nothing.
   if (Receive.Create()) {

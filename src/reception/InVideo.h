@@ -25,6 +25,10 @@ class TInVid final : public QWidget, private DecoderHost {
   QTimer InVidTimer;
   void InVidTimerTimer();
 
+  // Hints over the window's controls, switched by the configuration window.
+  void ShowHints(bool on) { HintsShown = on; }
+  bool HintsShown = true;
+
   // The status line is the caption: "Incoming Fax: <text>", or "Incoming Fax" for no text.
   void ShowStatus(const std::string& text) override;
 

@@ -15,6 +15,7 @@ TViewPic::TViewPic() : QWidget(nullptr, Qt::Window) {
   setCursor(Qt::CrossCursor);
   InstallHelpKey(this, kHelpViewer);
   RestoreGeometry(this, Settings.ViewPicWindow);
+  ShowHints(!IsOn(Settings.DisableHints));
 }
 
 TViewPic::~TViewPic() {

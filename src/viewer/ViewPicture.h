@@ -9,6 +9,10 @@ class TViewPic final : public QWidget {
  public:
   TViewPic();
   ~TViewPic() override;
+
+  // Hints over the window's controls, switched by the configuration window.
+  void ShowHints(bool on) { HintsShown = on; }
+  bool HintsShown = true;
 };
 
 }  // namespace zarvo

@@ -27,6 +27,12 @@ class RecordingBoxes final : public MessageBoxes {
     Shown.push_back({MessageIcon::Question, title, text});
     return Answer;
   }
+  bool Confirm(const std::string& title, const std::string& text) override {
+    Shown.push_back({MessageIcon::Information, title, text});
+    Prompts.push_back(text);
+    if (OnPrompt) OnPrompt(text);
+    return ConfirmAnswer;
+  }
   void CloseMain() override {
     ++CloseCount;
     if (OnClose) OnClose();
@@ -34,6 +40,9 @@ class RecordingBoxes final : public MessageBoxes {
 
   std::vector<ShownBox> Shown;
   bool Answer = true;
+  bool ConfirmAnswer = true;
+  std::vector<std::string> Prompts;
+  std::function<void(const std::string&)> OnPrompt;
   int CloseCount = 0;
   // Runs while a box is "open", as events do while a real box waits for the user.
   std::function<void(const ShownBox&)> WhileOpen;

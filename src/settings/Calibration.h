@@ -1,0 +1,46 @@
+#pragma once
+// The calibration arithmetic of the configuration window: the display form of the audio
+// calibration and its inverse, the clock calibration, and the number parsing of its edits.
+#include <cstdint>
+#include <string>
+
+namespace zarvo {
+
+// The edits show, for the line through (CalLow, 48) and (CalHigh, 224), the samples where it
+// reaches 8 and 264: what a straight-line interface would give for 950 Hz and 2550 Hz.
+struct ShownCalibration {
+  double Low = 0;
+  double High = 0;
+};
+ShownCalibration CalibrationShown(std::int32_t calLow, std::int32_t calHigh);
+
+// The inverse: the stored pair for shown values a and b. False (nothing written) when the pair
+// cannot be stored: equal shown values, or values so close that the pair would be equal, or
+// results beyond 32 bits.
+bool CalibrationFromShown(double a, double b, std::int32_t& calLow, std::int32_t& calHigh);
+
+// The leading decimal number of a text ("  -3.5abc" is -3.5); no number gives 0.
+double LeadingNumber(const std::string& text);
+// The leading decimal integer: optional blanks, an optional sign, the digits; none gives 0.
+// Values beyond 32 bits are held at the limit.
+std::int32_t LeadingInteger(const std::string& text);
+
+// "%.2f", and the general format with up to 15 significant digits.
+std::string FixedText(double value);
+std::string GeneralText(double value);
+
+// The track bar position of a ClockCal: x 10000, rounded half away from zero, within +-1000.
+int ClockCalPosition(double clockCal);
+// Applies a track bar position to the global record: ClockCal, a repaired DataRate, SamplePeriod.
+// Returns the label text ("0.0250 %").
+std::string ApplyClockCalibration(int position);
+
+// The average of the first `count` bytes, as an integer division.
+template <typename ByteAt>
+std::int32_t AverageOfFirst(int count, ByteAt byteAt) {
+  std::int64_t sum = 0;
+  for (int i = 0; i < count; ++i) sum += byteAt(i);
+  return count > 0 ? static_cast<std::int32_t>(sum / count) : 0;
+}
+
+}  // namespace zarvo

@@ -1,0 +1,314 @@
+// The configuration window on Qt's offscreen platform: what its creation makes of the record,
+// the interface and port choices acting on the open port, the options, and the calibrations.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTest>
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+#include "app/Windows.h"
+#include "platform/ProgramFolder.h"
+#include "reception/InVideo.h"
+#include "settings/Config.h"
+#include "settings/SettingsDescription.h"
+#include "support/FakeSerial.h"
+#include "support/Pty.h"
+#include "support/RecordingBoxes.h"
+#include "support/TempDir.h"
+
+namespace zarvo {
+namespace {
+
+using namespace std::chrono_literals;
+
+class ConfigTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directory(home.File("Auto"));
+    SetProgramFolder(home.Path());
+    ClearSettings(Settings);
+    ResetMessageState();
+    saved = getenv("ZARVO_COM1");
+    setenv("ZARVO_COM1", line.SlavePath().c_str(), 1);
+  }
+  void TearDown() override {
+    invid.reset();
+    conf.reset();
+    SetProgramFolder("");
+    setenv("ZARVO_COM1", saved.c_str(), 1);
+  }
+  void WriteRecord(const std::string& description) {
+    TSettings record{};
+    std::string error;
+    ASSERT_TRUE(ParseSettingsDescription(description, record, error)) << error;
+    WriteBytes(record);
+  }
+  void WriteBytes(const TSettings& record) {
+    const auto* raw = reinterpret_cast<const std::uint8_t*>(&record);
+    home.Write(kSettingsFileName, std::vector<std::uint8_t>(raw, raw + sizeof record));
+  }
+  void Open(bool withReception) {
+    conf = std::make_unique<TConf>();
+    if (withReception) invid = std::make_unique<TInVid>();
+  }
+  test::TempDir home;
+  test::Pty line;
+  std::string saved;
+  test::RecordingBoxes boxes;
+  std::unique_ptr<TConf> conf;
+  std::unique_ptr<TInVid> invid;
+};
+
+const char* kQuorvex =
+    "InterfaceType = 1\nComPort = 1\nComPortName = COM1\nCalLow = 0\nCalHigh = 255\n"
+    "DataRate = 7200\nBaudRate = 115200\nParity = 3\nStopBits = 2\nDeleteDays = 7\n";
+
+TEST_F(ConfigTest, StartUpReDerivesTheStoredType) {
+  WriteRecord("InterfaceType = 3\nCalLow = 50\nCalHigh = 150\nClockCal = 0.25\nComPort = 7\n");
+  Open(false);
+  EXPECT_TRUE(conf->InterfaceTypeItems[2]->isChecked());
+  EXPECT_EQ(Settings.CalLow, 28);
+  EXPECT_EQ(Settings.CalHigh, 184);
+  EXPECT_EQ(Settings.DataRate, 5760);
+  EXPECT_FLOAT_EQ(Settings.ClockCal, 0.1f);  // the track bar's limit
+  EXPECT_EQ(conf->ClockLabel->text(), "0.1000 %");
+  EXPECT_EQ(Settings.ComPort, 4);  // above the list: the last entry, stored as a click
+  EXPECT_EQ(TextOf(Settings.ComPortName), "COM4");
+  EXPECT_FALSE(conf->CalLow->isEnabled());
+  EXPECT_TRUE(conf->AutoPTCII->isEnabled());
+  EXPECT_FALSE(conf->Store->isEnabled());
+  EXPECT_FALSE(conf->isVisible());
+  EXPECT_TRUE(boxes.Shown.empty());
+}
+
+TEST_F(ConfigTest, StartUpEdgeValues) {
+  // Type 0: nothing chosen, the stored line settings stay, the edits keep their first text.
+  WriteRecord(
+      "InterfaceType = 0\nBaudRate = 9600\nDataRate = 4800\nCalLow = 3\nCalHigh = 9\n"
+      "ClockCal = 0.00004\n");
+  Open(false);
+  for (QRadioButton* item : conf->InterfaceTypeItems) EXPECT_FALSE(item->isChecked());
+  EXPECT_EQ(Settings.BaudRate, 9600);
+  EXPECT_EQ(Settings.CalLow, 3);
+  EXPECT_EQ(conf->CalLow->text(), "123.45");
+  EXPECT_TRUE(conf->AutoPTCII->isEnabled());
+  EXPECT_FLOAT_EQ(Settings.ClockCal, 0.0f);  // quantized to 0.0001 %
+  conf.reset();
+
+  // A type above 5 is the last one.
+  WriteRecord("InterfaceType = 9\nCalLow = 1\nCalHigh = 2\n");
+  Open(false);
+  EXPECT_TRUE(conf->InterfaceTypeItems[4]->isChecked());
+  EXPECT_EQ(Settings.InterfaceType, 5);
+  EXPECT_EQ(TextOf(Settings.InterfaceName), "Morvant 1/2/3");
+}
+
+TEST_F(ConfigTest, AllZeroFileGivesBothReports) {
+  WriteBytes(TSettings{});
+  Open(false);
+  ASSERT_EQ(boxes.Shown.size(), 2u);
+  EXPECT_EQ(boxes.Shown[0].Text, "Bad interface calibration factors, reset to default.");
+  EXPECT_EQ(boxes.Shown[1].Text, "Bad Interface Data Rate, reset to default.");
+  EXPECT_EQ(Settings.DataRate, 7200);
+  EXPECT_EQ(Settings.CalHigh, 255);
+}
+
+TEST_F(ConfigTest, PtcChoiceReopensThePortWithItsLine) {
+  WriteRecord(kQuorvex);
+  Open(true);
+  ASSERT_NE(invid->Receive.Link.ComHandle, nullptr);
+  conf->InterfaceTypeItems[2]->click();
+  EXPECT_EQ(Settings.CalLow, 28);
+  EXPECT_EQ(Settings.CalHigh, 184);
+  EXPECT_FALSE(conf->CalLow->isEnabled());
+  EXPECT_FALSE(conf->CalcAudioCal->isEnabled());
+  EXPECT_TRUE(conf->AutoPTCII->isEnabled());
+  EXPECT_EQ(conf->CalLow->text(), "-7.45");
+  // The pseudo-terminal's line: 57600 baud, 8 bits, one stop bit.
+  termios seen{};
+  ASSERT_EQ(tcgetattr(line.Master(), &seen), 0);
+  EXPECT_EQ(cfgetospeed(&seen), B57600);
+  EXPECT_EQ(seen.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_FALSE(seen.c_cflag & CSTOPB);
+
+  // Quorvex after PTC-II keeps the calibration and gives the edits back.
+  conf->InterfaceTypeItems[0]->click();
+  EXPECT_EQ(Settings.CalLow, 28);
+  EXPECT_EQ(Settings.CalHigh, 184);
+  EXPECT_TRUE(conf->CalLow->isEnabled());
+  EXPECT_FALSE(conf->AutoPTCII->isEnabled());
+  EXPECT_EQ(Settings.BaudRate, 115200);
+  EXPECT_TRUE(boxes.Shown.empty());
+}
+
+TEST_F(ConfigTest, SameChoiceDoesNothingOtherPortReopensWithoutStartUp) {
+  test::FakeSerialOpener opener;
+  WriteRecord(std::string(kQuorvex) + "InterfaceType = 2\n");  // Tarsk-bus sends start-up bytes
+  Open(true);
+  ASSERT_EQ(opener.Opened.size(), 1u);
+  conf->InterfaceTypeItems[1]->click();  // already chosen
+  conf->ComPortItems[0]->click();
+  EXPECT_EQ(opener.Opened.size(), 1u);
+  conf->ComPortItems[1]->click();
+  ASSERT_EQ(opener.Opened.size(), 2u);
+  EXPECT_EQ(opener.Opened[1].Name, "COM2");
+  EXPECT_TRUE(opener.Opened[1].Log->Get().empty());  // no start-up sequence on the new port
+  const auto first = opener.Opened[0].Log->Get();
+  EXPECT_EQ(std::count(first.begin(), first.end(), "write 01"), 1);  // only the program's start
+}
+
+TEST_F(ConfigTest, LockedAtStartUpAndUnlocked) {
+  WriteRecord(std::string(kQuorvex) + "InterfaceType = 3\nLockControls = 1\n");
+  Open(false);
+  EXPECT_TRUE(conf->LockControls->isChecked());
+  QWidget* nine[] = {conf->LabelInterface,     conf->InterfaceType, conf->ComPort,
+                     conf->LabelIncomingVideo, conf->CalLow,        conf->CalHigh,
+                     conf->CalcAudioCal,       conf->ClockCal,      conf->CalcClockCal};
+  for (QWidget* w : nine) EXPECT_FALSE(w->isEnabled());
+  EXPECT_TRUE(conf->DeleteDays->isEnabled());
+  conf->LockControls->click();
+  for (QWidget* w : nine) EXPECT_TRUE(w->isEnabled());  // calibration edits too, even for PTC-II
+  EXPECT_EQ(Settings.LockControls, 0);
+}
+
+TEST_F(ConfigTest, DeleteDaysSnapsBack) {
+  WriteRecord(kQuorvex);
+  Open(false);
+  EXPECT_EQ(conf->DeleteDays->text(), "7");
+  conf->DeleteDays->setText("100");
+  EXPECT_EQ(Settings.DeleteDays, 7);
+  EXPECT_EQ(conf->DeleteDays->text(), "7");
+  conf->DeleteDays->setText("5");
+  EXPECT_EQ(Settings.DeleteDays, 5);
+  conf->DeleteDays->setText("07");
+  EXPECT_EQ(conf->DeleteDays->text(), "7");
+  conf->DeleteDays->setText("");
+  EXPECT_EQ(Settings.DeleteDays, 0);
+  EXPECT_EQ(conf->DeleteDays->text(), "0");
+}
+
+TEST_F(ConfigTest, StoreTheShownValues) {
+  WriteRecord(kQuorvex);
+  Open(false);
+  EXPECT_EQ(conf->CalLow->text(), "-57.95");
+  EXPECT_FALSE(conf->Store->isEnabled());
+  conf->CalLow->setText("3.64");
+  conf->CalHigh->setText("236.36");
+  EXPECT_TRUE(conf->Store->isEnabled());
+  conf->Store->click();
+  EXPECT_EQ(Settings.CalLow, 40);
+  EXPECT_EQ(Settings.CalHigh, 200);
+  EXPECT_FALSE(conf->Store->isEnabled());
+  conf->CalLow->setText("12");
+  conf->CalHigh->setText("12abc");
+  conf->Store->click();
+  ASSERT_EQ(boxes.Shown.size(), 1u);
+  EXPECT_EQ(boxes.Shown[0].Text, "Low and High factors are equal, please try again.");
+  EXPECT_EQ(Settings.CalLow, 40);
+}
+
+TEST_F(ConfigTest, ClockTrackBar) {
+  WriteRecord(kQuorvex);
+  Open(false);
+  conf->ClockCal->setValue(250);
+  EXPECT_FLOAT_EQ(Settings.ClockCal, 0.025f);
+  EXPECT_EQ(conf->ClockLabel->text(), "0.0250 %");
+  EXPECT_NEAR(Settings.SamplePeriod, 0.1389236, 1e-7);
+  conf->ClockCal->setValue(5000);
+  EXPECT_FLOAT_EQ(Settings.ClockCal, 0.1f);
+}
+
+// A tone generator on the line: the box's bytes are 40 for the first tone and 200 for the second.
+TEST_F(ConfigTest, ToneCalibrationThroughTheLine) {
+  WriteRecord(kQuorvex);
+  Open(true);
+  std::atomic<int> level{40};
+  std::atomic<bool> stop{false};
+  std::thread box([&] {
+    while (!stop) {
+      line.Write(std::vector<std::uint8_t>(144, static_cast<std::uint8_t>(level.load())));
+      std::this_thread::sleep_for(2ms);
+    }
+  });
+  boxes.OnPrompt = [&](const std::string& prompt) {
+    level = prompt.find("2300 Hz") != std::string::npos ? 200 : 40;
+    std::this_thread::sleep_for(300ms);  // the tone is on before OK is pressed
+  };
+  conf->CalcAudioCal->click();
+  stop = true;
+  box.join();
+  ASSERT_EQ(boxes.Prompts.size(), 2u);
+  EXPECT_EQ(boxes.Prompts[0],
+            "Apply a 1200 Hz tone to the audio input of the Quorvex.\n"
+            "Press OK when ready...");
+  EXPECT_EQ(boxes.Shown.back().Text,
+            "Computed Calibration Factor Low: 3.64, High: 236.36.\n"
+            "Do you want to store these values?");
+  EXPECT_EQ(boxes.Shown.back().Title, "");
+  EXPECT_EQ(Settings.CalLow, 40);
+  EXPECT_EQ(Settings.CalHigh, 200);
+  EXPECT_EQ(conf->CalLow->text(), "3.63636363636364");
+  EXPECT_TRUE(conf->Store->isEnabled());
+}
+
+TEST_F(ConfigTest, EqualTonesAndCancelChangeNothing) {
+  WriteRecord(kQuorvex);
+  Open(true);
+  std::atomic<bool> stop{false};
+  std::thread box([&] {
+    while (!stop) {
+      line.Write(std::vector<std::uint8_t>(144, 99));
+      std::this_thread::sleep_for(2ms);
+    }
+  });
+  conf->CalcAudioCal->click();
+  boxes.ConfirmAnswer = false;
+  conf->CalcAudioCal->click();
+  stop = true;
+  box.join();
+  EXPECT_EQ(boxes.Prompts.size(), 3u);
+  EXPECT_EQ(boxes.Shown.back().Text,
+            "Apply a 1200 Hz tone to the audio input of the Quorvex.\n"
+            "Press OK when ready...");
+  EXPECT_EQ(std::count_if(boxes.Shown.begin(), boxes.Shown.end(),
+                          [](const auto& b) {
+                            return b.Text == "Low and High factors are equal, please try again.";
+                          }),
+            1);
+  EXPECT_EQ(Settings.CalLow, 0);
+  EXPECT_EQ(Settings.CalHigh, 255);
+}
+
+TEST_F(ConfigTest, PictureClockCalibrationIsArmed) {
+  WriteRecord(kQuorvex);
+  Open(true);
+  conf->CalcClockCal->click();
+  EXPECT_TRUE(conf->ClockCalPending);
+  EXPECT_EQ(invid->cursor().shape(), Qt::ArrowCursor);
+  ASSERT_EQ(boxes.Shown.size(), 1u);
+  EXPECT_EQ(boxes.Shown[0].Text, "Click on the top left (or right) corner of the picture.");
+}
+
+TEST_F(ConfigTest, WindowAsShown) {
+  WriteRecord(kQuorvex);
+  Open(false);
+  conf->show();
+  const QImage shot = conf->grab().toImage();
+  if (const char* out = getenv("ZARVO_SHOTS")) shot.save(QString(out) + "/configuration.png");
+  EXPECT_EQ(shot.size(), QSize(593, 303));
+  EXPECT_EQ(conf->windowTitle(), "Configuration Menu");
+  conf->close();
+  EXPECT_FALSE(conf->isVisible());  // closing only hides it
+  EXPECT_NE(Conf, nullptr);
+}
+
+}  // namespace
+}  // namespace zarvo
