@@ -2,14 +2,17 @@
 // the interface and port choices acting on the open port, the options, and the calibrations.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTest>
+#include <QTimer>
 #include <atomic>
 #include <cstring>
 #include <thread>
@@ -283,6 +286,27 @@ TEST_F(ConfigTest, EqualTonesAndCancelChangeNothing) {
                             return b.Text == "Low and High factors are equal, please try again.";
                           }),
             1);
+  EXPECT_EQ(Settings.CalLow, 0);
+  EXPECT_EQ(Settings.CalHigh, 255);
+}
+
+// With no port open nothing ever arrives: the measurement shows itself and the user stops it.
+TEST_F(ConfigTest, ToneMeasurementCanBeCancelled) {
+  test::FakeSerialOpener opener;
+  opener.Refuse = true;
+  WriteRecord(kQuorvex);
+  Open(true);
+  bool sawProgress = false;
+  QTimer::singleShot(800, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* progress = qobject_cast<QProgressDialog*>(w); progress && progress->isVisible()) {
+        sawProgress = true;
+        progress->cancel();
+      }
+  });
+  conf->CalcAudioCal->click();
+  EXPECT_TRUE(sawProgress);
+  EXPECT_EQ(boxes.Prompts.size(), 1u);  // ended after the first tone
   EXPECT_EQ(Settings.CalLow, 0);
   EXPECT_EQ(Settings.CalHigh, 255);
 }
