@@ -1,11 +1,19 @@
 #include "reception/InVideo.h"
 
+#include <QAbstractSlider>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QFrame>
 #include <QImage>
+#include <QMenu>
 #include <QPainter>
+#include <QPainterPath>
+#include <QScrollBar>
+#include <QToolButton>
 
 #include "app/MainProg.h"
+#include "app/Messages.h"
 #include "app/Windows.h"
 #include "decoder/AutoSave.h"
 #include "platform/Help.h"
@@ -14,9 +22,84 @@
 #include "platform/QtHelpViewer.h"
 #include "platform/QtWindowGeometry.h"
 #include "reception/ModeDialog.h"
+#include "settings/Config.h"
 #include "settings/Settings.h"
 
 namespace zarvo {
+namespace {
+
+// The scroll codes of the platform's scroll bars; 5 is the thumb being dragged.
+constexpr int kScrollLineUp = 0, kScrollLineDown = 1, kScrollPageUp = 2, kScrollPageDown = 3,
+              kScrollThumbPosition = 4, kScrollThumbTrack = 5, kScrollTop = 6, kScrollBottom = 7;
+
+int ScrollCode(int action) {
+  switch (action) {
+    case QAbstractSlider::SliderSingleStepSub:
+      return kScrollLineUp;
+    case QAbstractSlider::SliderSingleStepAdd:
+      return kScrollLineDown;
+    case QAbstractSlider::SliderPageStepSub:
+      return kScrollPageUp;
+    case QAbstractSlider::SliderPageStepAdd:
+      return kScrollPageDown;
+    case QAbstractSlider::SliderToMinimum:
+      return kScrollTop;
+    case QAbstractSlider::SliderToMaximum:
+      return kScrollBottom;
+    default:
+      return kScrollThumbTrack;
+  }
+}
+
+// The buttons' 16 x 16 glyphs, drawn here.
+QIcon Glyph(int which) {
+  QPixmap pixmap(16, 16);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  const QColor ink(0x20, 0x30, 0x50);
+  p.setPen(QPen(ink, 1.6));
+  switch (which) {
+    case 0:  // start: a triangle onto a line
+      p.setBrush(QColor(0x20, 0x90, 0x30));
+      p.drawPolygon(QPolygonF({QPointF(4, 2), QPointF(13, 8), QPointF(4, 14)}));
+      break;
+    case 1:  // left border: a bar with an arrow
+      p.drawLine(QPointF(3, 2), QPointF(3, 14));
+      p.drawLine(QPointF(13, 8), QPointF(6, 8));
+      p.drawLine(QPointF(6, 8), QPointF(9, 5));
+      p.drawLine(QPointF(6, 8), QPointF(9, 11));
+      break;
+    case 2:  // mode: a drum
+      p.drawEllipse(QPointF(8, 8), 6, 6);
+      p.drawLine(QPointF(8, 8), QPointF(12, 5));
+      break;
+    case 3:  // configuration: sliders
+      for (int i = 0; i < 3; ++i) {
+        p.drawLine(QPointF(2, 4 + 4 * i), QPointF(14, 4 + 4 * i));
+        p.fillRect(QRectF(4 + 3 * i, 2.5 + 4 * i, 3, 3), ink);
+      }
+      break;
+    default:  // exit: a cross
+      p.setPen(QPen(QColor(0xB0, 0x20, 0x20), 2.2));
+      p.drawLine(QPointF(4, 4), QPointF(12, 12));
+      p.drawLine(QPointF(12, 4), QPointF(4, 12));
+      break;
+  }
+  return QIcon(pixmap);
+}
+
+}  // namespace
+
+void SetTimerPeriod(QTimer& timer, int milliseconds) {
+  const int current = timer.isActive() ? timer.interval() : 0;
+  if (milliseconds == current) return;
+  if (milliseconds <= 0) {
+    timer.stop();
+    return;
+  }
+  timer.start(milliseconds);
+}
 
 TInVid::TInVid() : QWidget(nullptr, Qt::Window), Decoder(Settings, *this) {
   InVid = this;
@@ -24,6 +107,7 @@ TInVid::TInVid() : QWidget(nullptr, Qt::Window), Decoder(Settings, *this) {
   setWindowTitle(QStringLiteral("Zarvo Meteo"));
   setCursor(Qt::CrossCursor);
   InstallHelpKey(this, kHelpReception);
+  BuildControls();
   RestoreGeometry(this, Settings.InVidWindow);
   ShowHints(!IsOn(Settings.DisableHints));
   show();
@@ -47,6 +131,110 @@ TInVid::~TInVid() {
   CloseMain();
 }
 
+void TInVid::BuildControls() {
+  Panel = new QFrame(this);
+  Panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  ScrollBar = new QScrollBar(Qt::Vertical, Panel);
+  ScrollBar->setSingleStep(10);
+  ScrollBar->setCursor(Qt::ArrowCursor);
+  const struct {
+    QToolButton** Button;
+    const char* Hint;
+    int Column, Row;
+  } buttons[] = {{&RxTopBtn, "Start reception", 0, 0},
+                 {&MarkLeftBtn, "Mark left border", 0, 1},
+                 {&ModeBtn, "Mode", 0, 2},
+                 {&ConfigurationMenuBtn, "Configuration menu", 0, 3},
+                 {&ExitBtn, "Exit", 1, 0}};
+  int glyph = 0;
+  for (const auto& b : buttons) {
+    *b.Button = new QToolButton(Panel);
+    (*b.Button)->setIcon(Glyph(glyph++));
+    (*b.Button)->setIconSize(QSize(16, 16));
+    (*b.Button)->setAutoRaise(true);
+    (*b.Button)->setGeometry(21 + 31 * b.Column, 4 + 31 * b.Row, 30, 30);
+    (*b.Button)->setProperty("hint", QString::fromLatin1(b.Hint));
+    (*b.Button)->setCursor(Qt::ArrowCursor);
+  }
+  MarkLeftBtn->setCheckable(true);  // stays down until the mark is made
+
+  PopupMenu = new QMenu(this);
+  QAction* startRx = PopupMenu->addAction(QStringLiteral("&Start Reception"));
+  QAction* markLeft = PopupMenu->addAction(QStringLiteral("Mark &Left Border"));
+  QAction* menuMode = PopupMenu->addAction(QStringLiteral("&Mode"));
+  PopupMenu->addSeparator();
+  QAction* configuration = PopupMenu->addAction(QStringLiteral("&Configuration Menu"));
+  HideSpectrumItem = PopupMenu->addAction(QStringLiteral("&Hide Spectrum"));
+  HideSpectrumItem->setCheckable(true);
+  QAction* about = PopupMenu->addAction(QStringLiteral("A&bout..."));
+  QAction* help = PopupMenu->addAction(QStringLiteral("&Help"));
+  help->setShortcut(QKeySequence(Qt::Key_F1));
+  QAction* exit = PopupMenu->addAction(QStringLiteral("&Exit"));
+
+  connect(RxTopBtn, &QToolButton::clicked, this, &TInVid::StartReception);
+  connect(startRx, &QAction::triggered, this, &TInVid::StartReception);
+  connect(markLeft, &QAction::triggered, this, [this] { MarkLeftBtn->setChecked(true); });
+  connect(ModeBtn, &QToolButton::clicked, this, &TInVid::ShowModeDialog);
+  connect(menuMode, &QAction::triggered, this, &TInVid::ShowModeDialog);
+  connect(ConfigurationMenuBtn, &QToolButton::clicked, this, &TInVid::ShowConfiguration);
+  connect(configuration, &QAction::triggered, this, &TInVid::ShowConfiguration);
+  connect(HideSpectrumItem, &QAction::triggered, this, &TInVid::ToggleHideSpectrum);
+  connect(about, &QAction::triggered, this, &TInVid::About);
+  connect(help, &QAction::triggered, this, [] { OpenHelpTopic(kHelpReception); });
+  connect(ExitBtn, &QToolButton::clicked, this, &TInVid::Exit);
+  connect(exit, &QAction::triggered, this, &TInVid::Exit);
+
+  connect(ScrollBar, &QScrollBar::actionTriggered, this,
+          [this](int action) { ScrollBarScroll(ScrollCode(action), ScrollBar->sliderPosition()); });
+  connect(ScrollBar, &QScrollBar::sliderReleased, this,
+          [this] { ScrollBarScroll(kScrollThumbPosition, ScrollBar->value()); });
+  connect(&TitleTimer, &QTimer::timeout, this, &TInVid::TitleTimerTimer);
+  connect(&ScrollTimer, &QTimer::timeout, this, &TInVid::ScrollTimerTimer);
+  ScrollTimer.start(1);  // its first tick lays the window out once
+}
+
+void TInVid::ShowHints(bool on) {
+  HintsShown = on;
+  for (QToolButton* b : {RxTopBtn, MarkLeftBtn, ModeBtn, ConfigurationMenuBtn, ExitBtn})
+    b->setToolTip(on ? b->property("hint").toString() : QString());
+  ScrollBar->setToolTip(on ? QStringLiteral("Scroll up/down") : QString());
+}
+
+void TInVid::Layout() {
+  const ReceptionLayout layout =
+      LayOut(width(), height(), DisplayRect, UserScrolling, Decoder.PictureOpen);
+  DisplayRect = layout.Rect;
+  Panel->setVisible(layout.PanelVisible);
+  Panel->setGeometry(width() - kPanelWidth, 0, kPanelWidth, height());
+  ScrollBar->setGeometry(2, 2, 17, height() - 4);
+  ScrollBar->setPageStep(std::max(layout.ScrollLargeStep, 1));
+  ScrollBar->setRange(0, std::max(layout.ScrollMax, 0));
+  if (layout.SetScrollPosition) ScrollBar->setValue(layout.ScrollPosition);
+  if (layout.ClientHeight < height()) resize(width(), layout.ClientHeight);
+  update();
+}
+
+void TInVid::resizeEvent(QResizeEvent*) {
+  Layout();
+}
+
+void TInVid::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  const QImage image(reinterpret_cast<const uchar*>(Decoder.Picture.Data()), TDecoder::W,
+                     TDecoder::H, TDecoder::W * 4, QImage::Format_RGB32);
+  const QRect target(DisplayRect.Left, DisplayRect.Top, DisplayRect.Right - DisplayRect.Left,
+                     DisplayRect.Bottom - DisplayRect.Top);
+  // Stretched as it is, without smoothing: a fax is lines of pixels.
+  painter.drawImage(target, image);
+  const int strip = Panel->isVisible() ? width() - kPanelWidth - 2 : width();
+  painter.setPen(palette().color(QPalette::Dark));
+  painter.setBrush(palette().window());
+  if (Panel->isVisible()) painter.drawRect(strip, 0, 1, height() - 1);
+  if (target.bottom() + 1 < height())
+    painter.fillRect(0, target.bottom() + 1, strip, height() - target.bottom() - 1,
+                     palette().window());
+}
+
 void TInVid::InVidTimerTimer() {
   Receive.Drain(
       [this](const std::uint8_t* samples, std::size_t count) { Decoder.Process(samples, count); });
@@ -54,8 +242,75 @@ void TInVid::InVidTimerTimer() {
 }
 
 void TInVid::ShowStatus(const std::string& text) {
-  setWindowTitle(text.empty() ? QStringLiteral("Incoming Fax")
-                              : QStringLiteral("Incoming Fax: ") + QString::fromStdString(text));
+  setWindowTitle(QString::fromStdString(TitleCycle::StatusCaption(text)));
+  SetTimerPeriod(TitleTimer, 5000);
+}
+
+void TInVid::TitleTimerTimer() {
+  int period = 0;
+  const std::string caption = title_.Tick(Decoder.PictureOpen, Decoder.ModeText, period);
+  SetTimerPeriod(TitleTimer, period);
+  setWindowTitle(QString::fromStdString(caption));
+}
+
+void TInVid::ShowNewLine() {
+  if (FollowLine(Decoder.CurrentLine, height(), IsOn(Settings.SlowScroll), UserScrolling,
+                 DisplayRect))
+    Layout();
+  else
+    update();
+}
+
+void TInVid::ScrollBarScroll(int code, int position) {
+  LastScrollCode = code;
+  ScrollTimer.stop();
+  ScrollTimer.setInterval(10000);
+  ScrollTimer.start();
+  UserScrolling = true;
+  DisplayRect.Top = -position;
+  Layout();
+}
+
+void TInVid::ScrollTimerTimer() {
+  if (LastScrollCode == kScrollThumbTrack) return;  // still held: keep the user's place
+  ScrollTimer.stop();
+  UserScrolling = false;
+  Layout();
+}
+
+void TInVid::StartReception() {
+  Decoder.ManualStart();
+  ScrollBar->setValue(0);
+  ShowStatus("manual start");
+}
+
+void TInVid::ShowModeDialog() {
+  if (ModeDlg) ModeDlg->ShowModeDlg();
+}
+
+void TInVid::ShowConfiguration() {
+  if (!Conf) return;
+  Conf->show();
+  Conf->raise();
+  Conf->activateWindow();
+}
+
+void TInVid::ToggleHideSpectrum() {
+  Settings.HideSpectrum = FlagOf(!IsOn(Settings.HideSpectrum));
+  HideSpectrumItem->setChecked(IsOn(Settings.HideSpectrum));
+}
+
+void TInVid::About() {
+  if (Main) Main->ShowAbout();
+}
+
+void TInVid::Exit() {
+  if (ReportQuestion("Are you sure you want to exit Zarvo Meteo?")) CloseMain();
+}
+
+void TInVid::contextMenuEvent(QContextMenuEvent* event) {
+  HideSpectrumItem->setChecked(IsOn(Settings.HideSpectrum));
+  PopupMenu->popup(event->globalPos());
 }
 
 void TInVid::ModeChanged() {
@@ -70,18 +325,6 @@ void TInVid::AutoSave() {
 void TInVid::SetAttention(bool on) {
   if (on && !attention_) QApplication::alert(this);
   attention_ = on;
-}
-
-void TInVid::paintEvent(QPaintEvent*) {
-  // The picture scaled to the window's width, from its top.
-  QPainter painter(this);
-  const QImage image(reinterpret_cast<const uchar*>(Decoder.Picture.Data()), TDecoder::W,
-                     TDecoder::H, TDecoder::W * 4, QImage::Format_RGB32);
-  const int height = TDecoder::H * width() / TDecoder::W;
-  painter.setRenderHint(QPainter::SmoothPixmapTransform);
-  painter.drawImage(QRect(0, 0, width(), height), image);
-  if (height < this->height())
-    painter.fillRect(0, height, width(), this->height() - height, palette().window());
 }
 
 void TInVid::closeEvent(QCloseEvent* event) {

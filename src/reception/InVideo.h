@@ -5,12 +5,20 @@
 
 #include "decoder/Decoder.h"
 #include "interface/Receiver.h"
+#include "reception/ReceptionLayout.h"
+
+class QAction;
+class QFrame;
+class QMenu;
+class QScrollBar;
+class QToolButton;
 
 namespace zarvo {
 
 // The reception window, the one the user works in. It owns the receive side and the decoder,
-// drains the buffer into the decoder at every tick of its 1 ms timer, and shows the picture.
-// Closing it ends the program.
+// drains the buffer into the decoder at every tick of its 1 ms timer, shows the picture scaled to
+// its width while following the line being written, and carries every command on its panel and
+// popup menu. Closing it ends the program.
 class TInVid final : public QWidget, private DecoderHost {
   Q_OBJECT
  public:
@@ -21,28 +29,64 @@ class TInVid final : public QWidget, private DecoderHost {
   TReceiveSide Receive;
   // The picture, the write position and the detector.
   TDecoder Decoder;
-  // The decoder's timer.
-  QTimer InVidTimer;
-  void InVidTimerTimer();
+
+  DisplayRectangle DisplayRect;
+  bool UserScrolling = false;
+  int LastScrollCode = 0;
+
+  QTimer InVidTimer;   // drives the decoder
+  QTimer TitleTimer;   // the title cycle after each status
+  QTimer ScrollTimer;  // gives the view back to the following 10 s after the user's last scroll
+  QFrame* Panel;
+  QScrollBar* ScrollBar;
+  QToolButton* RxTopBtn;
+  QToolButton* MarkLeftBtn;
+  QToolButton* ModeBtn;
+  QToolButton* ConfigurationMenuBtn;
+  QToolButton* ExitBtn;
+  QMenu* PopupMenu;
+  QAction* HideSpectrumItem;
 
   // Hints over the window's controls, switched by the configuration window.
-  void ShowHints(bool on) { HintsShown = on; }
+  void ShowHints(bool on);
   bool HintsShown = true;
 
   // The status line is the caption: "Incoming Fax: <text>", or "Incoming Fax" for no text.
   void ShowStatus(const std::string& text) override;
 
+  // Lays out panel, picture rectangle and scroll bar for the client size, and redraws.
+  void Layout();
+
+  // The commands.
+  void InVidTimerTimer();
+  void TitleTimerTimer();
+  void ScrollTimerTimer();
+  void ScrollBarScroll(int code, int position);
+  void StartReception();
+  void ShowModeDialog();
+  void ShowConfiguration();
+  void ToggleHideSpectrum();
+  void About();
+  void Exit();
+
  protected:
   void paintEvent(QPaintEvent*) override;
+  void resizeEvent(QResizeEvent*) override;
   void closeEvent(QCloseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
+  void BuildControls();
   void RefreshDisplay() override { update(); }
   void ModeChanged() override;
   void AutoSave() override;
-  void ShowNewLine() override { update(); }
+  void ShowNewLine() override;
   void SetAttention(bool on) override;
   bool attention_ = false;
+  TitleCycle title_;
 };
+
+// A timer's period: the same value changes nothing, a new one restarts the count, 0 stops it.
+void SetTimerPeriod(QTimer& timer, int milliseconds);
 
 }  // namespace zarvo

@@ -1,0 +1,130 @@
+// The reception window's commands, its scrolling, and the mode dialog, on the offscreen platform.
+#include <gtest/gtest.h>
+
+#include <QButtonGroup>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QToolButton>
+
+#include "app/Windows.h"
+#include "platform/ProgramFolder.h"
+#include "reception/InVideo.h"
+#include "reception/ModeDialog.h"
+#include "settings/Settings.h"
+#include "support/FakeSerial.h"
+#include "support/RecordingBoxes.h"
+
+namespace zarvo {
+namespace {
+
+class InVideoTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ClearSettings(Settings);
+    ResetMessageState();
+    SetInterfaceTypeFields(1);
+    SetComPortFields(1);
+    Settings.CalHigh = 255;
+    Settings.IOC = 1;
+    Settings.DrumSpeed = 2;
+    Settings.InVidWindow = {0, 0, 500, 700};
+    opener.NextBytesPerRead = 0;
+    invid = std::make_unique<TInVid>();
+    mode = std::make_unique<TModeDlg>();
+  }
+  void TearDown() override {
+    mode.reset();
+    invid.reset();
+  }
+  test::FakeSerialOpener opener;
+  test::RecordingBoxes boxes;
+  std::unique_ptr<TInVid> invid;
+  std::unique_ptr<TModeDlg> mode;
+};
+
+TEST_F(InVideoTest, CaptionFromTheModeAndTheStatus) {
+  EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 120 LPM, IOC 576");
+  EXPECT_TRUE(invid->TitleTimer.isActive());
+  EXPECT_EQ(invid->TitleTimer.interval(), 5000);
+  invid->TitleTimerTimer();
+  EXPECT_EQ(invid->windowTitle(), "Incoming Fax     Zarvo Meteo");
+  invid->TitleTimerTimer();
+  EXPECT_FALSE(invid->TitleTimer.isActive());
+}
+
+TEST_F(InVideoTest, StartReceptionMidPicture) {
+  invid->Decoder.ManualStart();
+  invid->Decoder.CurrentLine = 900;
+  invid->RxTopBtn->click();
+  EXPECT_EQ(invid->Decoder.CurrentLine, 0);
+  EXPECT_EQ(invid->windowTitle(), "Incoming Fax: manual start");
+  EXPECT_EQ(invid->ScrollBar->value(), 0);
+}
+
+TEST_F(InVideoTest, ExitAsksFirst) {
+  boxes.Answer = false;
+  invid->ExitBtn->click();
+  ASSERT_EQ(boxes.Shown.size(), 1u);
+  EXPECT_EQ(boxes.Shown[0].Text, "Are you sure you want to exit Zarvo Meteo?");
+  EXPECT_EQ(boxes.CloseCount, 0);
+  boxes.Answer = true;
+  invid->ExitBtn->click();
+  EXPECT_EQ(boxes.Shown.size(), 2u);
+}
+
+TEST_F(InVideoTest, HideSpectrumToggles) {
+  invid->ToggleHideSpectrum();
+  EXPECT_TRUE(IsOn(Settings.HideSpectrum));
+  EXPECT_TRUE(invid->HideSpectrumItem->isChecked());
+  invid->ToggleHideSpectrum();
+  EXPECT_FALSE(IsOn(Settings.HideSpectrum));
+}
+
+TEST_F(InVideoTest, UserScrollingHoldsUntilTenSecondsAfterTheThumb) {
+  invid->Decoder.ManualStart();
+  invid->ScrollBarScroll(5, 200);  // dragging the thumb
+  EXPECT_TRUE(invid->UserScrolling);
+  EXPECT_EQ(invid->DisplayRect.Top, -200);
+  EXPECT_EQ(invid->ScrollTimer.interval(), 10000);
+  invid->Decoder.CurrentLine = 2000;
+  invid->Decoder.EndOfTick();
+  EXPECT_EQ(invid->DisplayRect.Top, -200);  // new lines do not move the view
+  invid->ScrollTimerTimer();                // still held
+  EXPECT_TRUE(invid->UserScrolling);
+  invid->ScrollBarScroll(4, 200);  // released
+  invid->ScrollTimerTimer();
+  EXPECT_FALSE(invid->UserScrolling);
+  EXPECT_FALSE(invid->ScrollTimer.isActive());
+}
+
+TEST_F(InVideoTest, HintsFollowTheOption) {
+  EXPECT_EQ(invid->RxTopBtn->toolTip(), "Start reception");
+  invid->ShowHints(false);
+  EXPECT_TRUE(invid->RxTopBtn->toolTip().isEmpty());
+}
+
+TEST_F(InVideoTest, ModeDialogSetsAndFollowsTheMode) {
+  invid->ModeBtn->click();
+  EXPECT_TRUE(mode->isVisible());
+  EXPECT_EQ(mode->windowTitle(), "Mode");
+  EXPECT_EQ(mode->size(), QSize(111, 180));
+  EXPECT_TRUE(mode->windowFlags() & Qt::WindowStaysOnTopHint);
+  mode->grab();  // a paint, as the window system would ask for
+  EXPECT_TRUE(mode->DrumSpeedItems->button(2)->isChecked());
+  EXPECT_TRUE(mode->IOCItems->button(1)->isChecked());
+  // 288 while 120 LPM is chosen: the status at once.
+  mode->IOCItems->button(0)->click();
+  EXPECT_EQ(Settings.IOC, 0);
+  EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 120 LPM, IOC 288");
+  mode->DrumSpeedItems->button(4)->click();
+  EXPECT_EQ(Settings.DrumSpeed, 4);
+  EXPECT_FLOAT_EQ(invid->Decoder.LinePeriodMs, 250.0f);
+  // The decoder changes the mode: the dialog follows without setting it again.
+  invid->Decoder.SetMode(0);
+  mode->grab();  // a paint, as the window system would ask for
+  EXPECT_TRUE(mode->DrumSpeedItems->button(0)->isChecked());
+  EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 60 LPM, IOC 288");
+}
+
+}  // namespace
+}  // namespace zarvo
