@@ -17,8 +17,12 @@ configure: setup
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
+# The program on its simulated interface, in a home folder of its own: no serial port is touched.
+DEMO_HOME = $(BUILD)/demo
 run: build
-	$(BUILD)/bin/zarvo-meteo
+	@mkdir -p $(DEMO_HOME)/Auto
+	@[ -f $(DEMO_HOME)/Zarvo.cfg ] || cp $(BUILD)/bin/Zarvo.cfg $(DEMO_HOME)/Zarvo.cfg
+	$(BUILD)/bin/zarvo-meteo --demo --home $(DEMO_HOME)
 
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)

@@ -180,6 +180,7 @@ std::string UsageText() {
   return "Usage: zarvo-meteo [--home DIR]\n"
          "Receives HF weather-fax broadcasts from an interface on a serial port.\n\n"
          "  --home DIR   keep Zarvo.cfg and the Auto folder in DIR instead of beside the program\n"
+         "  --demo       receive from a simulated interface box instead of the serial ports\n"
          "  --help       show this text and exit\n"
          "  --version    show the version and exit\n\n"
          "COM1..COM4 open /dev/ttyS0..3, or the device named by ZARVO_COM1..ZARVO_COM4.\n";
@@ -193,6 +194,8 @@ ProgramOptions ParseCommandLine(int argc, char** argv) {
       options.Help = true;
     } else if (arg == "--version") {
       options.Version = true;
+    } else if (arg == "--demo") {
+      options.Demo = true;
     } else if (arg == "--home") {
       if (i + 1 >= argc) {
         options.Error = "--home needs a folder";

@@ -54,6 +54,7 @@ struct ProgramOptions {
   std::string Home;  // --home DIR: the folder of Zarvo.cfg and Auto
   bool Help = false;
   bool Version = false;
+  bool Demo = false;  // --demo: a simulated interface on every port
   std::string Error;  // a bad command line
 };
 

@@ -3,6 +3,7 @@
 #include "app/MainProg.h"
 #include "app/Messages.h"
 #include "app/Version.h"
+#include "demo/DemoInterface.h"
 #include "platform/QtHelpViewer.h"
 #include "platform/QtMessageBoxes.h"
 #include "platform/Termination.h"
@@ -22,6 +23,19 @@ int main(int argc, char** argv) {
   if (options.Version) {
     std::printf("Zarvo Meteo %s\n", VersionText().substr(8).c_str());
     return 0;
+  }
+
+  // The demo's interface must be there before the reception window opens its port.
+  zarvo::demo::DemoInterface demo;
+  if (options.Demo) {
+    std::string error;
+    if (!demo.Start(error)) {
+      std::fprintf(stderr, "zarvo-meteo: %s\n", error.c_str());
+      return 2;
+    }
+    std::printf("Zarvo Meteo demo: a simulated interface streams broadcasts on %s\n",
+                demo.DevicePath().c_str());
+    std::fflush(stdout);
   }
 
   TZarvoApplication app(argc, argv);
