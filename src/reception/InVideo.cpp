@@ -22,8 +22,14 @@
 #include "platform/QtHelpViewer.h"
 #include "platform/QtWindowGeometry.h"
 #include "reception/ModeDialog.h"
+#include "reception/PictureClicks.h"
 #include "settings/Config.h"
 #include "settings/Settings.h"
+#include "viewer/DetailView.h"
+
+#include <QMouseEvent>
+#include <QSlider>
+#include <cmath>
 
 namespace zarvo {
 namespace {
@@ -173,7 +179,8 @@ void TInVid::BuildControls() {
 
   connect(RxTopBtn, &QToolButton::clicked, this, &TInVid::StartReception);
   connect(startRx, &QAction::triggered, this, &TInVid::StartReception);
-  connect(markLeft, &QAction::triggered, this, [this] { MarkLeftBtn->setChecked(true); });
+  connect(markLeft, &QAction::triggered, this, &TInVid::MarkLeftBtnClick);
+  connect(MarkLeftBtn, &QToolButton::clicked, this, &TInVid::MarkLeftBtnClick);
   connect(ModeBtn, &QToolButton::clicked, this, &TInVid::ShowModeDialog);
   connect(menuMode, &QAction::triggered, this, &TInVid::ShowModeDialog);
   connect(ConfigurationMenuBtn, &QToolButton::clicked, this, &TInVid::ShowConfiguration);
@@ -259,6 +266,75 @@ void TInVid::ShowNewLine() {
     Layout();
   else
     update();
+  if (Detail) Detail->RefreshDetail();
+}
+
+void TInVid::MarkLeftBtnClick() {
+  // Choosing the command again leaves it armed, also when that click raised the button.
+  MarkLeftBtn->setChecked(true);
+  setCursor(Qt::ArrowCursor);
+}
+
+void TInVid::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) FormMouseDown(event->pos().x(), event->pos().y());
+}
+
+void TInVid::mouseMoveEvent(QMouseEvent* event) {
+  if (event->buttons() & Qt::LeftButton) FormMouseMove(event->pos().x(), event->pos().y());
+}
+
+void TInVid::FormMouseDown(int x, int y) {
+  const int px = PictureColumn(x, DisplayRect.Right, TDecoder::W);
+  const int py = PictureRow(y, DisplayRect.Top, DisplayRect.Right, TDecoder::W);
+  if (MarkLeftBtn->isChecked()) {
+    MarkLeftBtn->setChecked(false);
+    setCursor(Qt::CrossCursor);
+    MarkLeftBorder(Decoder.Picture, Decoder.SaveHeight, px, Decoder.CurrentColumn);
+    update();
+    return;
+  }
+  if (Conf && Conf->ClockCalPending) {
+    if (ClockClickStage == 1) {
+      ClockClickX = px;
+      ClockClickY = py;
+      ReportNote("Now click on the bottom left (or right) corner of the picture.");
+      ClockClickStage = 2;
+      return;
+    }
+    float correction = 0;
+    // Two corners on one row measure nothing: wait for another second corner.
+    if (!ClockCorrection(ClockClickX, ClockClickY, px, py, Settings.IOC, TDecoder::W, correction)) {
+      ReportNote(
+          "Both corners lie on the same row: click on the bottom left (or right) corner "
+          "of the picture.");
+      return;
+    }
+    if (std::fabs(correction) < 0.0001f) {
+      ReportNote("Incoming Clock Calibration already accurate.");
+    } else if (ReportQuestion("Incoming Clock Calibration needs to be corrected with %.4f%%, "
+                              "continue?",
+                              static_cast<double>(correction))) {
+      Settings.ClockCal = Settings.ClockCal + correction;
+      Conf->ClockCal->setValue(static_cast<int>(std::trunc(Settings.ClockCal * 10000.0 + 0.5)));
+      Conf->ClockCalChange();
+    }
+    setCursor(Qt::CrossCursor);
+    Conf->ClockCalPending = false;
+    ClockClickStage = 1;
+    return;
+  }
+  if (Detail) {
+    Detail->ShowDetail();
+    Detail->DrawDetail(px, py, &Decoder.Picture);
+  }
+}
+
+void TInVid::FormMouseMove(int x, int y) {
+  if (x < 0 || y < 0 || !Detail) return;
+  Detail->ShowDetail();
+  Detail->DrawDetail(PictureColumn(x, DisplayRect.Right, TDecoder::W),
+                     PictureRow(y, DisplayRect.Top, DisplayRect.Right, TDecoder::W),
+                     &Decoder.Picture);
 }
 
 void TInVid::ScrollBarScroll(int code, int position) {

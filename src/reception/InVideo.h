@@ -69,11 +69,22 @@ class TInVid final : public QWidget, private DecoderHost {
   void About();
   void Exit();
 
+  // Clicks on the picture: the left-border mark, the clock calibration's corners, the detailed
+  // view, in that order of precedence.
+  void MarkLeftBtnClick();
+  void FormMouseDown(int x, int y);
+  void FormMouseMove(int x, int y);
+  int ClockClickStage = 1;
+  int ClockClickX = 0;
+  int ClockClickY = 0;
+
  protected:
   void paintEvent(QPaintEvent*) override;
   void resizeEvent(QResizeEvent*) override;
   void closeEvent(QCloseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
 
  private:
   void BuildControls();

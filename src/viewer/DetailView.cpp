@@ -1,9 +1,13 @@
 #include "viewer/DetailView.h"
 
+#include <QImage>
+#include <QPainter>
+
 #include "app/Windows.h"
 #include "platform/Help.h"
 #include "platform/QtHelpViewer.h"
 #include "platform/QtWindowGeometry.h"
+#include "reception/PictureClicks.h"
 #include "settings/Settings.h"
 
 namespace zarvo {
@@ -20,6 +24,38 @@ TDetail::~TDetail() {
   NoteLifecycle("destroy Detail");
   StoreGeometry(this, Settings.DetailWindow);
   if (Detail == this) Detail = nullptr;
+}
+
+void TDetail::ShowDetail() {
+  show();
+  raise();
+}
+
+void TDetail::DrawDetail(int x, int y, const Bitmap* picture) {
+  if (!isVisible()) return;
+  DetailCentreX = x;
+  DetailCentreY = y;
+  DetailPicture = picture;
+  update();
+}
+
+void TDetail::RefreshDetail() {
+  if (DetailPicture && isVisible()) update();
+}
+
+void TDetail::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  // Outside a picture smaller than the view: the blank colour of an empty picture.
+  painter.fillRect(rect(), QColor::fromRgb(0xC0C0C0));
+  if (!DetailPicture || DetailPicture->Width() <= 0) return;
+  int left = 0, top = 0;
+  DetailOrigin(DetailCentreX, DetailCentreY, width(), height(), DetailPicture->Width(),
+               DetailPicture->Height(), left, top);
+  const QImage image(reinterpret_cast<const uchar*>(DetailPicture->Data()), DetailPicture->Width(),
+                     DetailPicture->Height(), DetailPicture->Width() * 4, QImage::Format_RGB32);
+  // Pixel for pixel: the part of the picture inside the view, at its place in the view.
+  const QRect source = QRect(left, top, width(), height()).intersected(image.rect());
+  painter.drawImage(source.topLeft() - QPoint(left, top), image, source);
 }
 
 }  // namespace zarvo

@@ -13,6 +13,7 @@
 #include "settings/Settings.h"
 #include "support/FakeSerial.h"
 #include "support/RecordingBoxes.h"
+#include "viewer/DetailView.h"
 
 namespace zarvo {
 namespace {
@@ -124,6 +125,33 @@ TEST_F(InVideoTest, ModeDialogSetsAndFollowsTheMode) {
   mode->grab();  // a paint, as the window system would ask for
   EXPECT_TRUE(mode->DrumSpeedItems->button(0)->isChecked());
   EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 60 LPM, IOC 288");
+}
+
+TEST_F(InVideoTest, ClicksGoToTheMarkThenTheCalibrationThenTheDetail) {
+  TDetail detail;
+  invid->Decoder.SaveHeight = 10;
+  invid->Decoder.Picture.SetPixel(100, 0, 0x123456);
+  const int right = invid->DisplayRect.Right;
+  ASSERT_GT(right, 0);
+  // Armed mark and pending calibration: the mark wins, the calibration waits.
+  invid->MarkLeftBtn->click();
+  EXPECT_TRUE(invid->MarkLeftBtn->isChecked());
+  EXPECT_EQ(invid->cursor().shape(), Qt::ArrowCursor);
+  const int x100 = (100 * right + 1809) / 1810;  // the client column of picture column 100
+  invid->FormMouseDown(x100, 0);
+  EXPECT_FALSE(invid->MarkLeftBtn->isChecked());
+  EXPECT_EQ(invid->Decoder.Picture.Pixel(0, 0), 0x123456u);
+  EXPECT_FALSE(detail.isVisible());
+  // A plain click shows the detailed view; once closed, new lines do not reopen it.
+  invid->FormMouseDown(10, 10);
+  EXPECT_TRUE(detail.isVisible());
+  EXPECT_EQ(detail.DetailPicture, &invid->Decoder.Picture);
+  detail.close();
+  invid->Decoder.ManualStart();
+  invid->Decoder.EndOfTick();
+  EXPECT_FALSE(detail.isVisible());
+  invid->FormMouseMove(-5, 10);  // dragged off the window's left edge: ignored
+  EXPECT_FALSE(detail.isVisible());
 }
 
 }  // namespace

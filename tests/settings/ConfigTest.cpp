@@ -319,6 +319,25 @@ TEST_F(ConfigTest, PictureClockCalibrationIsArmed) {
   EXPECT_EQ(invid->cursor().shape(), Qt::ArrowCursor);
   ASSERT_EQ(boxes.Shown.size(), 1u);
   EXPECT_EQ(boxes.Shown[0].Text, "Click on the top left (or right) corner of the picture.");
+
+  // IOC 576, and one picture pixel per client pixel, so that the clicks are the corners.
+  Settings.IOC = 1;
+  invid->resize(1810 + 87, 600);
+  ASSERT_EQ(invid->DisplayRect.Right, 1810);
+  invid->FormMouseDown(100, 50);
+  EXPECT_EQ(boxes.Shown.back().Text,
+            "Now click on the bottom left (or right) corner of the picture.");
+  invid->FormMouseDown(110, 50);  // the same row: wait for another corner
+  EXPECT_TRUE(conf->ClockCalPending);
+  invid->FormMouseDown(110, 1850);
+  EXPECT_EQ(boxes.Shown.back().Text,
+            "Incoming Clock Calibration needs to be corrected with -0.0002%, continue?");
+  EXPECT_EQ(conf->ClockCal->value(), -1);
+  EXPECT_FLOAT_EQ(Settings.ClockCal, -0.0001f);
+  EXPECT_EQ(conf->ClockLabel->text(), "-0.0001 %");
+  EXPECT_FALSE(conf->ClockCalPending);
+  EXPECT_EQ(invid->cursor().shape(), Qt::CrossCursor);
+  EXPECT_EQ(invid->ClockClickStage, 1);
 }
 
 TEST_F(ConfigTest, WindowAsShown) {
