@@ -39,11 +39,12 @@ sanitize: setup
 	@cd $(BUILD)-tsan && ctest --output-on-failure -j $(JOBS)
 
 # Figures: input thread CPU and latency at 7200 bytes/s over a pseudo-terminal; decoder speed;
-# one hour of stream through zarvo-decode.
+# one hour of stream through zarvo-decode; the program's CPU and memory while receiving.
 bench: build
 	$(BUILD)/bench/zarvo-bench-input 10
 	$(BUILD)/bench/zarvo-bench-decoder
 	bench/decode-hour.sh $(BUILD)/bin
+	bench/reception-load.sh $(BUILD)/bin 30
 
 # Each fuzzer for FUZZ_SECONDS (clang with libFuzzer and AddressSanitizer).
 FUZZ_SECONDS ?= 60

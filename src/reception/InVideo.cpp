@@ -25,6 +25,7 @@
 #include "reception/PictureClicks.h"
 #include "settings/Config.h"
 #include "settings/Settings.h"
+#include "spectrum/Spectrum.h"
 #include "viewer/DetailView.h"
 
 #include <QMouseEvent>
@@ -374,6 +375,7 @@ void TInVid::ShowConfiguration() {
 void TInVid::ToggleHideSpectrum() {
   Settings.HideSpectrum = FlagOf(!IsOn(Settings.HideSpectrum));
   HideSpectrumItem->setChecked(IsOn(Settings.HideSpectrum));
+  if (Spec) Spec->setVisible(!HideSpectrumItem->isChecked());
 }
 
 void TInVid::About() {

@@ -162,6 +162,20 @@ TEST(LiveReception, SimulatedBroadcastIsSavedInAuto) {
   const int rows = BmpHeight(home.File("Auto/" + faxes[0]));
   EXPECT_GE(rows, 116);
   EXPECT_LE(rows, 122);
+  // The saved picture is the chart: its black bar starts at column 100 on every row below the
+  // white top (8-bit rows of 1812 bytes, bottom-up, after 1078 header bytes).
+  std::ifstream bmp(home.File("Auto/" + faxes[0]), std::ios::binary);
+  std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(bmp)),
+                                   std::istreambuf_iterator<char>());
+  ASSERT_EQ(bytes.size(), 1078u + 1812u * static_cast<unsigned>(rows));
+  for (int y = 60; y < rows - 5; y += 20) {
+    const unsigned char* row = bytes.data() + 1078 + 1812 * (rows - 1 - y);
+    int edge = 0;
+    while (edge < 1810 && row[edge] >= 128) ++edge;
+    EXPECT_NEAR(edge, 100, 2) << "row " << y;
+    EXPECT_LT(row[120], 64) << "row " << y;   // inside the bar
+    EXPECT_GT(row[200], 192) << "row " << y;  // the white between bar and pattern
+  }
   TSettings saved{};
   ASSERT_TRUE(ReadSettingsFile(home.File("Zarvo.cfg"), saved));
   EXPECT_EQ(saved.IOC, 1);  // set by the start tone
