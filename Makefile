@@ -45,6 +45,7 @@ bench: build
 	$(BUILD)/bench/zarvo-bench-decoder
 	bench/decode-hour.sh $(BUILD)/bin
 	bench/reception-load.sh $(BUILD)/bin 30
+	$(BUILD)/bench/zarvo-bench-line-latency
 
 # Each fuzzer for FUZZ_SECONDS (clang with libFuzzer and AddressSanitizer).
 FUZZ_SECONDS ?= 60
