@@ -340,6 +340,18 @@ TEST_F(ConfigTest, PictureClockCalibrationIsArmed) {
   EXPECT_EQ(invid->ClockClickStage, 1);
 }
 
+TEST_F(ConfigTest, StraightPictureNeedsNoClockCorrection) {
+  WriteRecord(std::string(kQuorvex) + "IOC = 1\n");
+  Open(true);
+  invid->resize(1810 + 87, 600);
+  conf->CalcClockCal->click();
+  invid->FormMouseDown(100, 50);
+  invid->FormMouseDown(100, 1850);
+  EXPECT_EQ(boxes.Shown.back().Text, "Incoming Clock Calibration already accurate.");
+  EXPECT_FLOAT_EQ(Settings.ClockCal, 0.0f);
+  EXPECT_FALSE(conf->ClockCalPending);
+}
+
 TEST_F(ConfigTest, WindowAsShown) {
   WriteRecord(kQuorvex);
   Open(false);
