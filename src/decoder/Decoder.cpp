@@ -68,7 +68,11 @@ void TDecoder::Process(const std::uint8_t* samples, std::size_t count) {
         WindowClock += period;
         break;
       case 1:
-        if (CurrentLine < H) SavePending = true;
+        if (CurrentLine < H) {
+          SaveHeight = RowsSoFar();
+          SavePending = true;
+        }
+        SaveIfDue();  // before the new picture overwrites the old one's top
         host_.ShowStatus("Synchronizing");
         CurrentLine = 0;
         RingIndex = 0;
@@ -135,9 +139,13 @@ void TDecoder::EvaluateWindow() {
     DecoderState = 1;
     host_.ShowStatus("Start IOC 288");
   } else if (EdgeCount >= 428 && EdgeCount <= 472) {
-    if (CurrentLine < H) SavePending = true;
+    if (CurrentLine < H) {
+      SaveHeight = RowsSoFar();
+      SavePending = true;
+    }
     CurrentLine = H + 1;
     PictureOpen = false;
+    SaveIfDue();
     host_.RefreshDisplay();
     host_.ShowStatus("Stop");
   }
@@ -209,21 +217,35 @@ void TDecoder::WritePixels(std::int32_t v) {
     }
     if (++CurrentColumn >= W) {
       CurrentColumn = 0;
+      const bool wasOpen = CurrentLine < H;
       CurrentLine += twoRows ? 2 : 1;
       PictureOpen = CurrentLine < H;
+      if (wasOpen && !PictureOpen) {
+        SaveHeight = H;  // the picture has just filled
+        SavePending = true;
+        SaveIfDue();
+      }
     }
   }
 }
 
+std::int32_t TDecoder::RowsSoFar() const {
+  // An IOC 288 line fills two rows: both belong to the picture.
+  return std::min<std::int32_t>(H, CurrentLine + (settings_.IOC == 0 ? 2 : 1));
+}
+
+void TDecoder::SaveIfDue() {
+  if (!SavePending && !(LastDrawnLine < H && CurrentLine >= H)) return;
+  LastDrawnLine = CurrentLine;
+  SavePending = false;
+  host_.AutoSave();
+}
+
 void TDecoder::EndOfTick() {
-  if (SavePending || (LastDrawnLine < H && CurrentLine >= H)) {
-    LastDrawnLine = CurrentLine;
-    SavePending = false;
-    host_.AutoSave();
-  }
+  SaveIfDue();
   if (CurrentLine != LastDrawnLine && CurrentLine < H) {
     LastDrawnLine = CurrentLine;
-    SaveHeight = CurrentLine + 1;
+    SaveHeight = RowsSoFar();
     host_.ShowNewLine();
   }
   if (CurrentLine == H) host_.ShowStatus("");

@@ -87,6 +87,10 @@ class TDecoder {
   void PhasingLocked();
   void PushRing5(std::int32_t v);
   void WritePixels(std::int32_t v);
+  // The save check. It runs as soon as a fax ends, also in the middle of a drain: a long drain
+  // (after the window was busy) can hold the end of one fax and the start of the next.
+  void SaveIfDue();
+  std::int32_t RowsSoFar() const;
 
   TSettings& settings_;
   DecoderHost& host_;

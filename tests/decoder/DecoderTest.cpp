@@ -334,6 +334,47 @@ TEST_F(DecoderTest, EndOfTickSequence) {
   EXPECT_FALSE(host.Attention);
 }
 
+// A long drain, as after the window was busy, may hold the end of one fax and the start of the
+// next: each fax is saved when it ends, with its own rows, before the next overwrites it.
+TEST_F(DecoderTest, LongDrainSavesEveryFaxWhenItEnds) {
+  std::vector<int> heights;
+  std::vector<std::uint32_t> topRows;
+  host.OnSave = [&] {
+    heights.push_back(decoder.SaveHeight);
+    topRows.push_back(decoder.Picture.Pixel(900, 0));
+  };
+  // A picture that fills, then a start tone, in one drain.
+  decoder.ManualStart();
+  decoder.CurrentLine = TDecoder::H - 2;
+  Samples s(4000 * 3, SampleFor(1500));  // two lines to the end, then idle
+  AppendTone(s, 300, 1000, 0.125);
+  test::Append(s, 4000, SampleFor(2300));
+  decoder.Process(s.data(), s.size());
+  ASSERT_EQ(heights.size(), 1u);
+  EXPECT_EQ(heights[0], TDecoder::H);
+  // A picture opened by hand while listening, a stop and another start, again in one drain.
+  decoder.DecoderState = 0;
+  decoder.ManualStart();
+  Samples t(4000 * 6, SampleFor(1500));
+  const Samples stop = Window(450);
+  t.insert(t.end(), stop.begin(), stop.end());
+  AppendTone(t, 300, 1000, 0.125);
+  test::Append(t, 4000 * 2, SampleFor(2300));
+  decoder.Process(t.data(), t.size());
+  ASSERT_EQ(heights.size(), 2u);
+  EXPECT_GE(heights[1], 6);
+  EXPECT_LE(heights[1], 9);  // six lines, and those of the stop tone
+  EXPECT_EQ(topRows[1], 0u);  // still the black of its own picture, not the next one's white
+}
+
+TEST_F(DecoderTest, Ioc288SavesBothRowsOfTheLastLine) {
+  settings.IOC = 0;
+  decoder.SetMode(2);
+  decoder.ManualStart();
+  Feed(Samples(4000 * 3, SampleFor(2300)));
+  EXPECT_EQ(decoder.SaveHeight, 8);  // three lines are six rows, the fourth pair is begun
+}
+
 TEST_F(DecoderTest, DamagedSamplePeriodNeitherHangsNorStops) {
   for (float period : {0.0f, -1.0f, 1e30f, std::nanf("")}) {
     settings.SamplePeriod = period;
