@@ -18,6 +18,7 @@
 #include "decoder/AutoSave.h"
 #include "platform/Help.h"
 #include "platform/LocalClock.h"
+#include "platform/PlatformError.h"
 #include "platform/ProgramFolder.h"
 #include "platform/QtHelpViewer.h"
 #include "platform/QtWindowGeometry.h"
@@ -192,8 +193,12 @@ void TInVid::BuildControls() {
   connect(ExitBtn, &QToolButton::clicked, this, &TInVid::Exit);
   connect(exit, &QAction::triggered, this, &TInVid::Exit);
 
-  connect(ScrollBar, &QScrollBar::actionTriggered, this,
-          [this](int action) { ScrollBarScroll(ScrollCode(action), ScrollBar->sliderPosition()); });
+  connect(ScrollBar, &QScrollBar::actionTriggered, this, [this](int action) {
+    // A move is the thumb being dragged only while it is held; a wheel moves it too.
+    int code = ScrollCode(action);
+    if (code == kScrollThumbTrack && !ScrollBar->isSliderDown()) code = kScrollThumbPosition;
+    ScrollBarScroll(code, ScrollBar->sliderPosition());
+  });
   connect(ScrollBar, &QScrollBar::sliderReleased, this,
           [this] { ScrollBarScroll(kScrollThumbPosition, ScrollBar->value()); });
   connect(&TitleTimer, &QTimer::timeout, this, &TInVid::TitleTimerTimer);
@@ -396,8 +401,16 @@ void TInVid::ModeChanged() {
 }
 
 void TInVid::AutoSave() {
-  AutoSaveFax(Decoder.Picture, Decoder.SaveHeight, Settings.DeleteDays, ProgramFolder(),
-              CurrentLocalClock().Now());
+  try {
+    AutoSaveFax(Decoder.Picture, Decoder.SaveHeight, Settings.DeleteDays, ProgramFolder(),
+                CurrentLocalClock().Now());
+  } catch (const PlatformError& e) {
+    // Reported once the timer's event is over: a box opened inside it would hold the decoder
+    // until the user answers, while the interface goes on sending.
+    QMetaObject::invokeMethod(
+        this, [what = std::string(e.what())] { ShowExceptionReport(what.c_str()); },
+        Qt::QueuedConnection);
+  }
 }
 
 void TInVid::SetAttention(bool on) {

@@ -15,6 +15,7 @@
 #include <QSlider>
 #include <chrono>
 
+#include "app/MainProg.h"
 #include "app/Messages.h"
 #include "app/Windows.h"
 #include "platform/Help.h"
@@ -259,22 +260,30 @@ bool TConf::MeasureTone(std::int32_t& average) {
   InThread* in = InVid ? InVid->Receive.InputThread.get() : nullptr;
   if (!in) return false;
   in->ResetWritePos();
+  // The decoder goes on at the writer's new place rather than waiting for it to come round.
+  InVid->Receive.ReadPos = 0;
   // The wait has no end of its own while no bytes come in: show it, and let the user stop it.
   QProgressDialog progress(QStringLiteral("Measuring the tone..."), QStringLiteral("Cancel"), 0,
                            kToneBytes, this);
   progress.setWindowTitle(QStringLiteral("Zarvo Meteo"));
   progress.setWindowModality(Qt::ApplicationModal);
-  progress.setMinimumDuration(300);
+  progress.setMinimumDuration(0);  // modal at once: nothing else can be started meanwhile
   while (!in->WaitForWritePos(kToneBytes, std::chrono::milliseconds(20))) {
     progress.setValue(std::min(in->WritePos.load(), kToneBytes - 1));
     QCoreApplication::processEvents();
-    if (progress.wasCanceled()) return false;
+    if (progress.wasCanceled() || MainClosed()) return false;
   }
   average = AverageOfFirst(kToneBytes, [in](int i) { return in->ByteAt(i); });
   return true;
 }
 
 void TConf::CalcAudioCalClick() {
+  if (measuring_) return;
+  measuring_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{measuring_};
   const std::string name = TextOf(Settings.InterfaceName);
   std::int32_t low = 0, high = 0;
   if (!PromptOkCancel("Apply a 1200 Hz tone to the audio input of the " + name +

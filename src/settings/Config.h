@@ -80,6 +80,7 @@ class TConf final : public QWidget {
   QButtonGroup* portGroup_;
   int selectedType_ = -1;
   int selectedPort_ = -1;
+  bool measuring_ = false;
 };
 
 }  // namespace zarvo

@@ -13,6 +13,10 @@
 #include "settings/Settings.h"
 #include "support/FakeSerial.h"
 #include "support/RecordingBoxes.h"
+#include "support/TempDir.h"
+
+#include <QCoreApplication>
+#include <fstream>
 #include "viewer/DetailView.h"
 
 namespace zarvo {
@@ -96,6 +100,34 @@ TEST_F(InVideoTest, UserScrollingHoldsUntilTenSecondsAfterTheThumb) {
   invid->ScrollTimerTimer();
   EXPECT_FALSE(invid->UserScrolling);
   EXPECT_FALSE(invid->ScrollTimer.isActive());
+}
+
+TEST_F(InVideoTest, WheelScrollingGivesTheViewBackAfterItsTimer) {
+  invid->Decoder.ManualStart();
+  invid->ScrollBar->setRange(0, 1000);
+  invid->ScrollBar->setSliderPosition(300);
+  invid->ScrollBar->triggerAction(QAbstractSlider::SliderMove);  // as a wheel turn does
+  EXPECT_TRUE(invid->UserScrolling);
+  invid->ScrollTimerTimer();
+  EXPECT_FALSE(invid->UserScrolling);
+}
+
+// A fax that cannot be saved is reported after the timer's tick, so decoding never waits for
+// the user's answer.
+TEST_F(InVideoTest, FailedSaveIsReportedOutsideTheTick) {
+  test::TempDir home;
+  std::ofstream(home.File("Auto")) << "a file where the folder should be";
+  SetProgramFolder(home.Path());
+  Settings.DeleteDays = 7;
+  invid->Decoder.ManualStart();
+  invid->Decoder.SaveHeight = 5;
+  invid->Decoder.SavePending = true;
+  invid->InVidTimerTimer();
+  EXPECT_TRUE(boxes.Shown.empty());
+  QCoreApplication::processEvents();
+  ASSERT_EQ(boxes.Shown.size(), 1u);
+  EXPECT_EQ(boxes.Shown[0].Text.rfind("Cannot create file " + home.Path() + "/Auto/Fax ", 0), 0u);
+  SetProgramFolder("");
 }
 
 TEST_F(InVideoTest, HintsFollowTheOption) {

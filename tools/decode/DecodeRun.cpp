@@ -113,6 +113,13 @@ bool ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptions& opt
       haveInput = true;
     }
   }
+  // The decoder holds the sample period to 0.01..10 ms; beyond that the stream's clock and the
+  // decoder's would part.
+  const int rate =
+      options.DataRate > 0 ? options.DataRate : InterfaceTypeParams(options.InterfaceType).DataRate;
+  const float period = ComputeSamplePeriod(options.ClockCal, rate);
+  if (!(period >= 0.01f && period <= 10.0f))
+    return error = "--rate and --clock-cal give a sample period outside 0.01..10 ms", false;
   return true;
 }
 

@@ -100,6 +100,8 @@ void DemoInterface::Run() {
       if (!stream.Next(chunk.data(), count)) break;
       [[maybe_unused]] const ssize_t n = write(master_, chunk.data(), count);
       next += std::chrono::milliseconds(10);
+      // After a pause (a suspended machine) go on from now rather than racing to catch up.
+      if (Clock::now() - next > std::chrono::milliseconds(100)) next = Clock::now();
       std::this_thread::sleep_until(next);
     }
   }
