@@ -29,16 +29,6 @@ namespace {
 
 using namespace zarvo;
 
-class NullHost final : public DecoderHost {
- public:
-  void ShowStatus(const std::string&) override {}
-  void RefreshDisplay() override {}
-  void ModeChanged() override {}
-  void AutoSave() override {}
-  void ShowNewLine() override {}
-  void SetAttention(bool) override {}
-};
-
 const std::vector<std::uint8_t>& Broadcast() {
   static const std::vector<std::uint8_t> stream = [] {
     sim::BroadcastOptions options;
@@ -56,7 +46,7 @@ void PerSampleStep(benchmark::State& state) {
   settings.CalLow = 0;
   settings.CalHigh = 255;
   settings.IOC = 1;
-  NullHost host;
+  NullDecoderHost host;
   TDecoder decoder(settings, host);
   decoder.SetMode(2);
   const std::size_t tick = 8;  // 7.2 samples per millisecond at 7200/s

@@ -35,13 +35,10 @@ double ThreadCpuSeconds(pthread_t thread) {
 int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 10;
   const int rate = 7200;
-  const int master = posix_openpt(O_RDWR | O_NOCTTY);
-  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return 1;
-  termios raw{};
-  tcgetattr(master, &raw);
-  cfmakeraw(&raw);
-  tcsetattr(master, TCSANOW, &raw);
-  std::shared_ptr<SerialPort> port = OpenSerialDevice(ptsname(master), {115200, 3, 2});
+  std::string slave;
+  const int master = OpenRawPseudoTerminal(slave);
+  if (master < 0) return 1;
+  std::shared_ptr<SerialPort> port = OpenSerialDevice(slave, {115200, 3, 2});
   if (!port) return 1;
 
   std::vector<std::uint8_t> buffer(RxBufferSize);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/Messages.h"
+#include "interface/PosixSerial.h"
 #include "interface/Receiver.h"
 #include "reception/InVideo.h"
 #include "settings/Settings.h"
@@ -77,13 +78,10 @@ class PaintWatch final : public QObject {
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
-  const int master = posix_openpt(O_RDWR | O_NOCTTY);
-  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return 1;
-  termios raw{};
-  tcgetattr(master, &raw);
-  cfmakeraw(&raw);
-  tcsetattr(master, TCSANOW, &raw);
-  setenv("ZARVO_COM1", ptsname(master), 1);
+  std::string slave;
+  const int master = OpenRawPseudoTerminal(slave);
+  if (master < 0) return 1;
+  setenv("ZARVO_COM1", slave.c_str(), 1);
 
   ClearSettings(Settings);
   SetInterfaceTypeFields(1);

@@ -5,19 +5,7 @@
 
 #include "decoder/Decoder.h"
 
-namespace {
-
-class NullHost final : public zarvo::DecoderHost {
- public:
-  void ShowStatus(const std::string&) override {}
-  void RefreshDisplay() override {}
-  void ModeChanged() override {}
-  void AutoSave() override {}
-  void ShowNewLine() override {}
-  void SetAttention(bool) override {}
-};
-
-}  // namespace
+namespace {}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 16) return 0;
@@ -29,10 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int speed = static_cast<int>(data[13] % 7) - 1;  // -1..5: out-of-range values too
   const std::size_t tick = 1 + data[14] % 64;
   static zarvo::TDecoder* decoder = nullptr;  // one picture for all runs: it is large
-  static NullHost* staticHost = nullptr;
+  static zarvo::NullDecoderHost* staticHost = nullptr;
   static zarvo::TSettings staticSettings{};
   if (!decoder) {
-    staticHost = new NullHost;
+    staticHost = new zarvo::NullDecoderHost;
     decoder = new zarvo::TDecoder(staticSettings, *staticHost);
   }
   staticSettings = settings;

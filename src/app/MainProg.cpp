@@ -247,12 +247,8 @@ int RunProgram(const ProgramOptions& options) {
     // A fatal report or a signal during start-up has already closed the main window. If that
     // ended a box's loop, Qt's quit request is still pending: one empty pass of the loop takes
     // it, so that the boxes of the shutdown still show.
-    if (!mainClosed) {
-      QCoreApplication::exec();
-    } else {
-      QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
-      QCoreApplication::exec();
-    }
+    if (mainClosed) QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+    QCoreApplication::exec();
   } catch (const std::exception& e) {
     ShowExceptionReport(e.what());
   } catch (...) {

@@ -29,6 +29,17 @@ class DecoderHost {
   virtual void SetAttention(bool on) = 0;
 };
 
+// A host that ignores everything: for measuring and fuzzing the decoder alone.
+class NullDecoderHost final : public DecoderHost {
+ public:
+  void ShowStatus(const std::string&) override {}
+  void RefreshDisplay() override {}
+  void ModeChanged() override {}
+  void AutoSave() override {}
+  void ShowNewLine() override {}
+  void SetAttention(bool) override {}
+};
+
 class TDecoder {
  public:
   static constexpr int W = 1810;  // 576 x pi: one IOC 576 line

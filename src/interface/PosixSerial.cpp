@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <stdlib.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -197,6 +198,22 @@ std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, const Line
   int lines = TIOCM_DTR | TIOCM_RTS;
   ioctl(fd, TIOCMBIC, &lines);
   return std::make_unique<PosixSerialPort>(fd, wakeFd);
+}
+
+int OpenRawPseudoTerminal(std::string& slavePath) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  const char* slave =
+      master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0 ? ptsname(master) : nullptr;
+  if (!slave) {
+    if (master >= 0) close(master);
+    return -1;
+  }
+  slavePath = slave;
+  termios raw{};
+  tcgetattr(master, &raw);
+  cfmakeraw(&raw);
+  tcsetattr(master, TCSANOW, &raw);
+  return master;
 }
 
 std::unique_ptr<SerialPort> PosixSerialOpener::Open(const std::string& comName,

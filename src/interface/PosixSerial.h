@@ -13,6 +13,11 @@ termios MakeTermios(const termios& current, const LineSettings& line);
 // no controlling terminal, DTR and RTS low.
 std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, const LineSettings& line);
 
+// A new pseudo-terminal in raw mode (set on the master, it holds for the other side too, so bytes
+// pass unchanged both ways): the master's descriptor and, in `slavePath`, the device to open as a
+// port. -1 when the system has none to give.
+int OpenRawPseudoTerminal(std::string& slavePath);
+
 class PosixSerialOpener final : public SerialPortOpener {
  public:
   std::unique_ptr<SerialPort> Open(const std::string& comName, const LineSettings& line) override;

@@ -82,11 +82,6 @@ void TReceiveSide::ChangeComPort(int port) {
   Link.OpenPort(*InputThread);
 }
 
-void TReceiveSide::ChangeInterfaceType(int type) {
-  SetInterfaceTypeFields(type);
-  StartupAndReopen();
-}
-
 void TReceiveSide::StartupAndReopen() {
   if (!InputThread) return;
   Link.InterfaceStartup();

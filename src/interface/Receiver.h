@@ -25,12 +25,10 @@ class TReceiveSide {
   // The decoder's drain: every byte available to it, in order.
   int Drain(const SampleSink& sink);
 
-  // Port and type changes of the configuration window (type: 1..5, port: 1..4). Choosing the
-  // port already chosen does nothing while that port works, and reopens it when it has failed. A
-  // type change sends the new type's start-up over the old line settings, then reopens. Without a
-  // created receive side only the record changes.
+  // The configuration window's port change (1..4). Choosing the port already chosen does
+  // nothing while that port works, and reopens it when it has failed. Without a created receive
+  // side only the record changes.
   void ChangeComPort(int port);
-  void ChangeInterfaceType(int type);
   // The port part of a type change: the start-up sequence of the type now in the record over
   // the port still open with the old line settings, then close and open with the new ones.
   void StartupAndReopen();

@@ -37,6 +37,12 @@ void TSerialLink::WriteBytes(const void* data, std::size_t count) {
     ReportError("Interface: error calling WriteFile");
 }
 
+void TSerialLink::PulseRts() {
+  if (!ComHandle) return;
+  ComHandle->SetRts(true);
+  ComHandle->SetRts(false);
+}
+
 void TSerialLink::InterfaceStartup() {
   Purge();
   if (Settings.InterfaceType == 3 && IsOn(Settings.AutoPTCII)) {
@@ -46,10 +52,7 @@ void TSerialLink::InterfaceStartup() {
     WriteBytes(kPtcStartText, std::strlen(kPtcStartText));
   }
   if (Settings.InterfaceType == 2) {
-    if (ComHandle) {
-      ComHandle->SetRts(true);
-      ComHandle->SetRts(false);
-    }
+    PulseRts();
     const std::uint8_t start = 0x01;
     WriteBytes(&start, 1);
   }
@@ -58,10 +61,7 @@ void TSerialLink::InterfaceStartup() {
 void TSerialLink::InterfaceShutdown() {
   Purge();
   if (Settings.InterfaceType == 2) {
-    if (ComHandle) {
-      ComHandle->SetRts(true);
-      ComHandle->SetRts(false);
-    }
+    PulseRts();
     const std::uint8_t stop = 0x00;
     WriteBytes(&stop, 1);
   }

@@ -27,6 +27,7 @@ class TSerialLink {
 
  private:
   void Purge();
+  void PulseRts();
   void WriteBytes(const void* data, std::size_t count);
 };
 

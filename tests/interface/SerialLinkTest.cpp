@@ -108,7 +108,8 @@ TEST_F(SerialLinkTest, PortThatCannotBeOpenedIsReportedOnceByName) {
 TEST_F(SerialLinkTest, TypeChangeStartsOverTheOldLineThenReopens) {
   Start(1);
   Settings.AutoPTCII = 1;
-  rx.ChangeInterfaceType(3);
+  SetInterfaceTypeFields(3);
+  rx.StartupAndReopen();
   ASSERT_EQ(opener.Opened.size(), 2u);
   EXPECT_EQ(opener.Opened[0].Line.BaudRate, 115200);
   EXPECT_EQ(opener.Opened[0].Line.Parity, 3);
@@ -139,7 +140,8 @@ TEST_F(SerialLinkTest, PortChangeReopensOnlyForAnotherPort) {
 TEST_F(SerialLinkTest, ChangesBeforeTheReceiveSideExistTouchNoPort) {
   TReceiveSide none;
   none.ChangeComPort(4);
-  none.ChangeInterfaceType(5);
+  SetInterfaceTypeFields(5);
+  none.StartupAndReopen();
   EXPECT_TRUE(opener.Opened.empty());
   EXPECT_EQ(TextOf(Settings.ComPortName), "COM4");
   EXPECT_EQ(Settings.DataRate, 5236);

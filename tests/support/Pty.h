@@ -12,20 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "interface/PosixSerial.h"
+
 namespace zarvo::test {
 
 class Pty {
  public:
-  Pty() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
-    slave_ = ptsname(master_);
-    // Raw on the master side too, so that bytes pass unchanged both ways.
-    termios t{};
-    tcgetattr(master_, &t);
-    cfmakeraw(&t);
-    tcsetattr(master_, TCSANOW, &t);
-  }
+  Pty() { master_ = OpenRawPseudoTerminal(slave_); }
   ~Pty() { CloseMaster(); }
   Pty(const Pty&) = delete;
   Pty& operator=(const Pty&) = delete;

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <vector>
 
+#include "interface/PosixSerial.h"
 #include "sim/Broadcast.h"
 
 namespace zarvo::demo {
@@ -51,16 +52,11 @@ DemoInterface::~DemoInterface() {
 }
 
 bool DemoInterface::Start(std::string& error) {
-  master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 || !ptsname(master_)) {
+  master_ = OpenRawPseudoTerminal(device_);
+  if (master_ < 0) {
     error = "no pseudo-terminal for the simulated interface";
     return false;
   }
-  device_ = ptsname(master_);
-  termios raw{};
-  tcgetattr(master_, &raw);
-  cfmakeraw(&raw);
-  tcsetattr(master_, TCSANOW, &raw);
   // An interface box streams whether anyone listens or not: bytes the line cannot take are lost.
   fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
   for (int n = 1; n <= 4; ++n)

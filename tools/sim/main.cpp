@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "interface/PosixSerial.h"
 #include "sim/Broadcast.h"
 #include "sim/CommandLine.h"
 
@@ -131,19 +132,14 @@ void DiscardInput(int master) {
 // from the start, so the pace does not drift. Nothing is dropped: bytes the pseudo-terminal
 // cannot take yet wait, and go out as soon as the reader catches up.
 int ToPty(BroadcastStream& stream, double speed, double holdSeconds) {
-  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 || !ptsname(master)) {
+  std::string slave;
+  const int master = OpenRawPseudoTerminal(slave);
+  if (master < 0) {
     std::cerr << "zarvo-sim: cannot create a pseudo-terminal: " << std::strerror(errno) << "\n";
-    if (master >= 0) close(master);
     return 1;
   }
-  // Set on the master, the raw mode applies to the slave as well: bytes pass unchanged.
-  termios t{};
-  tcgetattr(master, &t);
-  cfmakeraw(&t);
-  tcsetattr(master, TCSANOW, &t);
   fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-  std::printf("%s\n", ptsname(master));
+  std::printf("%s\n", slave.c_str());
   std::fflush(stdout);
 
   constexpr double Tick = 0.010;
