@@ -4,6 +4,7 @@
 #include "app/Messages.h"
 #include "app/Version.h"
 #include "demo/DemoInterface.h"
+#include "platform/QtDialogs.h"
 #include "platform/QtHelpViewer.h"
 #include "platform/QtMessageBoxes.h"
 #include "platform/Termination.h"
@@ -45,8 +46,14 @@ int main(int argc, char** argv) {
   SetMessageBoxes(&boxes);
   QtHelpViewer help;
   SetHelpViewer(&help);
+  QtFileDialogs dialogs;
+  SetFileDialogs(&dialogs);
+  QtPrintTarget printer;
+  SetPrintTarget(&printer);
   InstallTerminationHandlers(CloseMain);
   const int code = RunProgram(options);
+  SetPrintTarget(nullptr);
+  SetFileDialogs(nullptr);
   SetHelpViewer(nullptr);
   SetMessageBoxes(nullptr);
   return code;

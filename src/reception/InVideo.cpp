@@ -8,7 +8,6 @@
 #include <QImage>
 #include <QMenu>
 #include <QPainter>
-#include <QPainterPath>
 #include <QScrollBar>
 #include <QToolButton>
 
@@ -16,6 +15,7 @@
 #include "app/Messages.h"
 #include "app/Windows.h"
 #include "decoder/AutoSave.h"
+#include "platform/Glyphs.h"
 #include "platform/Help.h"
 #include "platform/LocalClock.h"
 #include "platform/PlatformError.h"
@@ -28,6 +28,8 @@
 #include "settings/Settings.h"
 #include "spectrum/Spectrum.h"
 #include "viewer/DetailView.h"
+#include "viewer/PictureCommands.h"
+#include "viewer/ViewPicture.h"
 
 #include <QMouseEvent>
 #include <QSlider>
@@ -57,44 +59,6 @@ int ScrollCode(int action) {
     default:
       return kScrollThumbTrack;
   }
-}
-
-// The buttons' 16 x 16 glyphs, drawn here.
-QIcon Glyph(int which) {
-  QPixmap pixmap(16, 16);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing);
-  const QColor ink(0x20, 0x30, 0x50);
-  p.setPen(QPen(ink, 1.6));
-  switch (which) {
-    case 0:  // start: a triangle onto a line
-      p.setBrush(QColor(0x20, 0x90, 0x30));
-      p.drawPolygon(QPolygonF({QPointF(4, 2), QPointF(13, 8), QPointF(4, 14)}));
-      break;
-    case 1:  // left border: a bar with an arrow
-      p.drawLine(QPointF(3, 2), QPointF(3, 14));
-      p.drawLine(QPointF(13, 8), QPointF(6, 8));
-      p.drawLine(QPointF(6, 8), QPointF(9, 5));
-      p.drawLine(QPointF(6, 8), QPointF(9, 11));
-      break;
-    case 2:  // mode: a drum
-      p.drawEllipse(QPointF(8, 8), 6, 6);
-      p.drawLine(QPointF(8, 8), QPointF(12, 5));
-      break;
-    case 3:  // configuration: sliders
-      for (int i = 0; i < 3; ++i) {
-        p.drawLine(QPointF(2, 4 + 4 * i), QPointF(14, 4 + 4 * i));
-        p.fillRect(QRectF(4 + 3 * i, 2.5 + 4 * i, 3, 3), ink);
-      }
-      break;
-    default:  // exit: a cross
-      p.setPen(QPen(QColor(0xB0, 0x20, 0x20), 2.2));
-      p.drawLine(QPointF(4, 4), QPointF(12, 12));
-      p.drawLine(QPointF(12, 4), QPointF(4, 12));
-      break;
-  }
-  return QIcon(pixmap);
 }
 
 }  // namespace
@@ -148,16 +112,19 @@ void TInVid::BuildControls() {
   const struct {
     QToolButton** Button;
     const char* Hint;
+    GlyphKind Kind;
     int Column, Row;
-  } buttons[] = {{&RxTopBtn, "Start reception", 0, 0},
-                 {&MarkLeftBtn, "Mark left border", 0, 1},
-                 {&ModeBtn, "Mode", 0, 2},
-                 {&ConfigurationMenuBtn, "Configuration menu", 0, 3},
-                 {&ExitBtn, "Exit", 1, 0}};
-  int glyph = 0;
+  } buttons[] = {{&RxTopBtn, "Start reception", GlyphKind::Start, 0, 0},
+                 {&MarkLeftBtn, "Mark left border", GlyphKind::MarkLeft, 0, 1},
+                 {&ModeBtn, "Mode", GlyphKind::Mode, 0, 2},
+                 {&ConfigurationMenuBtn, "Configuration menu", GlyphKind::Configuration, 0, 3},
+                 {&ExitBtn, "Exit", GlyphKind::Exit, 1, 0},
+                 {&PrintBtn, "Print", GlyphKind::Print, 1, 1},
+                 {&ViewBtn, "View", GlyphKind::View, 1, 2},
+                 {&SaveAsBtn, "Save as", GlyphKind::SaveAs, 1, 3}};
   for (const auto& b : buttons) {
     *b.Button = new QToolButton(Panel);
-    (*b.Button)->setIcon(Glyph(glyph++));
+    (*b.Button)->setIcon(Glyph(b.Kind));
     (*b.Button)->setIconSize(QSize(16, 16));
     (*b.Button)->setAutoRaise(true);
     (*b.Button)->setGeometry(21 + 31 * b.Column, 4 + 31 * b.Row, 30, 30);
@@ -170,6 +137,9 @@ void TInVid::BuildControls() {
   QAction* startRx = PopupMenu->addAction(QStringLiteral("&Start Reception"));
   QAction* markLeft = PopupMenu->addAction(QStringLiteral("Mark &Left Border"));
   QAction* menuMode = PopupMenu->addAction(QStringLiteral("&Mode"));
+  QAction* menuPrint = PopupMenu->addAction(QStringLiteral("&Print"));
+  QAction* view = PopupMenu->addAction(QStringLiteral("&View"));
+  QAction* saveAs = PopupMenu->addAction(QStringLiteral("Save &As"));
   PopupMenu->addSeparator();
   QAction* configuration = PopupMenu->addAction(QStringLiteral("&Configuration Menu"));
   HideSpectrumItem = PopupMenu->addAction(QStringLiteral("&Hide Spectrum"));
@@ -185,6 +155,12 @@ void TInVid::BuildControls() {
   connect(MarkLeftBtn, &QToolButton::clicked, this, &TInVid::MarkLeftBtnClick);
   connect(ModeBtn, &QToolButton::clicked, this, &TInVid::ShowModeDialog);
   connect(menuMode, &QAction::triggered, this, &TInVid::ShowModeDialog);
+  connect(PrintBtn, &QToolButton::clicked, this, &TInVid::PrintBtnClick);
+  connect(menuPrint, &QAction::triggered, this, &TInVid::PrintBtnClick);
+  connect(ViewBtn, &QToolButton::clicked, this, &TInVid::ViewBtnClick);
+  connect(view, &QAction::triggered, this, &TInVid::ViewBtnClick);
+  connect(SaveAsBtn, &QToolButton::clicked, this, &TInVid::SaveAsBtnClick);
+  connect(saveAs, &QAction::triggered, this, &TInVid::SaveAsBtnClick);
   connect(ConfigurationMenuBtn, &QToolButton::clicked, this, &TInVid::ShowConfiguration);
   connect(configuration, &QAction::triggered, this, &TInVid::ShowConfiguration);
   connect(HideSpectrumItem, &QAction::triggered, this, &TInVid::ToggleHideSpectrum);
@@ -208,7 +184,8 @@ void TInVid::BuildControls() {
 
 void TInVid::ShowHints(bool on) {
   HintsShown = on;
-  for (QToolButton* b : {RxTopBtn, MarkLeftBtn, ModeBtn, ConfigurationMenuBtn, ExitBtn})
+  for (QToolButton* b : {RxTopBtn, MarkLeftBtn, ModeBtn, ConfigurationMenuBtn, ExitBtn, PrintBtn,
+                         ViewBtn, SaveAsBtn})
     b->setToolTip(on ? b->property("hint").toString() : QString());
   ScrollBar->setToolTip(on ? QStringLiteral("Scroll up/down") : QString());
 }
@@ -381,6 +358,39 @@ void TInVid::ToggleHideSpectrum() {
   Settings.HideSpectrum = FlagOf(!IsOn(Settings.HideSpectrum));
   HideSpectrumItem->setChecked(IsOn(Settings.HideSpectrum));
   if (Spec) Spec->setVisible(!HideSpectrumItem->isChecked());
+}
+
+// The file commands run to their end here; samples arriving meanwhile wait in the receive
+// buffer, and a failure leaves the reception as it was.
+void TInVid::SaveAsBtnClick() {
+  FileDialogs* dialogs = CurrentFileDialogs();
+  if (!dialogs) return;
+  try {
+    SavePicture(*dialogs, SaveMemory, Decoder.Picture, Decoder.SaveHeight);
+  } catch (const PlatformError& e) {
+    ShowExceptionReport(e.what());
+  }
+}
+
+void TInVid::PrintBtnClick() {
+  PrintTarget* printer = CurrentPrintTarget();
+  if (!printer) return;
+  try {
+    PrintPicture(*printer, Decoder.Picture, true);
+  } catch (const PlatformError& e) {
+    ShowExceptionReport(e.what());
+  }
+}
+
+void TInVid::ViewBtnClick() {
+  FileDialogs* dialogs = CurrentFileDialogs();
+  if (!dialogs || !ViewPic) return;
+  try {
+    ViewPictureFile(*dialogs, ViewMemory, false,
+                    [](const std::string& file) { ViewPic->LoadPicture(file); });
+  } catch (const PlatformError& e) {
+    ShowExceptionReport(e.what());
+  }
 }
 
 void TInVid::About() {

@@ -6,6 +6,8 @@
 #include "decoder/Decoder.h"
 #include "interface/Receiver.h"
 #include "reception/ReceptionLayout.h"
+#include "settings/Settings.h"
+#include "viewer/PictureCommands.h"
 
 class QAction;
 class QFrame;
@@ -44,6 +46,9 @@ class TInVid final : public QWidget, private DecoderHost {
   QToolButton* ModeBtn;
   QToolButton* ConfigurationMenuBtn;
   QToolButton* ExitBtn;
+  QToolButton* PrintBtn;
+  QToolButton* ViewBtn;
+  QToolButton* SaveAsBtn;
   QMenu* PopupMenu;
   QAction* HideSpectrumItem;
 
@@ -68,6 +73,13 @@ class TInVid final : public QWidget, private DecoderHost {
   void ToggleHideSpectrum();
   void About();
   void Exit();
+  // Saves the rows received so far, prints the whole picture with a footer, opens a stored
+  // picture in the viewer.
+  void SaveAsBtnClick();
+  void PrintBtnClick();
+  void ViewBtnClick();
+  DialogMemory SaveMemory{{}, Settings.SaveDir, sizeof Settings.SaveDir};
+  DialogMemory ViewMemory{{}, Settings.ViewDir, sizeof Settings.ViewDir};
 
   // Clicks on the picture: the left-border mark, the clock calibration's corners, the detailed
   // view, in that order of precedence.

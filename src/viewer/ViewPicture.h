@@ -1,18 +1,78 @@
 #pragma once
 #include <QWidget>
+#include <string>
+
+#include "platform/Bitmap.h"
+#include "reception/ReceptionLayout.h"
+#include "settings/Settings.h"
+#include "viewer/PictureCommands.h"
+
+class QFrame;
+class QMenu;
+class QScrollBar;
+class QToolButton;
 
 namespace zarvo {
 
-// The picture viewer for stored bitmaps.
+// The picture viewer: one stored picture, scaled to the window's width and scrolled, with the
+// commands that turn it, move its left border, crop it, print it and save it. Closing the
+// window only hides it.
 class TViewPic final : public QWidget {
   Q_OBJECT
  public:
   TViewPic();
   ~TViewPic() override;
 
+  // Loads a bitmap file and shows it from its top. Throws PlatformError when the file cannot be
+  // read; the window then stays as it was.
+  void LoadPicture(const std::string& fileName);
+
+  // Lays the window out for its client size and the scroll offset, and repaints.
+  void FormResize();
+
+  // The commands.
+  void ViewBtnClick();
+  void SaveAsBtnClick();
+  void PrintBtnClick();
+  void RotateLeftBtnClick();
+  void RotateRightBtnClick();
+  void MarkLeftBtnClick();
+  void MarkLowerBtnClick();
+  void ScrollBarScroll(int position);
+  void FormMouseDown(int x, int y);
+  void FormMouseMove(int x, int y);
+
   // Hints over the window's controls, switched by the configuration window.
-  void ShowHints(bool on) { HintsShown = on; }
+  void ShowHints(bool on);
   bool HintsShown = true;
+
+  Bitmap Picture;
+  DisplayRectangle DisplayRect;
+  QFrame* Panel;
+  QScrollBar* ScrollBar;
+  QToolButton* RotateLeftBtn;
+  QToolButton* RotateRightBtn;
+  QToolButton* MarkLeftBtn;
+  QToolButton* MarkLowerBtn;
+  QToolButton* ViewBtn;
+  QToolButton* SaveAsBtn;
+  QToolButton* PrintBtn;
+  QMenu* PopupMenu;
+  DialogMemory OpenMemory{{}, Settings.ViewDir, sizeof Settings.ViewDir};
+  DialogMemory SaveMemory{{}, Settings.SaveDir, sizeof Settings.SaveDir};
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+  void resizeEvent(QResizeEvent*) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+
+ private:
+  void BuildControls();
+  void Rotate(QToolButton* button, bool left);
+  QColor BorderColour() const;
+  bool paint_ = false;  // false while the picture has no rows: nothing is painted
 };
 
 }  // namespace zarvo

@@ -1,0 +1,56 @@
+#include "viewer/PictureCommands.h"
+
+#include "platform/BmpCodec.h"
+#include "viewer/PictureOps.h"
+
+namespace zarvo {
+namespace {
+
+std::string FolderOf(const DialogMemory& memory) {
+  if (!memory.Folder || memory.FolderSize == 0) return {};
+  std::size_t n = 0;
+  while (n < memory.FolderSize && memory.Folder[n] != '\0') ++n;
+  return std::string(memory.Folder, n);
+}
+
+void Remember(DialogMemory& memory, const std::string& file) {
+  memory.LastName = file;
+  if (memory.Folder) StoreDialogFolder(file, memory.Folder, memory.FolderSize);
+}
+
+}  // namespace
+
+bool PrintPicture(PrintTarget& printer, const Bitmap& picture, bool footer) {
+  if (!printer.Choose()) return false;
+  const int pageWidth = printer.PageWidth();
+  const int pageHeight = printer.PageHeight();
+  const PrintArea area = PrintedArea(picture.Width(), picture.Height(), pageWidth, pageHeight);
+  printer.Begin("Zarvo Meteo");
+  // An empty picture gives an empty page rather than a division by zero.
+  if (area.Width > 0 && area.Height > 0) printer.StretchPicture(picture, area.Width, area.Height);
+  if (footer) printer.Text(0, pageHeight - 100, 10, "Zarvo Meteo");
+  printer.End();
+  return true;
+}
+
+bool SavePicture(FileDialogs& dialogs, DialogMemory& memory, const Bitmap& picture, int height) {
+  const std::optional<std::string> file = dialogs.SaveFile(FolderOf(memory), memory.LastName);
+  if (!file) return false;
+  memory.LastName = *file;
+  WriteGreyBmp(*file, picture, height);
+  Remember(memory, *file);
+  return true;
+}
+
+bool ViewPictureFile(FileDialogs& dialogs, DialogMemory& memory, bool defaultExtension,
+                     const std::function<void(const std::string&)>& load) {
+  const std::vector<std::string> files =
+      dialogs.OpenFiles(FolderOf(memory), memory.LastName, defaultExtension);
+  if (files.empty()) return false;
+  memory.LastName = files.front();
+  load(files.front());
+  Remember(memory, files.front());
+  return true;
+}
+
+}  // namespace zarvo

@@ -1,0 +1,73 @@
+#pragma once
+// File dialogs that answer with prepared choices, and a printer that records its document.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Dialogs.h"
+#include "platform/PlatformError.h"
+
+namespace zarvo::test {
+
+struct DialogCall {
+  std::string Folder;
+  std::string FileName;
+  bool DefaultExtension = false;
+};
+
+class FakeFileDialogs final : public FileDialogs {
+ public:
+  FakeFileDialogs() { SetFileDialogs(this); }
+  ~FakeFileDialogs() override { SetFileDialogs(nullptr); }
+
+  std::vector<std::string> OpenFiles(const std::string& folder, const std::string& fileName,
+                                     bool defaultExtension) override {
+    Opens.push_back({folder, fileName, defaultExtension});
+    return OpenAnswer;
+  }
+  std::optional<std::string> SaveFile(const std::string& folder,
+                                      const std::string& fileName) override {
+    Saves.push_back({folder, fileName, true});
+    return SaveAnswer;
+  }
+
+  std::vector<std::string> OpenAnswer;  // empty: Cancel
+  std::optional<std::string> SaveAnswer;
+  std::vector<DialogCall> Opens;
+  std::vector<DialogCall> Saves;
+};
+
+class FakePrinter final : public PrintTarget {
+ public:
+  FakePrinter() { SetPrintTarget(this); }
+  ~FakePrinter() override { SetPrintTarget(nullptr); }
+
+  bool Choose() override {
+    Calls.push_back("choose");
+    return Accept;
+  }
+  int PageWidth() override { return Width; }
+  int PageHeight() override { return Height; }
+  void Begin(const std::string& title) override {
+    if (FailBegin) throw PlatformError("Printer selected is not valid");
+    Calls.push_back("begin " + title);
+  }
+  void StretchPicture(const Bitmap& picture, int width, int height) override {
+    Calls.push_back("picture " + std::to_string(picture.Width()) + "x" +
+                    std::to_string(picture.Height()) + " into " + std::to_string(width) + "x" +
+                    std::to_string(height));
+  }
+  void Text(int x, int y, int points, const std::string& text) override {
+    Calls.push_back("text " + std::to_string(x) + "," + std::to_string(y) + " " +
+                    std::to_string(points) + "pt " + text);
+  }
+  void End() override { Calls.push_back("end"); }
+
+  bool Accept = true;
+  bool FailBegin = false;
+  int Width = 4500;
+  int Height = 6000;
+  std::vector<std::string> Calls;
+};
+
+}  // namespace zarvo::test
