@@ -102,7 +102,6 @@ void QtPrintTarget::Text(int x, int y, int points, const std::string& text) {
 void QtPrintTarget::End() {
   if (!painter_.isActive()) return;
   if (!painter_.end()) throw PlatformError("Printer selected is not valid");
-  printer_.reset();
 }
 
 }  // namespace zarvo

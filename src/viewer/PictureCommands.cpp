@@ -1,16 +1,20 @@
 #include "viewer/PictureCommands.h"
 
 #include "platform/BmpCodec.h"
+#include "platform/ProgramFolder.h"
 #include "viewer/PictureOps.h"
 
 namespace zarvo {
 namespace {
 
+// The folder a dialog opens in. Before any dialog has been used, the saved faxes are the
+// likeliest pictures to look for.
 std::string FolderOf(const DialogMemory& memory) {
-  if (!memory.Folder || memory.FolderSize == 0) return {};
   std::size_t n = 0;
-  while (n < memory.FolderSize && memory.Folder[n] != '\0') ++n;
-  return std::string(memory.Folder, n);
+  while (memory.Folder && n < memory.FolderSize && memory.Folder[n] != '\0') ++n;
+  if (n > 0) return std::string(memory.Folder, n);
+  const std::string autoFolder = ProgramFile("Auto");
+  return PathExists(autoFolder) ? autoFolder : ProgramFolder();
 }
 
 void Remember(DialogMemory& memory, const std::string& file) {

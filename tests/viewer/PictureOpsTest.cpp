@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "platform/PlatformError.h"
+#include "platform/ProgramFolder.h"
 #include "support/FakeDialogs.h"
 #include "support/TempDir.h"
 #include "viewer/PictureCommands.h"
@@ -230,6 +231,17 @@ TEST_F(PictureCommandsTest, ViewLoadsTheFirstOfSeveralFiles) {
                       [](const std::string&) { throw PlatformError("Stream read error"); }),
       PlatformError);
   EXPECT_STREQ(folder, "/faxes");
+}
+
+TEST_F(PictureCommandsTest, FirstDialogOpensAmongTheSavedFaxes) {
+  folder[0] = '\0';
+  SetProgramFolder(dir.Path());
+  ViewPictureFile(dialogs, memory, false, [](const std::string&) {});
+  std::filesystem::create_directory(dir.File("Auto"));
+  ViewPictureFile(dialogs, memory, false, [](const std::string&) {});
+  SetProgramFolder("");
+  EXPECT_EQ(dialogs.Opens[0].Folder, dir.Path() + "/");
+  EXPECT_EQ(dialogs.Opens[1].Folder, dir.File("Auto"));
 }
 
 TEST_F(PictureCommandsTest, PrintScalesToThePageWithTheReceptionFooter) {
