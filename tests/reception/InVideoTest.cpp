@@ -17,7 +17,12 @@
 
 #include <QCoreApplication>
 #include <fstream>
+#include "platform/BmpCodec.h"
+#include "support/FakeDialogs.h"
 #include "viewer/DetailView.h"
+#include "viewer/ViewPicture.h"
+
+#include <QMenu>
 
 namespace zarvo {
 namespace {
@@ -184,6 +189,81 @@ TEST_F(InVideoTest, ClicksGoToTheMarkThenTheCalibrationThenTheDetail) {
   EXPECT_FALSE(detail.isVisible());
   invid->FormMouseMove(-5, 10);  // dragged off the window's left edge: ignored
   EXPECT_FALSE(detail.isVisible());
+}
+
+TEST_F(InVideoTest, EveryCommandOnThePanelAndInTheMenu) {
+  QStringList captions;
+  for (QAction* a : invid->PopupMenu->actions()) captions << a->text();
+  EXPECT_EQ(captions, (QStringList{"&Start Reception", "Mark &Left Border", "&Mode", "&Print",
+                                   "&View", "Save &As", "", "&Configuration Menu", "&Hide Spectrum",
+                                   "A&bout...", "&Help", "&Exit"}));
+  // Right-hand column from the top: Exit, Print, View, Save as.
+  EXPECT_EQ(invid->PrintBtn->toolTip(), "Print");
+  EXPECT_EQ(invid->ViewBtn->toolTip(), "View");
+  EXPECT_EQ(invid->SaveAsBtn->toolTip(), "Save as");
+  EXPECT_EQ(invid->PrintBtn->x(), invid->ExitBtn->x());
+  EXPECT_LT(invid->ExitBtn->y(), invid->PrintBtn->y());
+  EXPECT_LT(invid->ViewBtn->y(), invid->SaveAsBtn->y());
+  EXPECT_EQ(invid->SaveAsBtn->y(), invid->ConfigurationMenuBtn->y());
+}
+
+TEST_F(InVideoTest, SaveAsWritesTheRowsReceivedSoFar) {
+  test::FakeFileDialogs dialogs;
+  test::TempDir dir;
+  invid->Decoder.ManualStart();
+  invid->Decoder.Picture.FillRect(0, 0, 1810, 2250, GreyColour(90));
+  invid->Decoder.SaveHeight = 3;
+  dialogs.SaveAnswer = dir.File("mid.bmp");
+  invid->SaveAsBtn->click();
+  Bitmap saved = ReadBmpFile(dir.File("mid.bmp"));
+  EXPECT_EQ(saved.Width(), 1810);
+  EXPECT_EQ(saved.Height(), 3);
+  EXPECT_EQ(saved.Pixel(1809, 2), GreyColour(90));
+  EXPECT_EQ(std::string(Settings.SaveDir), dir.Path());
+  EXPECT_EQ(invid->Decoder.CurrentLine, 0);  // reception goes on where it was
+
+  // After Start reception the next tick leaves one row to save.
+  invid->RxTopBtn->click();
+  invid->InVidTimerTimer();
+  EXPECT_EQ(invid->Decoder.SaveHeight, 1);
+  invid->SaveAsBtn->click();
+  EXPECT_EQ(ReadBmpFile(dir.File("mid.bmp")).Height(), 1);
+
+  // The viewer's save dialog opens where the reception window saved.
+  TViewPic view;
+  view.Picture = Bitmap(4, 4);
+  dialogs.SaveAnswer.reset();
+  view.SaveAsBtnClick();
+  EXPECT_EQ(dialogs.Saves.back().Folder, dir.Path());
+}
+
+TEST_F(InVideoTest, PrintsTheWholePictureWithItsFooterAndViewsInTheViewer) {
+  test::FakePrinter printer;
+  printer.Width = 3620;
+  printer.Height = 4500;
+  invid->Decoder.SaveHeight = 10;
+  invid->PrintBtn->click();
+  EXPECT_EQ(printer.Calls, (std::vector<std::string>{"choose", "begin Zarvo Meteo",
+                                                     "picture 1810x2250 into 3620x4500",
+                                                     "text 0,4400 10pt Zarvo Meteo", "end"}));
+
+  test::FakeFileDialogs dialogs;
+  test::TempDir dir;
+  WriteGreyBmp(dir.File("old.bmp"), Bitmap(30, 20, GreyColour(40)), 20);
+  TViewPic view;
+  dialogs.OpenAnswer = {dir.File("old.bmp"), dir.File("other.bmp")};
+  invid->ViewBtn->click();
+  EXPECT_FALSE(dialogs.Opens[0].DefaultExtension);
+  EXPECT_TRUE(view.isVisible());
+  EXPECT_EQ(view.windowTitle(), "View old.bmp");
+  EXPECT_EQ(std::string(Settings.ViewDir), dir.Path());
+  // A file that does not open: the standard report, and the folder stays.
+  std::strcpy(Settings.ViewDir, "/kept");
+  dialogs.OpenAnswer = {dir.File("gone.bmp")};
+  invid->ViewBtn->click();
+  ASSERT_FALSE(boxes.Shown.empty());
+  EXPECT_EQ(boxes.Shown.back().Text, "Cannot open file " + dir.File("gone.bmp") + ".");
+  EXPECT_STREQ(Settings.ViewDir, "/kept");
 }
 
 }  // namespace
