@@ -1,0 +1,61 @@
+#include "spectrum/SpThread.h"
+
+namespace zarvo {
+
+SpThread::SpThread(GuiThreadRunner& gui, std::function<void()> update,
+                   std::chrono::milliseconds pause)
+    : gui_(gui), handOff_(std::make_shared<HandOff>()) {
+  handOff_->Update = std::move(update);
+  thread_ = std::thread([this, pause] { Run(pause); });
+}
+
+SpThread::~SpThread() {
+  Terminate();
+}
+
+void SpThread::Terminate() {
+  {
+    std::lock_guard lock(handOff_->Mutex);
+    handOff_->Terminate = true;
+  }
+  handOff_->Changed.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+void SpThread::Run(std::chrono::milliseconds pause) {
+  HandOff& h = *handOff_;
+  // The task runs on the GUI thread, as Terminate does: an update either runs whole before
+  // Terminate or finds it done and does nothing.
+  auto task = [weak = std::weak_ptr<HandOff>(handOff_)] {
+    const std::shared_ptr<HandOff> shared = weak.lock();
+    if (!shared) return;
+    {
+      std::lock_guard lock(shared->Mutex);
+      if (shared->Terminate) return;
+    }
+    // Finished also when the update throws (the event loop reports it): the thread goes on.
+    struct Finish {
+      HandOff& H;
+      ~Finish() {
+        {
+          std::lock_guard lock(H.Mutex);
+          H.Pending = false;
+        }
+        H.Changed.notify_all();
+      }
+    } finish{*shared};
+    shared->Update();
+  };
+  std::unique_lock lock(h.Mutex);
+  for (;;) {
+    if (h.Changed.wait_for(lock, pause, [&] { return h.Terminate; })) return;
+    h.Pending = true;
+    lock.unlock();
+    gui_.Post(task);
+    lock.lock();
+    // Terminate wakes this wait too: the GUI thread that ends the thread never runs the task.
+    h.Changed.wait(lock, [&] { return h.Terminate || !h.Pending; });
+  }
+}
+
+}  // namespace zarvo

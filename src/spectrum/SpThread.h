@@ -1,0 +1,56 @@
+#pragma once
+// The spectrum thread: it only has the GUI thread run the spectrum update, waits for it, pauses,
+// and asks again, until it is terminated.
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace zarvo {
+
+// "Run on the GUI thread": Post hands `task` to the GUI thread's loop and returns at once. A task
+// still queued when its target has gone may be dropped. The waiting is SpThread's, so that it
+// can give up waiting when it is told to end while the GUI thread is busy ending it.
+class GuiThreadRunner {
+ public:
+  virtual ~GuiThreadRunner() = default;
+  virtual void Post(std::function<void()> task) = 0;
+};
+
+class SpThread {
+ public:
+  // Between one update's end and the next request: the bars need no more than 50 pictures a
+  // second, and asking at once would keep the GUI thread busy for nothing.
+  static constexpr std::chrono::milliseconds DefaultPause{20};
+
+  // Starts the thread; `gui` must outlive it. Throws std::system_error when no thread can be
+  // started.
+  SpThread(GuiThreadRunner& gui, std::function<void()> update,
+           std::chrono::milliseconds pause = DefaultPause);
+  ~SpThread();
+  SpThread(const SpThread&) = delete;
+  SpThread& operator=(const SpThread&) = delete;
+
+  // On the GUI thread: wakes the thread also while it waits for an update, joins it, and makes
+  // every update still queued do nothing. No update runs after this returns.
+  void Terminate();
+
+ private:
+  // Shared with the queued tasks, which may outlive this object in the GUI thread's queue.
+  struct HandOff {
+    std::mutex Mutex;
+    std::condition_variable Changed;
+    bool Terminate = false;
+    bool Pending = false;  // an update asked for and not yet run
+    std::function<void()> Update;
+  };
+  void Run(std::chrono::milliseconds pause);
+
+  GuiThreadRunner& gui_;
+  std::shared_ptr<HandOff> handOff_;
+  std::thread thread_;
+};
+
+}  // namespace zarvo

@@ -1,0 +1,162 @@
+// The spectrum's histogram over a receive buffer, and the thread that asks for its updates.
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <utility>
+
+#include "decoder/SampleConversion.h"
+#include "spectrum/SpThread.h"
+#include "spectrum/SpectrumHistogram.h"
+
+namespace zarvo {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(SpecColumn, TonesAndEdges) {
+  EXPECT_EQ(SpecColumn(70, 0, 255), 45);  // 1500 Hz: (201 x 70 / 255 + 36) / 2 = (55 + 36) / 2
+  for (const auto& [low, high] : {std::pair{0, 255}, {40, 200}, {100, 30}}) {
+    EXPECT_EQ(SpecColumn(FrequencyToSample(1200, low, high), low, high), 18);
+    EXPECT_EQ(SpecColumn(FrequencyToSample(2300, low, high), low, high), 118);
+  }
+  EXPECT_EQ(SpecColumn(3, 40, 240), 0);       // 201 x -37 / 200 + 36 = -1
+  EXPECT_EQ(SpecColumn(2, 40, 240), -1);      // -38 + 36 = -2
+  EXPECT_EQ(SpecColumn(101, 100, 100), 118);  // equal values: a difference of 1
+  // The widest span: 201 x (255 + 2^31) / (2^32 - 1) = 100.
+  EXPECT_EQ(SpecColumn(255, std::numeric_limits<std::int32_t>::min(),
+                       std::numeric_limits<std::int32_t>::max()),
+            68);
+}
+
+// Rows 0..29 show each bar (blue from the base line up, white above); rows 30, 31 the marks at
+// 43..47 and 116..120 on the grey base line.
+void ExpectPicture(const SpectrumHistogram& h) {
+  for (int x = 0; x < 128; ++x) {
+    ASSERT_LE(h.SpecHeights[x], 26);
+    for (int y = 0; y < 32; ++y) {
+      const bool mark = (x >= 43 && x <= 47) || (x >= 116 && x <= 120);
+      const std::uint32_t expected = y >= 30                      ? (mark ? 0xFFFF00u : 0x808080u)
+                                     : y >= 30 - h.SpecHeights[x] ? 0x0000FFu
+                                                                  : 0xFFFFFFu;
+      ASSERT_EQ(h.SpecBitmap.Pixel(x, y), expected) << x << "," << y;
+    }
+  }
+}
+
+// The test is the writer: it fills the buffer and moves the position; the thread gets no port.
+class SpectrumHistogramTest : public ::testing::Test {
+ protected:
+  void Feed(std::uint8_t value, int count, int piece = 144) {
+    for (int done = 0; done < count; done += piece) {
+      for (int i = done; i < std::min(count, done + piece); ++i) buffer[in.WritePos++] = value;
+      h.Update(in, 0, 255);
+    }
+  }
+  std::unique_ptr<std::uint8_t[]> storage{new std::uint8_t[RxBufferSize]};
+  std::uint8_t* buffer = storage.get();
+  InThread in{buffer};
+  SpectrumHistogram h{0, 255};
+};
+
+TEST_F(SpectrumHistogramTest, BarsGrowByTwoAndLeakOneColumnPerSample) {
+  ExpectPicture(h);
+  EXPECT_FALSE(h.Update(in, 0, 255));  // nothing new: no repaint
+  Feed(70, 1);
+  EXPECT_EQ(h.SpecHeights[45], 2);
+  EXPECT_EQ(h.DecayColumn, 1);
+  EXPECT_EQ(h.SpecShownPos, 1);
+  Feed(255, 13);  // 13 x 2 = 26; the leak has not reached 45 yet
+  EXPECT_EQ(h.SpecHeights[118], 26);
+  ExpectPicture(h);
+  // Column 45 loses one at sample 45, column 118 one every 128 samples, 26 times over.
+  Feed(70, 26 * 128);
+  for (int x = 0; x < 128; ++x)
+    if (x != 45) EXPECT_EQ(h.SpecHeights[x], 0) << x;
+  for (int i = 0; i < 300; ++i) {
+    Feed(70, 1);
+    ASSERT_GE(h.SpecHeights[45], 24);
+  }
+  ExpectPicture(h);
+}
+
+// 40..240 puts 3 in column 0 and drops 2, which still moves the leak on.
+TEST_F(SpectrumHistogramTest, DroppedSamplesDriveTheLeak) {
+  SpectrumHistogram low(40, 240);
+  buffer[0] = 3;
+  in.WritePos = 128;  // the rest stays 0: column -2, dropped
+  low.Update(in, 40, 240);
+  EXPECT_EQ(low.DecayColumn, 0);
+  EXPECT_EQ(low.SpecHeights[0], 1);  // 2, then shortened by the 128th sample
+  EXPECT_EQ(low.SpecBitmap.Pixel(0, 28), 0xFFFFFFu);
+}
+
+TEST_F(SpectrumHistogramTest, OverrunSkipsToTheWriterAndARestartIsFollowed) {
+  Feed(70, 1000, 1000);
+  // More than a pass went by unread: wrapped, and past this reader.
+  in.Wrapped = true;
+  in.WritePos = 1500;
+  EXPECT_TRUE(h.Update(in, 0, 255));
+  EXPECT_EQ(h.SpecReadPos, 1500);
+  EXPECT_EQ(h.SpecHeights[45], 26);  // nothing counted, nothing leaked
+  EXPECT_EQ(h.DecayColumn, 1000 % 128);
+  // A tone measurement starts the writer again at 0: everything from there is new.
+  in.ResetWritePos();
+  Feed(255, 10, 10);
+  EXPECT_EQ(h.SpecReadPos, 10);
+  EXPECT_EQ(h.SpecHeights[118], 20);
+}
+
+// Stands in for the GUI thread's queue, which the thread fills one request at a time.
+class QueuedGui final : public GuiThreadRunner {
+ public:
+  void Post(std::function<void()> task) override {
+    std::lock_guard lock(mutex_);
+    EXPECT_FALSE(queued_);
+    queued_ = std::move(task);
+  }
+  std::function<void()> Take() {
+    for (;; std::this_thread::sleep_for(1ms)) {
+      std::lock_guard lock(mutex_);
+      if (queued_) return std::exchange(queued_, nullptr);
+    }
+  }
+
+ private:
+  std::mutex mutex_;
+  std::function<void()> queued_;
+};
+
+// The GUI thread ends the thread while a request waits for it, and runs that request later.
+TEST(SpectrumThread, EndedWhileARequestWaitsAndNoLateUpdate) {
+  for (int round = 0; round < 20; ++round) {
+    QueuedGui gui;
+    std::atomic<int> updates{0};
+    std::function<void()> stale;
+    {
+      SpThread spectrum(
+          gui, [&] { ++updates; }, 1ms);
+      gui.Take()();
+      stale = gui.Take();
+      spectrum.Terminate();
+      stale();
+    }
+    stale();
+    EXPECT_EQ(updates, 1);
+  }
+}
+
+TEST(SpectrumThread, RequestsArePaced) {
+  class ImmediateGui final : public GuiThreadRunner {
+    void Post(std::function<void()> task) override { task(); }
+  } gui;
+  std::atomic<int> updates{0};
+  {
+    SpThread spectrum(gui, [&] { ++updates; });
+    std::this_thread::sleep_for(400ms);
+  }
+  EXPECT_GE(updates, 3);
+  EXPECT_LE(updates, 22);  // 400 ms at one per 20 ms, and a little
+}
+
+}  // namespace
+}  // namespace zarvo
