@@ -107,7 +107,7 @@ void TViewPic::ShowHints(bool on) {
 }
 
 QColor TViewPic::BorderColour() const {
-  return palette().color(QPalette::Window);
+  return palette().color(QPalette::Mid);
 }
 
 void TViewPic::LoadPicture(const std::string& fileName) {
