@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QToolButton>
 
 namespace zarvo {
 namespace {
@@ -90,6 +91,16 @@ QIcon Glyph(GlyphKind kind) {
       break;
   }
   return QIcon(pixmap);
+}
+
+QToolButton* MakeToolButton(QWidget* parent, GlyphKind kind, const char* hint, QRect geometry) {
+  auto* button = new QToolButton(parent);
+  button->setIcon(Glyph(kind));
+  button->setIconSize(QSize(16, 16));
+  button->setAutoRaise(true);
+  button->setGeometry(geometry);
+  button->setProperty("hint", QString::fromLatin1(hint));
+  return button;
 }
 
 }  // namespace zarvo

@@ -1,6 +1,10 @@
 #pragma once
 // The 16 x 16 pictures of the windows' tool buttons, drawn by the program itself.
 #include <QIcon>
+#include <QRect>
+
+class QToolButton;
+class QWidget;
 
 namespace zarvo {
 
@@ -19,5 +23,9 @@ enum class GlyphKind {
 };
 
 QIcon Glyph(GlyphKind kind);
+
+// A flat tool button with its glyph, placed in `parent`; its hint is kept in the property
+// "hint", so that hints can be switched off and on.
+QToolButton* MakeToolButton(QWidget* parent, GlyphKind kind, const char* hint, QRect geometry);
 
 }  // namespace zarvo

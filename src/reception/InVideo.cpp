@@ -123,12 +123,8 @@ void TInVid::BuildControls() {
                  {&ViewBtn, "View", GlyphKind::View, 1, 2},
                  {&SaveAsBtn, "Save as", GlyphKind::SaveAs, 1, 3}};
   for (const auto& b : buttons) {
-    *b.Button = new QToolButton(Panel);
-    (*b.Button)->setIcon(Glyph(b.Kind));
-    (*b.Button)->setIconSize(QSize(16, 16));
-    (*b.Button)->setAutoRaise(true);
-    (*b.Button)->setGeometry(21 + 31 * b.Column, 4 + 31 * b.Row, 30, 30);
-    (*b.Button)->setProperty("hint", QString::fromLatin1(b.Hint));
+    *b.Button =
+        MakeToolButton(Panel, b.Kind, b.Hint, QRect(21 + 31 * b.Column, 4 + 31 * b.Row, 30, 30));
     (*b.Button)->setCursor(Qt::ArrowCursor);
   }
   MarkLeftBtn->setCheckable(true);  // stays down until the mark is made
@@ -363,34 +359,16 @@ void TInVid::ToggleHideSpectrum() {
 // The file commands run to their end here; samples arriving meanwhile wait in the receive
 // buffer, and a failure leaves the reception as it was.
 void TInVid::SaveAsBtnClick() {
-  FileDialogs* dialogs = CurrentFileDialogs();
-  if (!dialogs) return;
-  try {
-    SavePicture(*dialogs, SaveMemory, Decoder.Picture, Decoder.SaveHeight);
-  } catch (const PlatformError& e) {
-    ShowExceptionReport(e.what());
-  }
+  SaveCommand(SaveMemory, Decoder.Picture, Decoder.SaveHeight);
 }
 
 void TInVid::PrintBtnClick() {
-  PrintTarget* printer = CurrentPrintTarget();
-  if (!printer) return;
-  try {
-    PrintPicture(*printer, Decoder.Picture, true);
-  } catch (const PlatformError& e) {
-    ShowExceptionReport(e.what());
-  }
+  PrintCommand(Decoder.Picture, true);
 }
 
 void TInVid::ViewBtnClick() {
-  FileDialogs* dialogs = CurrentFileDialogs();
-  if (!dialogs || !ViewPic) return;
-  try {
-    ViewPictureFile(*dialogs, ViewMemory, false,
-                    [](const std::string& file) { ViewPic->LoadPicture(file); });
-  } catch (const PlatformError& e) {
-    ShowExceptionReport(e.what());
-  }
+  if (ViewPic)
+    ViewCommand(ViewMemory, false, [](const std::string& file) { ViewPic->LoadPicture(file); });
 }
 
 void TInVid::About() {

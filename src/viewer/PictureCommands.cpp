@@ -1,6 +1,8 @@
 #include "viewer/PictureCommands.h"
 
+#include "app/Messages.h"
 #include "platform/BmpCodec.h"
+#include "platform/PlatformError.h"
 #include "platform/ProgramFolder.h"
 #include "viewer/PictureOps.h"
 
@@ -55,6 +57,35 @@ bool ViewPictureFile(FileDialogs& dialogs, DialogMemory& memory, bool defaultExt
   load(files.front());
   Remember(memory, files.front());
   return true;
+}
+
+namespace {
+
+template <typename Command>
+void Reported(Command command) {
+  try {
+    command();
+  } catch (const PlatformError& e) {
+    ShowExceptionReport(e.what());
+  }
+}
+
+}  // namespace
+
+void PrintCommand(const Bitmap& picture, bool footer) {
+  if (PrintTarget* printer = CurrentPrintTarget())
+    Reported([&] { PrintPicture(*printer, picture, footer); });
+}
+
+void SaveCommand(DialogMemory& memory, const Bitmap& picture, int height) {
+  if (FileDialogs* dialogs = CurrentFileDialogs())
+    Reported([&] { SavePicture(*dialogs, memory, picture, height); });
+}
+
+void ViewCommand(DialogMemory& memory, bool defaultExtension,
+                 const std::function<void(const std::string&)>& load) {
+  if (FileDialogs* dialogs = CurrentFileDialogs())
+    Reported([&] { ViewPictureFile(*dialogs, memory, defaultExtension, load); });
 }
 
 }  // namespace zarvo

@@ -30,4 +30,11 @@ bool SavePicture(FileDialogs& dialogs, DialogMemory& memory, const Bitmap& pictu
 bool ViewPictureFile(FileDialogs& dialogs, DialogMemory& memory, bool defaultExtension,
                      const std::function<void(const std::string&)>& load);
 
+// The three commands as both windows give them: with the installed dialogs or printer (none
+// installed: nothing happens), and a failure shown in the standard exception report.
+void PrintCommand(const Bitmap& picture, bool footer);
+void SaveCommand(DialogMemory& memory, const Bitmap& picture, int height);
+void ViewCommand(DialogMemory& memory, bool defaultExtension,
+                 const std::function<void(const std::string&)>& load);
+
 }  // namespace zarvo

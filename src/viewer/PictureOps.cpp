@@ -98,8 +98,8 @@ std::string ViewCaption(const std::string& fileName) {
 bool StoreDialogFolder(const std::string& chosenFile, char* field, std::size_t size) {
   const std::size_t cut = chosenFile.find_last_of('/');
   // A file in the root folder keeps its slash; a bare name lies in the current folder.
-  const std::string folder = cut == std::string::npos ? std::string(1, '.')
-                                                      : chosenFile.substr(0, cut == 0 ? 1 : cut);
+  const std::string folder =
+      cut == std::string::npos ? std::string(1, '.') : chosenFile.substr(0, cut == 0 ? 1 : cut);
   if (size == 0 || folder.size() + 1 > size) return false;
   std::memset(field, 0, size);
   std::memcpy(field, folder.data(), folder.size());

@@ -10,12 +10,10 @@
 #include <QScrollBar>
 #include <QToolButton>
 
-#include "app/Messages.h"
 #include "app/Windows.h"
 #include "platform/BmpCodec.h"
 #include "platform/Glyphs.h"
 #include "platform/Help.h"
-#include "platform/PlatformError.h"
 #include "platform/QtHelpViewer.h"
 #include "platform/QtWindowGeometry.h"
 #include "reception/PictureClicks.h"
@@ -64,13 +62,8 @@ void TViewPic::BuildControls() {
                  {&SaveAsBtn, "Save as", GlyphKind::SaveAs, 56, 56, false},
                  {&PrintBtn, "Print", GlyphKind::Print, 56, 80, false}};
   for (const auto& b : buttons) {
-    *b.Button = new QToolButton(Panel);
-    (*b.Button)->setIcon(Glyph(b.Kind));
-    (*b.Button)->setIconSize(QSize(16, 16));
-    (*b.Button)->setAutoRaise(true);
+    *b.Button = MakeToolButton(Panel, b.Kind, b.Hint, QRect(b.Left, b.Top, 24, 24));
     (*b.Button)->setCheckable(b.Toggle);
-    (*b.Button)->setGeometry(b.Left, b.Top, 24, 24);
-    (*b.Button)->setProperty("hint", QString::fromLatin1(b.Hint));
   }
 
   PopupMenu = new QMenu(this);
@@ -248,34 +241,15 @@ void TViewPic::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void TViewPic::ViewBtnClick() {
-  FileDialogs* dialogs = CurrentFileDialogs();
-  if (!dialogs) return;
-  try {
-    ViewPictureFile(*dialogs, OpenMemory, true,
-                    [this](const std::string& file) { LoadPicture(file); });
-  } catch (const PlatformError& e) {
-    ShowExceptionReport(e.what());
-  }
+  ViewCommand(OpenMemory, true, [this](const std::string& file) { LoadPicture(file); });
 }
 
 void TViewPic::SaveAsBtnClick() {
-  FileDialogs* dialogs = CurrentFileDialogs();
-  if (!dialogs) return;
-  try {
-    SavePicture(*dialogs, SaveMemory, Picture, Picture.Height());
-  } catch (const PlatformError& e) {
-    ShowExceptionReport(e.what());
-  }
+  SaveCommand(SaveMemory, Picture, Picture.Height());
 }
 
 void TViewPic::PrintBtnClick() {
-  PrintTarget* printer = CurrentPrintTarget();
-  if (!printer) return;
-  try {
-    PrintPicture(*printer, Picture, false);
-  } catch (const PlatformError& e) {
-    ShowExceptionReport(e.what());
-  }
+  PrintCommand(Picture, false);
 }
 
 }  // namespace zarvo
