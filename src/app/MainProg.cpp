@@ -163,6 +163,11 @@ bool MainClosed() {
   return mainClosed;
 }
 
+void ResetRunState() {
+  mainClosed = false;
+  ResetMessageState();
+}
+
 TZarvoApplication::TZarvoApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool TZarvoApplication::notify(QObject* receiver, QEvent* event) {
@@ -214,8 +219,7 @@ ProgramOptions ParseCommandLine(int argc, char** argv) {
 }
 
 int RunProgram(const ProgramOptions& options) {
-  mainClosed = false;
-  ResetMessageState();
+  ResetRunState();
   ClearSettings(Settings);
   SetProgramFolder(options.Home);
 

@@ -42,6 +42,8 @@ class TMain final : public QDialog {
 // are destroyed. Works also before the loop has started.
 void CloseMain();
 bool MainClosed();
+// A new run: the main window not closed, no message box counted as showing.
+void ResetRunState();
 
 // Shows an exception that escapes an event handler and goes on.
 class TZarvoApplication final : public QApplication {

@@ -7,6 +7,16 @@
 #include "app/MainProg.h"
 #include "support/Pty.h"
 
+namespace {
+
+// Every test starts a new run: closing the main window in one test (destroying the reception
+// window does) must not end the loops of the next.
+class NewRunPerTest final : public ::testing::EmptyTestEventListener {
+  void OnTestStart(const ::testing::TestInfo&) override { zarvo::ResetRunState(); }
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   // Per-user values (the help folder) go to a test location, not the user's settings.
@@ -16,6 +26,7 @@ int main(int argc, char** argv) {
   for (int n = 1; n <= 4; ++n)
     setenv(("ZARVO_COM" + std::to_string(n)).c_str(), line.SlavePath().c_str(), 1);
   ::testing::InitGoogleTest(&argc, argv);
+  ::testing::UnitTest::GetInstance()->listeners().Append(new NewRunPerTest);
   zarvo::TZarvoApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   return RUN_ALL_TESTS();
