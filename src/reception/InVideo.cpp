@@ -385,7 +385,7 @@ void TInVid::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void TInVid::ModeChanged() {
-  if (ModeDlg && ModeDlg->isVisible()) ModeDlg->update();
+  if (ModeDlg) ModeDlg->FollowSettings();
 }
 
 void TInVid::AutoSave() {

@@ -61,13 +61,16 @@ void TModeDlg::ShowModeDlg() {
   activateWindow();
 }
 
-void TModeDlg::paintEvent(QPaintEvent* event) {
-  // Follows the settings without acting on them.
+void TModeDlg::FollowSettings() {
   Updating = true;
   if (QAbstractButton* b = DrumSpeedItems->button(Settings.DrumSpeed)) b->setChecked(true);
   if (QAbstractButton* b = IOCItems->button(Settings.IOC)) b->setChecked(true);
   Updating = false;
-  QDialog::paintEvent(event);
+}
+
+void TModeDlg::showEvent(QShowEvent* event) {
+  FollowSettings();
+  QDialog::showEvent(event);
 }
 
 void TModeDlg::DrumSpeedClick() {

@@ -7,7 +7,8 @@ class QGroupBox;
 namespace zarvo {
 
 // The drum speed and IOC dialog: non-modal, on top, in the middle of the screen. Its radio
-// groups follow the settings at every paint, also when the decoder changes the mode.
+// groups follow the settings when it is shown and whenever the mode changes, the decoder's
+// changes included; a paint never touches them, so a click in progress keeps its choice.
 class TModeDlg final : public QDialog {
   Q_OBJECT
  public:
@@ -25,8 +26,11 @@ class TModeDlg final : public QDialog {
   void DrumSpeedClick();
   void IOCClick();
 
+  // Selects the record's drum speed and IOC, with `Updating` set so that nothing acts on it.
+  void FollowSettings();
+
  protected:
-  void paintEvent(QPaintEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 };
 
 }  // namespace zarvo
