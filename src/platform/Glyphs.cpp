@@ -1,5 +1,7 @@
 #include "platform/Glyphs.h"
 
+#include <QFrame>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -91,6 +93,29 @@ QIcon Glyph(GlyphKind kind) {
       break;
   }
   return QIcon(pixmap);
+}
+
+namespace {
+
+class ToolPanel final : public QFrame {
+ public:
+  using QFrame::QFrame;
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override { event->accept(); }
+  void mouseReleaseEvent(QMouseEvent* event) override { event->accept(); }
+  void mouseDoubleClickEvent(QMouseEvent* event) override { event->accept(); }
+  void mouseMoveEvent(QMouseEvent* event) override { event->accept(); }
+};
+
+}  // namespace
+
+QFrame* MakeToolPanel(QWidget* parent) {
+  auto* panel = new ToolPanel(parent);
+  panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  panel->setAutoFillBackground(true);
+  panel->setCursor(Qt::ArrowCursor);
+  return panel;
 }
 
 QToolButton* MakeToolButton(QWidget* parent, GlyphKind kind, const char* hint, QRect geometry) {

@@ -104,11 +104,9 @@ TInVid::~TInVid() {
 }
 
 void TInVid::BuildControls() {
-  Panel = new QFrame(this);
-  Panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  Panel = MakeToolPanel(this);
   ScrollBar = new QScrollBar(Qt::Vertical, Panel);
   ScrollBar->setSingleStep(10);
-  ScrollBar->setCursor(Qt::ArrowCursor);
   const struct {
     QToolButton** Button;
     const char* Hint;
@@ -125,7 +123,6 @@ void TInVid::BuildControls() {
   for (const auto& b : buttons) {
     *b.Button =
         MakeToolButton(Panel, b.Kind, b.Hint, QRect(21 + 31 * b.Column, 4 + 31 * b.Row, 30, 30));
-    (*b.Button)->setCursor(Qt::ArrowCursor);
   }
   MarkLeftBtn->setCheckable(true);  // stays down until the mark is made
 

@@ -41,9 +41,7 @@ TViewPic::~TViewPic() {
 }
 
 void TViewPic::BuildControls() {
-  Panel = new QFrame(this);
-  Panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  Panel->setCursor(Qt::ArrowCursor);
+  Panel = MakeToolPanel(this);
   ScrollBar = new QScrollBar(Qt::Vertical, Panel);
   ScrollBar->setGeometry(8, 8, 16, 97);
   ScrollBar->setSingleStep(10);
