@@ -353,10 +353,9 @@ void TInVid::ToggleHideSpectrum() {
   if (Spec) Spec->setVisible(!HideSpectrumItem->isChecked());
 }
 
-// The file commands run to their end here; samples arriving meanwhile wait in the receive
-// buffer, and a failure leaves the reception as it was.
+// Reception goes on while a file command's dialog is open; a failure leaves it as it was.
 void TInVid::SaveAsBtnClick() {
-  SaveCommand(SaveMemory, Decoder.Picture, Decoder.SaveHeight);
+  SaveCommand(SaveMemory, Decoder.Picture, [this] { return Decoder.SaveHeight; });
 }
 
 void TInVid::PrintBtnClick() {

@@ -39,11 +39,12 @@ bool PrintPicture(PrintTarget& printer, const Bitmap& picture, bool footer) {
   return true;
 }
 
-bool SavePicture(FileDialogs& dialogs, DialogMemory& memory, const Bitmap& picture, int height) {
+bool SavePicture(FileDialogs& dialogs, DialogMemory& memory, const Bitmap& picture,
+                 const RowsToSave& rows) {
   const std::optional<std::string> file = dialogs.SaveFile(FolderOf(memory), memory.LastName);
   if (!file) return false;
   memory.LastName = *file;
-  WriteGreyBmp(*file, picture, height);
+  WriteGreyBmp(*file, picture, rows());
   Remember(memory, *file);
   return true;
 }
@@ -77,9 +78,9 @@ void PrintCommand(const Bitmap& picture, bool footer) {
     Reported([&] { PrintPicture(*printer, picture, footer); });
 }
 
-void SaveCommand(DialogMemory& memory, const Bitmap& picture, int height) {
+void SaveCommand(DialogMemory& memory, const Bitmap& picture, const RowsToSave& rows) {
   if (FileDialogs* dialogs = CurrentFileDialogs())
-    Reported([&] { SavePicture(*dialogs, memory, picture, height); });
+    Reported([&] { SavePicture(*dialogs, memory, picture, rows); });
 }
 
 void ViewCommand(DialogMemory& memory, bool defaultExtension,

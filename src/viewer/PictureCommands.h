@@ -22,8 +22,13 @@ struct DialogMemory {
 // the text "Zarvo Meteo" 100 device pixels above the page's bottom. False on Cancel.
 bool PrintPicture(PrintTarget& printer, const Bitmap& picture, bool footer);
 
-// Save dialog, then rows 0 .. height-1 of `picture` in the grey format. False on Cancel.
-bool SavePicture(FileDialogs& dialogs, DialogMemory& memory, const Bitmap& picture, int height);
+// How many rows of a picture hold data, asked when the file is written: a picture that is
+// being received goes on growing (or starts anew) while the dialog is open.
+using RowsToSave = std::function<int()>;
+
+// Save dialog, then rows 0 .. rows()-1 of `picture` in the grey format. False on Cancel.
+bool SavePicture(FileDialogs& dialogs, DialogMemory& memory, const Bitmap& picture,
+                 const RowsToSave& rows);
 
 // Open dialog, then `load` with the first chosen file; the folder is stored once `load` has
 // returned. False on Cancel.
@@ -33,7 +38,7 @@ bool ViewPictureFile(FileDialogs& dialogs, DialogMemory& memory, bool defaultExt
 // The three commands as both windows give them: with the installed dialogs or printer (none
 // installed: nothing happens), and a failure shown in the standard exception report.
 void PrintCommand(const Bitmap& picture, bool footer);
-void SaveCommand(DialogMemory& memory, const Bitmap& picture, int height);
+void SaveCommand(DialogMemory& memory, const Bitmap& picture, const RowsToSave& rows);
 void ViewCommand(DialogMemory& memory, bool defaultExtension,
                  const std::function<void(const std::string&)>& load);
 

@@ -243,7 +243,7 @@ void TViewPic::ViewBtnClick() {
 }
 
 void TViewPic::SaveAsBtnClick() {
-  SaveCommand(SaveMemory, Picture, Picture.Height());
+  SaveCommand(SaveMemory, Picture, [this] { return Picture.Height(); });
 }
 
 void TViewPic::PrintBtnClick() {

@@ -1,5 +1,6 @@
 #pragma once
 // File dialogs that answer with prepared choices, and a printer that records its document.
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,11 +24,13 @@ class FakeFileDialogs final : public FileDialogs {
   std::vector<std::string> OpenFiles(const std::string& folder, const std::string& fileName,
                                      bool defaultExtension) override {
     Opens.push_back({folder, fileName, defaultExtension});
+    if (WhileOpen) WhileOpen();
     return OpenAnswer;
   }
   std::optional<std::string> SaveFile(const std::string& folder,
                                       const std::string& fileName) override {
     Saves.push_back({folder, fileName, true});
+    if (WhileOpen) WhileOpen();
     return SaveAnswer;
   }
 
@@ -35,6 +38,9 @@ class FakeFileDialogs final : public FileDialogs {
   std::optional<std::string> SaveAnswer;
   std::vector<DialogCall> Opens;
   std::vector<DialogCall> Saves;
+  // Runs while a dialog is "open", before it answers: the window tests let the event loop run
+  // here, as it does while a real dialog waits for the user.
+  std::function<void()> WhileOpen;
 };
 
 class FakePrinter final : public PrintTarget {

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/BmpCodec.h"
 #include "platform/PlatformError.h"
 #include "platform/ProgramFolder.h"
 #include "support/FakeDialogs.h"
@@ -178,13 +179,13 @@ class PictureCommandsTest : public ::testing::Test {
 TEST_F(PictureCommandsTest, SaveWritesTheTopRowsAndRemembersTheFolder) {
   Bitmap picture(5, 4, GreyColour(200));
   picture.FillRect(0, 0, 5, 1, GreyColour(7));
-  EXPECT_FALSE(SavePicture(dialogs, memory, picture, 3));  // Cancel
+  EXPECT_FALSE(SavePicture(dialogs, memory, picture, [] { return 3; }));  // Cancel
   EXPECT_STREQ(folder, "/start/here");
   ASSERT_EQ(dialogs.Saves.size(), 1u);
   EXPECT_EQ(dialogs.Saves[0].Folder, "/start/here");
 
   dialogs.SaveAnswer = dir.File("part.bmp");
-  ASSERT_TRUE(SavePicture(dialogs, memory, picture, 3));
+  ASSERT_TRUE(SavePicture(dialogs, memory, picture, [] { return 3; }));
   std::ifstream in(dir.File("part.bmp"), std::ios::binary);
   const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), {}};
   // Headers and grey table 1078 bytes, then three rows of 5 padded to 8, bottom-up.
@@ -196,15 +197,26 @@ TEST_F(PictureCommandsTest, SaveWritesTheTopRowsAndRemembersTheFolder) {
   EXPECT_EQ(picture.Height(), 4);
 
   // The next dialog opens there, with the name chosen last.
-  SavePicture(dialogs, memory, picture, 3);
+  SavePicture(dialogs, memory, picture, [] { return 3; });
   EXPECT_EQ(dialogs.Saves.back().Folder, dir.Path());
   EXPECT_EQ(dialogs.Saves.back().FileName, dir.File("part.bmp"));
+}
+
+// A picture being received grows while the dialog is open: what is written is what holds data
+// once the user has chosen the file.
+TEST_F(PictureCommandsTest, RowsAreCountedWhenTheFileIsWritten) {
+  Bitmap picture(5, 10, GreyColour(50));
+  int rows = 2;
+  dialogs.SaveAnswer = dir.File("grown.bmp");
+  dialogs.WhileOpen = [&] { rows = 7; };
+  ASSERT_TRUE(SavePicture(dialogs, memory, picture, [&] { return rows; }));
+  EXPECT_EQ(ReadBmpFile(dir.File("grown.bmp")).Height(), 7);
 }
 
 TEST_F(PictureCommandsTest, FailedSaveLeavesTheFolder) {
   dialogs.SaveAnswer = dir.File("missing/x.bmp");
   try {
-    SavePicture(dialogs, memory, Bitmap(3, 3), 3);
+    SavePicture(dialogs, memory, Bitmap(3, 3), [] { return 3; });
     FAIL() << "no error";
   } catch (const PlatformError& e) {
     EXPECT_EQ(std::string(e.what()), "Cannot create file " + dir.File("missing/x.bmp"));
