@@ -58,7 +58,9 @@ void QtPrintTarget::PrintToFile(const QString& path) {
 
 bool QtPrintTarget::Choose() {
   if (painter_.isActive()) painter_.end();  // a document cut short by a failure
-  printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  // One printer for the run: the printer, orientation and file the user chose last time are
+  // what the next print dialog offers.
+  if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
   if (!toFile_.isEmpty()) {
     printer_->setOutputFormat(QPrinter::PdfFormat);
     printer_->setOutputFileName(toFile_);
