@@ -9,10 +9,12 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 #include <functional>
 
 #include "platform/QtDialogs.h"
+#include "support/RealInput.h"
 #include "support/TempDir.h"
 #include "viewer/PictureCommands.h"
 
@@ -86,6 +88,72 @@ TEST(QtPrintTarget, PrintsOnePageIntoAFile) {
   EXPECT_TRUE(bytes.startsWith("%PDF"));
   EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r"), 1);
   EXPECT_GT(printer.PageWidth(), 0);
+}
+
+QPushButton* OkOf(QWidget* dialog) {
+  auto* buttons = dialog->findChild<QDialogButtonBox*>();
+  return buttons ? buttons->button(QDialogButtonBox::Ok) : nullptr;
+}
+
+// What the user chose in the print dialog is what it offers the next time in the run: here the
+// orientation and the file of the PDF printer, chosen with the mouse and the keyboard.
+TEST(QtPrintTarget, OffersTheLastChoicesAgain) {
+  test::TempDir dir;
+  QtPrintTarget printer;
+  const QString file = QString::fromStdString(dir.File("chart.pdf"));
+  bool typed = false;
+  WhileModal([&](QWidget* modal) {
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(modal));
+    if (modal->inherits("QPrintPropertiesDialog")) {
+      auto* landscape = modal->findChild<QRadioButton*>(QStringLiteral("landscape"));
+      EXPECT_NE(landscape, nullptr);
+      // On its round mark: a wide radio button does not take clicks right of its text.
+      if (landscape) test::MouseClick(landscape, {6, landscape->height() / 2});
+      test::MouseClick(OkOf(modal));
+      return true;
+    }
+    auto* name = modal->findChild<QLineEdit*>(QStringLiteral("filename"));
+    auto* properties = modal->findChild<QPushButton*>(QStringLiteral("properties"));
+    EXPECT_TRUE(name && properties && OkOf(modal));
+    if (!name || !properties || !OkOf(modal)) {
+      QMetaObject::invokeMethod(modal, "reject");
+      return false;
+    }
+    if (!typed) {
+      typed = true;
+      QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(name, file);
+      // The name field's completer offers the folder's files; Escape puts its list away.
+      if (QWidget* list = QApplication::activePopupWidget()) QTest::keyClick(list, Qt::Key_Escape);
+      // Queued: the properties dialog is a modal loop of its own.
+      QTimer::singleShot(0, properties, [properties] { test::MouseClick(properties); });
+      return true;
+    }
+    test::MouseClick(OkOf(modal));
+    return false;
+  });
+  const Bitmap picture(1810, 2250, 0x808080);
+  ASSERT_TRUE(PrintPicture(printer, picture, false));
+  EXPECT_GT(printer.PageWidth(), printer.PageHeight());
+  EXPECT_TRUE(QFile::exists(file));
+  QFile::remove(file);
+
+  QString offered;
+  WhileModal([&](QWidget* modal) {
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(modal));
+    if (auto* name = modal->findChild<QLineEdit*>(QStringLiteral("filename")))
+      offered = name->text();
+    // Another file would first ask about it in a box of its own: give up instead.
+    if (offered == file)
+      test::MouseClick(OkOf(modal));
+    else
+      QMetaObject::invokeMethod(modal, "reject");
+    return false;
+  });
+  EXPECT_TRUE(PrintPicture(printer, picture, false));
+  EXPECT_EQ(offered, file);
+  EXPECT_GT(printer.PageWidth(), printer.PageHeight());
+  EXPECT_TRUE(QFile::exists(file));
 }
 
 }  // namespace

@@ -1,43 +1,56 @@
-// The reception window's commands, its scrolling, and the mode dialog, on the offscreen platform.
+// The reception window's commands, its scrolling, its picture clicks and the mode dialog, driven
+// with the mouse and the keyboard as the window system delivers them, on the offscreen platform.
 #include <gtest/gtest.h>
 
 #include <QButtonGroup>
+#include <QCoreApplication>
+#include <QMenu>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QToolButton>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 
+#include "app/MainProg.h"
 #include "app/Windows.h"
+#include "platform/BmpCodec.h"
 #include "platform/ProgramFolder.h"
 #include "reception/InVideo.h"
 #include "reception/ModeDialog.h"
+#include "settings/Config.h"
 #include "settings/Settings.h"
-#include "support/FakeSerial.h"
-#include "support/RecordingBoxes.h"
-#include "support/TempDir.h"
-
-#include <QCoreApplication>
-#include <fstream>
-#include "platform/BmpCodec.h"
 #include "support/FakeDialogs.h"
+#include "support/FakeSerial.h"
+#include "support/Pty.h"
+#include "support/RealInput.h"
+#include "support/RecordingBoxes.h"
+#include "support/Signals.h"
+#include "support/TempDir.h"
 #include "viewer/DetailView.h"
 #include "viewer/ViewPicture.h"
-
-#include <QMenu>
 
 namespace zarvo {
 namespace {
 
+using test::MouseClick;
+
+// Settings of a Quorvex box on COM1 at 120 LPM, IOC 576, with a 700 x 500 window.
+void QuorvexAt120() {
+  ClearSettings(Settings);
+  SetInterfaceTypeFields(1);
+  SetComPortFields(1);
+  Settings.CalHigh = 255;
+  Settings.IOC = 1;
+  Settings.DrumSpeed = 2;
+  Settings.InVidWindow = {0, 0, 500, 700};
+}
+
 class InVideoTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ClearSettings(Settings);
-    ResetMessageState();
-    SetInterfaceTypeFields(1);
-    SetComPortFields(1);
-    Settings.CalHigh = 255;
-    Settings.IOC = 1;
-    Settings.DrumSpeed = 2;
-    Settings.InVidWindow = {0, 0, 500, 700};
+    QuorvexAt120();
     opener.NextBytesPerRead = 0;
     invid = std::make_unique<TInVid>();
     mode = std::make_unique<TModeDlg>();
@@ -45,6 +58,10 @@ class InVideoTest : public ::testing::Test {
   void TearDown() override {
     mode.reset();
     invid.reset();
+  }
+  // The client point of picture column `column` on the picture's first rows.
+  QPoint PictureColumnAt(int column) const {
+    return {(column * invid->DisplayRect.Right + TDecoder::W - 1) / TDecoder::W, 2};
   }
   test::FakeSerialOpener opener;
   test::RecordingBoxes boxes;
@@ -62,46 +79,59 @@ TEST_F(InVideoTest, CaptionFromTheModeAndTheStatus) {
   EXPECT_FALSE(invid->TitleTimer.isActive());
 }
 
-TEST_F(InVideoTest, StartReceptionMidPicture) {
+TEST_F(InVideoTest, StartReceptionMidPictureFromButtonAndMenu) {
   invid->Decoder.ManualStart();
   invid->Decoder.CurrentLine = 900;
-  invid->RxTopBtn->click();
+  MouseClick(invid->RxTopBtn);
   EXPECT_EQ(invid->Decoder.CurrentLine, 0);
   EXPECT_EQ(invid->windowTitle(), "Incoming Fax: manual start");
   EXPECT_EQ(invid->ScrollBar->value(), 0);
+  invid->Decoder.CurrentLine = 700;
+  ASSERT_TRUE(test::ChooseFromPopup(invid.get(), {100, 100}, invid->PopupMenu, "&Start Reception"));
+  EXPECT_EQ(invid->Decoder.CurrentLine, 0);
 }
 
 TEST_F(InVideoTest, ExitAsksFirst) {
   boxes.Answer = false;
-  invid->ExitBtn->click();
+  MouseClick(invid->ExitBtn);
   ASSERT_EQ(boxes.Shown.size(), 1u);
   EXPECT_EQ(boxes.Shown[0].Text, "Are you sure you want to exit Zarvo Meteo?");
-  EXPECT_EQ(boxes.CloseCount, 0);
+  EXPECT_FALSE(MainClosed());
   boxes.Answer = true;
-  invid->ExitBtn->click();
+  MouseClick(invid->ExitBtn);
   EXPECT_EQ(boxes.Shown.size(), 2u);
+  EXPECT_TRUE(MainClosed());
 }
 
-TEST_F(InVideoTest, HideSpectrumToggles) {
-  invid->ToggleHideSpectrum();
+TEST_F(InVideoTest, HideSpectrumTogglesFromTheMenu) {
+  ASSERT_TRUE(test::ChooseFromPopup(invid.get(), {100, 100}, invid->PopupMenu, "&Hide Spectrum"));
   EXPECT_TRUE(IsOn(Settings.HideSpectrum));
   EXPECT_TRUE(invid->HideSpectrumItem->isChecked());
-  invid->ToggleHideSpectrum();
+  ASSERT_TRUE(test::ChooseFromPopup(invid.get(), {100, 100}, invid->PopupMenu, "&Hide Spectrum"));
   EXPECT_FALSE(IsOn(Settings.HideSpectrum));
 }
 
-TEST_F(InVideoTest, UserScrollingHoldsUntilTenSecondsAfterTheThumb) {
+TEST_F(InVideoTest, HeldThumbKeepsTheUserPlaceUntilReleased) {
   invid->Decoder.ManualStart();
-  invid->ScrollBarScroll(5, 200);  // dragging the thumb
-  EXPECT_TRUE(invid->UserScrolling);
-  EXPECT_EQ(invid->DisplayRect.Top, -200);
-  EXPECT_EQ(invid->ScrollTimer.interval(), 10000);
-  invid->Decoder.CurrentLine = 2000;
+  invid->Decoder.CurrentLine = 200;
   invid->Decoder.EndOfTick();
-  EXPECT_EQ(invid->DisplayRect.Top, -200);  // new lines do not move the view
-  invid->ScrollTimerTimer();                // still held
+  QScrollBar* bar = invid->ScrollBar;
+  ASSERT_GT(bar->maximum(), 0);
+  const QPoint grip = test::ScrollThumb(bar).center();
+  test::MousePress(bar, grip);
+  test::MouseMove(bar, grip + QPoint(0, 100));  // dragging the thumb down
   EXPECT_TRUE(invid->UserScrolling);
-  invid->ScrollBarScroll(4, 200);  // released
+  EXPECT_EQ(invid->LastScrollCode, 5);
+  EXPECT_EQ(invid->ScrollTimer.interval(), 10000);
+  const int top = invid->DisplayRect.Top;
+  EXPECT_EQ(top, -bar->sliderPosition());
+  invid->Decoder.CurrentLine = 210;
+  invid->Decoder.EndOfTick();
+  EXPECT_EQ(invid->DisplayRect.Top, top);  // new lines do not move the view
+  invid->ScrollTimerTimer();               // ten seconds later, still held
+  EXPECT_TRUE(invid->UserScrolling);
+  test::MouseRelease(bar, grip + QPoint(0, 100));
+  EXPECT_NE(invid->LastScrollCode, 5);
   invid->ScrollTimerTimer();
   EXPECT_FALSE(invid->UserScrolling);
   EXPECT_FALSE(invid->ScrollTimer.isActive());
@@ -141,54 +171,138 @@ TEST_F(InVideoTest, HintsFollowTheOption) {
   EXPECT_TRUE(invid->RxTopBtn->toolTip().isEmpty());
 }
 
-TEST_F(InVideoTest, ModeDialogSetsAndFollowsTheMode) {
-  invid->ModeBtn->click();
-  EXPECT_TRUE(mode->isVisible());
+// A click repaints the button, and with it the dialog under it, before Qt reports it: the
+// dialog's groups must keep the user's choice through that paint.
+TEST_F(InVideoTest, ModeDialogTakesClicksAndKeysAndFollowsTheDecoder) {
+  invid->Decoder.ManualStart();  // while no picture is open every tick shows the empty status
+  MouseClick(invid->ModeBtn);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(mode.get()));
   EXPECT_EQ(mode->windowTitle(), "Mode");
   EXPECT_EQ(mode->size(), QSize(111, 180));
   EXPECT_TRUE(mode->windowFlags() & Qt::WindowStaysOnTopHint);
-  mode->grab();  // a paint, as the window system would ask for
   EXPECT_TRUE(mode->DrumSpeedItems->button(2)->isChecked());
   EXPECT_TRUE(mode->IOCItems->button(1)->isChecked());
+
   // 288 while 120 LPM is chosen: the status at once.
-  mode->IOCItems->button(0)->click();
+  MouseClick(mode->IOCItems->button(0));
   EXPECT_EQ(Settings.IOC, 0);
+  EXPECT_TRUE(mode->IOCItems->button(0)->isChecked());
   EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 120 LPM, IOC 288");
-  mode->DrumSpeedItems->button(4)->click();
+  MouseClick(mode->DrumSpeedItems->button(4));
   EXPECT_EQ(Settings.DrumSpeed, 4);
+  EXPECT_TRUE(mode->DrumSpeedItems->button(4)->isChecked());
   EXPECT_FLOAT_EQ(invid->Decoder.LinePeriodMs, 250.0f);
-  // The decoder changes the mode: the dialog follows without setting it again.
+  EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 240 LPM, IOC 288");
+
+  // Space on a focused item chooses it too.
+  QTest::keyClick(mode->DrumSpeedItems->button(1), Qt::Key_Space);
+  EXPECT_EQ(Settings.DrumSpeed, 1);
+  EXPECT_TRUE(mode->DrumSpeedItems->button(1)->isChecked());
+  EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 90 LPM, IOC 288");
+
+  // The decoder changes the mode: the dialog follows, and a repaint keeps it there.
   invid->Decoder.SetMode(0);
-  mode->grab();  // a paint, as the window system would ask for
+  Settings.IOC = 1;
+  invid->Decoder.SetMode(0);
+  mode->repaint();
   EXPECT_TRUE(mode->DrumSpeedItems->button(0)->isChecked());
-  EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 60 LPM, IOC 288");
+  EXPECT_TRUE(mode->IOCItems->button(1)->isChecked());
+  EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 60 LPM, IOC 576");
+
+  // Hidden while the mode changes: shown again, it shows the mode as it is now.
+  mode->hide();
+  Settings.IOC = 0;
+  invid->Decoder.SetMode(3);
+  MouseClick(invid->ModeBtn);
+  EXPECT_TRUE(mode->DrumSpeedItems->button(3)->isChecked());
+  EXPECT_TRUE(mode->IOCItems->button(0)->isChecked());
 }
 
-TEST_F(InVideoTest, ClicksGoToTheMarkThenTheCalibrationThenTheDetail) {
+TEST_F(InVideoTest, ClicksGoToTheMarkThenTheDetail) {
   TDetail detail;
+  invid->InVidTimer.stop();  // the column of the line being written stays where it is put
   invid->Decoder.SaveHeight = 10;
   invid->Decoder.Picture.SetPixel(100, 0, 0x123456);
-  const int right = invid->DisplayRect.Right;
-  ASSERT_GT(right, 0);
-  // Armed mark and pending calibration: the mark wins, the calibration waits.
-  invid->MarkLeftBtn->click();
+  invid->Decoder.CurrentColumn = 500;
+  MouseClick(invid->MarkLeftBtn);
   EXPECT_TRUE(invid->MarkLeftBtn->isChecked());
   EXPECT_EQ(invid->cursor().shape(), Qt::ArrowCursor);
-  const int x100 = (100 * right + 1809) / 1810;  // the client column of picture column 100
-  invid->FormMouseDown(x100, 0);
+  // Choosing it again from the menu leaves it armed.
+  ASSERT_TRUE(
+      test::ChooseFromPopup(invid.get(), {100, 100}, invid->PopupMenu, "Mark &Left Border"));
+  EXPECT_TRUE(invid->MarkLeftBtn->isChecked());
+  MouseClick(invid.get(), PictureColumnAt(100));
   EXPECT_FALSE(invid->MarkLeftBtn->isChecked());
+  EXPECT_EQ(invid->cursor().shape(), Qt::CrossCursor);
   EXPECT_EQ(invid->Decoder.Picture.Pixel(0, 0), 0x123456u);
+  EXPECT_EQ(invid->Decoder.CurrentColumn, 400);
   EXPECT_FALSE(detail.isVisible());
-  // A plain click shows the detailed view; once closed, new lines do not reopen it.
-  invid->FormMouseDown(10, 10);
+
+  // A plain click shows the detailed view, and a drag moves it; once closed, new lines do not
+  // reopen it.
+  MouseClick(invid.get(), {10, 10});
   EXPECT_TRUE(detail.isVisible());
   EXPECT_EQ(detail.DetailPicture, &invid->Decoder.Picture);
+  test::MousePress(invid.get(), {10, 10});
+  test::MouseMove(invid.get(), {200, 10});
+  EXPECT_EQ(detail.DetailCentreX, 1810 * 200 / invid->DisplayRect.Right);
+  test::MouseRelease(invid.get(), {200, 10});
   detail.close();
   invid->Decoder.ManualStart();
-  invid->Decoder.EndOfTick();
+  invid->InVidTimerTimer();
   EXPECT_FALSE(detail.isVisible());
-  invid->FormMouseMove(-5, 10);  // dragged off the window's left edge: ignored
+}
+
+// The panel's empty part is not the picture: with the mark armed or the clock calibration
+// pending, a press there must not shift the received rows or count as a corner.
+TEST_F(InVideoTest, PressesOnThePanelNeverReachThePicture) {
+  TDetail detail;
+  invid->InVidTimer.stop();  // the column of the line being written stays where it is put
+  invid->Decoder.SaveHeight = 10;
+  invid->Decoder.Picture.SetPixel(0, 0, 0x111111);
+  invid->Decoder.CurrentColumn = 500;
+  const QPoint empty(45, invid->Panel->height() - 30);  // below the buttons, beside the bar
+  ASSERT_EQ(invid->Panel->childAt(empty), nullptr);
+
+  MouseClick(invid->MarkLeftBtn);
+  MouseClick(invid->Panel, empty);
+  test::MousePress(invid->Panel, empty);
+  test::MouseMove(invid->Panel, empty - QPoint(20, 0));
+  test::MouseRelease(invid->Panel, empty - QPoint(20, 0));
+  EXPECT_TRUE(invid->MarkLeftBtn->isChecked());
+  EXPECT_EQ(invid->Decoder.Picture.Pixel(0, 0), 0x111111u);
+  EXPECT_EQ(invid->Decoder.CurrentColumn, 500);
   EXPECT_FALSE(detail.isVisible());
+  MouseClick(invid.get(), PictureColumnAt(1));  // the picture still takes the mark
+  EXPECT_FALSE(invid->MarkLeftBtn->isChecked());
+
+  // The configuration window's clock calibration waits for its first corner.
+  test::TempDir home;
+  std::filesystem::create_directory(home.File("Auto"));
+  const auto* raw = reinterpret_cast<const unsigned char*>(&Settings);
+  home.Write(kSettingsFileName, std::vector<unsigned char>(raw, raw + sizeof Settings));
+  SetProgramFolder(home.Path());
+  {
+    TConf conf;
+    conf.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&conf));
+    MouseClick(conf.CalcClockCal);
+    ASSERT_TRUE(conf.ClockCalPending);
+    const std::size_t boxesBefore = boxes.Shown.size();
+    MouseClick(invid->Panel, empty);
+    EXPECT_EQ(invid->ClockClickStage, 1);
+    EXPECT_EQ(boxes.Shown.size(), boxesBefore);
+    MouseClick(invid.get(), {50, 20});
+    EXPECT_EQ(invid->ClockClickStage, 2);
+    ASSERT_EQ(boxes.Shown.size(), boxesBefore + 1);
+    EXPECT_EQ(boxes.Shown.back().Text,
+              "Now click on the bottom left (or right) corner of the picture.");
+  }
+  SetProgramFolder("");
+
+  // The right button on the panel still opens the window's menu.
+  ASSERT_TRUE(test::ChooseFromPopup(invid->Panel, empty, invid->PopupMenu, "&Hide Spectrum"));
+  EXPECT_TRUE(IsOn(Settings.HideSpectrum));
 }
 
 TEST_F(InVideoTest, EveryCommandOnThePanelAndInTheMenu) {
@@ -209,24 +323,27 @@ TEST_F(InVideoTest, EveryCommandOnThePanelAndInTheMenu) {
 
 TEST_F(InVideoTest, SaveAsWritesTheRowsReceivedSoFar) {
   test::FakeFileDialogs dialogs;
+  dialogs.WhileOpen = [] { QTest::qWait(20); };
   test::TempDir dir;
   invid->Decoder.ManualStart();
   invid->Decoder.Picture.FillRect(0, 0, 1810, 2250, GreyColour(90));
-  invid->Decoder.SaveHeight = 3;
+  invid->Decoder.CurrentLine = 2;
+  invid->InVidTimerTimer();
+  ASSERT_EQ(invid->Decoder.SaveHeight, 3);
   dialogs.SaveAnswer = dir.File("mid.bmp");
-  invid->SaveAsBtn->click();
+  MouseClick(invid->SaveAsBtn);
   Bitmap saved = ReadBmpFile(dir.File("mid.bmp"));
   EXPECT_EQ(saved.Width(), 1810);
   EXPECT_EQ(saved.Height(), 3);
   EXPECT_EQ(saved.Pixel(1809, 2), GreyColour(90));
   EXPECT_EQ(std::string(Settings.SaveDir), dir.Path());
-  EXPECT_EQ(invid->Decoder.CurrentLine, 0);  // reception goes on where it was
+  EXPECT_EQ(invid->Decoder.CurrentLine, 2);  // reception goes on where it was
 
   // After Start reception the next tick leaves one row to save.
-  invid->RxTopBtn->click();
+  MouseClick(invid->RxTopBtn);
   invid->InVidTimerTimer();
   EXPECT_EQ(invid->Decoder.SaveHeight, 1);
-  invid->SaveAsBtn->click();
+  ASSERT_TRUE(test::ChooseFromPopup(invid.get(), {100, 100}, invid->PopupMenu, "Save &As"));
   EXPECT_EQ(ReadBmpFile(dir.File("mid.bmp")).Height(), 1);
 
   // The viewer's save dialog opens where the reception window saved.
@@ -242,17 +359,18 @@ TEST_F(InVideoTest, PrintsTheWholePictureWithItsFooterAndViewsInTheViewer) {
   printer.Width = 3620;
   printer.Height = 4500;
   invid->Decoder.SaveHeight = 10;
-  invid->PrintBtn->click();
+  MouseClick(invid->PrintBtn);
   EXPECT_EQ(printer.Calls, (std::vector<std::string>{"choose", "begin Zarvo Meteo",
                                                      "picture 1810x2250 into 3620x4500",
                                                      "text 0,4400 10pt Zarvo Meteo", "end"}));
 
   test::FakeFileDialogs dialogs;
+  dialogs.WhileOpen = [] { QTest::qWait(20); };
   test::TempDir dir;
   WriteGreyBmp(dir.File("old.bmp"), Bitmap(30, 20, GreyColour(40)), 20);
   TViewPic view;
   dialogs.OpenAnswer = {dir.File("old.bmp"), dir.File("other.bmp")};
-  invid->ViewBtn->click();
+  MouseClick(invid->ViewBtn);
   EXPECT_FALSE(dialogs.Opens[0].DefaultExtension);
   EXPECT_TRUE(view.isVisible());
   EXPECT_EQ(view.windowTitle(), "View old.bmp");
@@ -260,10 +378,76 @@ TEST_F(InVideoTest, PrintsTheWholePictureWithItsFooterAndViewsInTheViewer) {
   // A file that does not open: the standard report, and the folder stays.
   std::strcpy(Settings.ViewDir, "/kept");
   dialogs.OpenAnswer = {dir.File("gone.bmp")};
-  invid->ViewBtn->click();
+  MouseClick(invid->ViewBtn);
   ASSERT_FALSE(boxes.Shown.empty());
   EXPECT_EQ(boxes.Shown.back().Text, "Cannot open file " + dir.File("gone.bmp") + ".");
   EXPECT_STREQ(Settings.ViewDir, "/kept");
+}
+
+// The reception window on a pseudo-terminal: the test plays the interface box.
+class InVideoLineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(line.Ok());
+    saved = getenv("ZARVO_COM1");
+    setenv("ZARVO_COM1", line.SlavePath().c_str(), 1);
+    QuorvexAt120();
+    invid = std::make_unique<TInVid>();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(invid.get()));
+  }
+  void TearDown() override {
+    invid.reset();
+    setenv("ZARVO_COM1", saved.c_str(), 1);
+  }
+  // Sends `samples` and waits until the decoder has taken them all.
+  void Receive(const test::Samples& samples) {
+    const std::int32_t before = invid->Receive.ReadPos;
+    for (std::size_t sent = 0; sent < samples.size(); sent += 1200) {
+      const std::size_t n = std::min<std::size_t>(1200, samples.size() - sent);
+      ASSERT_TRUE(line.Write({samples.begin() + sent, samples.begin() + sent + n}));
+      QTest::qWait(1);
+    }
+    // A silent line also advances the buffer a block per read time-out: at least all of ours.
+    const auto taken = [&] {
+      return static_cast<std::size_t>((invid->Receive.ReadPos - before + RxBufferSize) %
+                                      RxBufferSize);
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return taken() >= samples.size(); }, 10000));
+  }
+  test::Pty line;
+  std::string saved;
+  test::RecordingBoxes boxes;
+  std::unique_ptr<TInVid> invid;
+};
+
+// Reception goes on while the save dialog is open; the file holds what the picture holds once
+// the user has chosen it: the rows that came meanwhile, or the new fax that began meanwhile.
+TEST_F(InVideoLineTest, SaveAsWritesWhatHoldsDataWhenTheFileIsWritten) {
+  test::FakeFileDialogs dialogs;
+  test::TempDir dir;
+  const double period = Settings.SamplePeriod;
+  const auto lines = [&](int n) { return test::Samples(3600 * n, test::SampleFor(1900)); };
+
+  MouseClick(invid->RxTopBtn);
+  Receive(lines(2));
+  const int before = invid->Decoder.SaveHeight;
+  ASSERT_GE(before, 2);
+  dialogs.SaveAnswer = dir.File("grown.bmp");
+  dialogs.WhileOpen = [&] { Receive(lines(5)); };
+  MouseClick(invid->SaveAsBtn);
+  EXPECT_GE(invid->Decoder.SaveHeight, before + 5);
+  EXPECT_EQ(ReadBmpFile(dir.File("grown.bmp")).Height(), invid->Decoder.SaveHeight);
+
+  // A start tone while the dialog is open: the new fax's rows, not the old fax's count.
+  const int old = invid->Decoder.SaveHeight;
+  test::Samples start;
+  test::AppendTone(start, 300, 1200, period);  // taken after its first half second
+  test::Append(start, 3600, test::SampleFor(1900));
+  dialogs.SaveAnswer = dir.File("new.bmp");
+  dialogs.WhileOpen = [&] { Receive(start); };
+  MouseClick(invid->SaveAsBtn);
+  ASSERT_LT(invid->Decoder.SaveHeight, old);
+  EXPECT_EQ(ReadBmpFile(dir.File("new.bmp")).Height(), invid->Decoder.SaveHeight);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "platform/BmpCodec.h"
 #include "settings/Settings.h"
 #include "support/FakeDialogs.h"
+#include "support/RealInput.h"
 #include "support/RecordingBoxes.h"
 #include "support/TempDir.h"
 #include "viewer/DetailView.h"
@@ -21,11 +22,7 @@
 namespace zarvo {
 namespace {
 
-QAction* MenuItem(QMenu* menu, const QString& caption) {
-  for (QAction* a : menu->actions())
-    if (a->text() == caption) return a;
-  return nullptr;
-}
+using test::MouseClick;
 
 class ViewPictureTest : public ::testing::Test {
  protected:
@@ -35,6 +32,15 @@ class ViewPictureTest : public ::testing::Test {
     Settings.ViewPicWindow = {0, 0, 687, 500};
     std::strcpy(Settings.ViewDir, "/view/start");
     view = std::make_unique<TViewPic>();
+    dialogs.WhileOpen = [] { QTest::qWait(20); };
+  }
+  // Loads a picture as the reception window's View command does, and waits for the window.
+  void Show(const std::string& file) {
+    view->LoadPicture(file);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+  }
+  bool ChooseFromMenu(const QString& caption) {
+    return test::ChooseFromPopup(view.get(), {300, 200}, view->PopupMenu, caption);
   }
   void TearDown() override { view.reset(); }
 
@@ -57,9 +63,11 @@ class ViewPictureTest : public ::testing::Test {
 TEST_F(ViewPictureTest, OpensTheFirstChosenFileAndKeepsItsPictureOnFailure) {
   EXPECT_FALSE(view->isVisible());
   EXPECT_EQ(view->windowTitle(), "View");
+  Show(WriteFax("first.bmp", 10));
+  EXPECT_EQ(view->windowTitle(), "View first.bmp");
   const std::string a = WriteFax("Fax a.bmp", 1200);
   dialogs.OpenAnswer = {a, WriteFax("b.bmp", 10), WriteFax("c.bmp", 10)};
-  view->ViewBtn->click();
+  MouseClick(view->ViewBtn);
   ASSERT_EQ(dialogs.Opens.size(), 1u);
   EXPECT_EQ(dialogs.Opens[0].Folder, "/view/start");
   EXPECT_TRUE(dialogs.Opens[0].DefaultExtension);
@@ -78,7 +86,7 @@ TEST_F(ViewPictureTest, OpensTheFirstChosenFileAndKeepsItsPictureOnFailure) {
   dir.Write("bad.bmp", {'X', 'Y', 0, 0, 0, 0});
   dialogs.OpenAnswer = {dir.File("bad.bmp")};
   std::strcpy(Settings.ViewDir, "/unchanged");
-  view->ViewBtn->click();
+  ASSERT_TRUE(ChooseFromMenu("&View"));
   ASSERT_EQ(boxes.Shown.size(), 1u);
   EXPECT_EQ(boxes.Shown[0].Text, "Bitmap image is not valid.");
   EXPECT_EQ(view->windowTitle(), "View Fax a.bmp");
@@ -94,14 +102,14 @@ TEST_F(ViewPictureTest, OpensTheFirstChosenFileAndKeepsItsPictureOnFailure) {
 }
 
 TEST_F(ViewPictureTest, BothMarksArmedShiftThenCrop) {
-  view->LoadPicture(WriteFax("fax.bmp", 2250));
-  MenuItem(view->PopupMenu, "&Mark Left")->trigger();
+  Show(WriteFax("fax.bmp", 2250));
+  ASSERT_TRUE(ChooseFromMenu("&Mark Left"));
   EXPECT_TRUE(view->MarkLeftBtn->isChecked());
   EXPECT_EQ(view->cursor().shape(), Qt::ArrowCursor);
-  view->MarkLowerBtn->click();
+  MouseClick(view->MarkLowerBtn);
   EXPECT_TRUE(view->MarkLowerBtn->isChecked());
   // x 30 is column 1810 x 30 / 600 = 90.
-  view->FormMouseDown(30, 300);
+  MouseClick(view.get(), {30, 300});
   EXPECT_FALSE(view->MarkLeftBtn->isChecked());
   EXPECT_TRUE(view->MarkLowerBtn->isChecked());
   EXPECT_EQ(view->cursor().shape(), Qt::CrossCursor);
@@ -109,12 +117,12 @@ TEST_F(ViewPictureTest, BothMarksArmedShiftThenCrop) {
   EXPECT_EQ(view->Picture.Pixel(1809, 5), GreyColour(89));
   EXPECT_EQ(view->Picture.Height(), 2250);
   // y 100 at the top is row 1810 x 100 / 600 = 301.
-  view->FormMouseDown(500, 100);
+  MouseClick(view.get(), {500, 100});
   EXPECT_FALSE(view->MarkLowerBtn->isChecked());
   EXPECT_EQ(view->Picture.Height(), 301);
   // No mark armed: the click goes to the detailed view.
   TDetail detail;
-  view->FormMouseDown(30, 10);
+  MouseClick(view.get(), {30, 10});
   EXPECT_TRUE(detail.isVisible());
   EXPECT_EQ(detail.DetailPicture, &view->Picture);
   EXPECT_EQ(detail.DetailCentreX, 90);
@@ -122,14 +130,19 @@ TEST_F(ViewPictureTest, BothMarksArmedShiftThenCrop) {
 }
 
 TEST_F(ViewPictureTest, TurnsAndScrolls) {
-  view->LoadPicture(WriteFax("fax.bmp", 2250));
+  Show(WriteFax("fax.bmp", 2250));
   // 2250 x 600 / 1810 = 745 rows: the scroll range is 745 + 1 - 500.
   EXPECT_EQ(view->ScrollBar->maximum(), 246);
   EXPECT_EQ(view->ScrollBar->pageStep(), 499);
-  view->ScrollBar->triggerAction(QAbstractSlider::SliderToMaximum);
+  // The thumb dragged down as far as it goes.
+  const QPoint grip = test::ScrollThumb(view->ScrollBar).center();
+  test::MousePress(view->ScrollBar, grip);
+  test::MouseMove(view->ScrollBar, grip + QPoint(0, 200));
+  EXPECT_EQ(view->DisplayRect.Top, -246);
+  test::MouseRelease(view->ScrollBar, grip + QPoint(0, 200));
   EXPECT_EQ(view->DisplayRect.Top, -246);
 
-  view->RotateRightBtn->click();
+  MouseClick(view->RotateRightBtn);
   EXPECT_FALSE(view->RotateRightBtn->isChecked());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   EXPECT_EQ(view->Picture.Width(), 2250);
@@ -137,7 +150,7 @@ TEST_F(ViewPictureTest, TurnsAndScrolls) {
   EXPECT_EQ(view->DisplayRect.Top, 0);
   // The old first row (grey 3) is now the right-hand column.
   EXPECT_EQ(view->Picture.Pixel(2249, 700), GreyColour(3));
-  MenuItem(view->PopupMenu, "Rotate &Left")->trigger();
+  ASSERT_TRUE(ChooseFromMenu("Rotate &Left"));
   EXPECT_EQ(view->Picture.Width(), 1810);
   EXPECT_EQ(view->Picture.Pixel(700, 0), GreyColour(3));
 
@@ -148,10 +161,10 @@ TEST_F(ViewPictureTest, TurnsAndScrolls) {
 }
 
 TEST_F(ViewPictureTest, SavesAndPrintsWhatItShows) {
-  view->LoadPicture(WriteFax("fax.bmp", 40));
-  MenuItem(view->PopupMenu, "Rotate &Left")->trigger();
+  Show(WriteFax("fax.bmp", 40));
+  ASSERT_TRUE(ChooseFromMenu("Rotate &Left"));
   dialogs.SaveAnswer = dir.File("turned.bmp");
-  view->SaveAsBtn->click();
+  MouseClick(view->SaveAsBtn);
   const Bitmap saved = ReadBmpFile(dir.File("turned.bmp"));
   EXPECT_EQ(saved.Width(), 40);
   EXPECT_EQ(saved.Height(), 1810);
@@ -159,13 +172,48 @@ TEST_F(ViewPictureTest, SavesAndPrintsWhatItShows) {
   EXPECT_EQ(std::string(Settings.SaveDir), dir.Path());
 
   printer.Height = 3620;  // twice the picture's height
-  view->PrintBtn->click();
+  MouseClick(view->PrintBtn);
   EXPECT_EQ(printer.Calls, (std::vector<std::string>{"choose", "begin Zarvo Meteo",
                                                      "picture 40x1810 into 80x3620", "end"}));
   printer.FailBegin = true;
-  view->PrintBtn->click();
+  ASSERT_TRUE(ChooseFromMenu("&Print"));
   ASSERT_EQ(boxes.Shown.size(), 1u);
   EXPECT_EQ(boxes.Shown[0].Text, "Printer selected is not valid.");
+}
+
+// The panel is not the picture: with a mark armed, a press on its empty part neither crops nor
+// shifts the picture (there is no undo); the right button still opens the menu.
+TEST_F(ViewPictureTest, PressesOnThePanelNeverReachThePicture) {
+  Show(WriteFax("fax.bmp", 2250));
+  TDetail detail;
+  const QPoint empty(45, view->Panel->height() - 40);
+  ASSERT_EQ(view->Panel->childAt(empty), nullptr);
+  MouseClick(view->MarkLowerBtn);
+  MouseClick(view->MarkLeftBtn);
+  MouseClick(view->Panel, empty);
+  test::MousePress(view->Panel, empty);
+  test::MouseMove(view->Panel, empty + QPoint(0, 10));
+  test::MouseRelease(view->Panel, empty + QPoint(0, 10));
+  EXPECT_TRUE(view->MarkLeftBtn->isChecked());
+  EXPECT_TRUE(view->MarkLowerBtn->isChecked());
+  EXPECT_EQ(view->Picture.Height(), 2250);
+  EXPECT_EQ(view->Picture.Pixel(0, 5), GreyColour(0));
+  EXPECT_FALSE(detail.isVisible());
+  ASSERT_TRUE(test::ChooseFromPopup(view->Panel, empty, view->PopupMenu, "Rotate &Right"));
+  EXPECT_EQ(view->Picture.Width(), 2250);
+}
+
+// The grey below a short picture stops at the panel, which shows one colour from top to bottom.
+TEST_F(ViewPictureTest, PanelPaintsItsOwnBackground) {
+  Show(WriteFax("short.bmp", 40));  // 40 x 600 / 1810 = 13 rows on screen
+  ASSERT_LT(view->DisplayRect.Bottom, 100);
+  const QImage shot = view->grab().toImage();
+  const int x = view->Panel->x() + 45;
+  const QColor panel = view->Panel->palette().color(QPalette::Window);
+  EXPECT_EQ(shot.pixelColor(x, 120), panel);
+  EXPECT_EQ(shot.pixelColor(x, view->height() - 10), panel);
+  // Left of the panel the area below the picture has the border colour.
+  EXPECT_NE(shot.pixelColor(100, view->height() - 10), panel);
 }
 
 }  // namespace

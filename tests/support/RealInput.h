@@ -1,0 +1,83 @@
+#pragma once
+// Mouse input as the window system delivers it: to the top-level window at a point, from where Qt
+// finds the widget under it, hands what a widget ignores on to its parent, repaints between press
+// and release, and makes the context-menu event of a right click. Sending an event straight to a
+// widget, or calling its click(), skips all of that.
+#include <QAction>
+#include <QMenu>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTest>
+#include <QWidget>
+#include <QWindow>
+
+namespace zarvo::test {
+
+// The window and the point in it of `pos` in `widget` (its centre when not given).
+inline QWindow* WindowAt(QWidget* widget, QPoint& pos, bool centre) {
+  if (centre) pos = widget->rect().center();
+  QWidget* top = widget->window();
+  pos = widget->mapTo(top, pos);
+  return top->windowHandle();
+}
+
+inline void MouseClick(QWidget* widget, Qt::MouseButton button = Qt::LeftButton) {
+  QPoint pos;
+  QWindow* window = WindowAt(widget, pos, true);
+  QTest::mouseClick(window, button, {}, pos);
+}
+
+inline void MouseClick(QWidget* widget, QPoint pos, Qt::MouseButton button = Qt::LeftButton) {
+  QWindow* window = WindowAt(widget, pos, false);
+  QTest::mouseClick(window, button, {}, pos);
+}
+
+inline void MousePress(QWidget* widget, QPoint pos, Qt::MouseButton button = Qt::LeftButton) {
+  QWindow* window = WindowAt(widget, pos, false);
+  QTest::mousePress(window, button, {}, pos);
+}
+
+inline void MouseRelease(QWidget* widget, QPoint pos, Qt::MouseButton button = Qt::LeftButton) {
+  QWindow* window = WindowAt(widget, pos, false);
+  QTest::mouseRelease(window, button, {}, pos);
+}
+
+// A move with whatever buttons are held since the last press.
+inline void MouseMove(QWidget* widget, QPoint pos) {
+  QWindow* window = WindowAt(widget, pos, false);
+  QTest::mouseMove(window, pos);
+}
+
+// Right-clicks at `pos` in `widget` and chooses the item `caption` of the menu that opens.
+// False when no such menu or item appeared.
+inline bool ChooseFromPopup(QWidget* widget, QPoint pos, QMenu* menu, const QString& caption) {
+  MouseClick(widget, pos, Qt::RightButton);
+  if (!QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000)) return false;
+  for (QAction* action : menu->actions()) {
+    if (action->text() != caption) continue;
+    QTest::mouseClick(menu->windowHandle(), Qt::LeftButton, {},
+                      menu->actionGeometry(action).center());
+    return QTest::qWaitFor([menu] { return !menu->isVisible(); }, 2000);
+  }
+  menu->close();
+  return false;
+}
+
+// The thumb of a scroll bar, in its own coordinates.
+inline QRect ScrollThumb(QScrollBar* bar) {
+  QStyleOptionSlider option;
+  option.initFrom(bar);
+  option.subControls = QStyle::SC_All;
+  option.orientation = bar->orientation();
+  option.minimum = bar->minimum();
+  option.maximum = bar->maximum();
+  option.sliderPosition = bar->sliderPosition();
+  option.sliderValue = bar->value();
+  option.singleStep = bar->singleStep();
+  option.pageStep = bar->pageStep();
+  return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
+                                      bar);
+}
+
+}  // namespace zarvo::test
