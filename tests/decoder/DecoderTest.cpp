@@ -205,6 +205,38 @@ TEST_F(DecoderTest, NewStartToneSavesTheOpenPicture) {
   EXPECT_EQ(decoder.DecoderState, 2);
 }
 
+// The start tone sets the IOC; the mode text follows it and is shown before the start itself.
+TEST_F(DecoderTest, StartToneShowsTheNewModeTextFirst) {
+  const struct {
+    int Ioc;
+    int Speed;
+    double Hertz;
+    Texts Statuses;
+    int NewIoc;
+  } cases[] = {
+      {1, 2, 675, {"120 LPM, IOC 288", "Start IOC 288", "Synchronizing"}, 0},
+      {0, 4, 300, {"240 LPM, IOC 576", "Start IOC 576", "Synchronizing"}, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Statuses[0]);
+    TSettings s = settings;
+    s.IOC = c.Ioc;
+    RecordingHost h;
+    TDecoder d(s, h);
+    d.SetMode(c.Speed);
+    h.Statuses.clear();
+    h.ModeChanges = 0;
+    Samples tone;
+    AppendTone(tone, c.Hertz, 1000, 0.125);
+    d.Process(tone.data(), tone.size());
+    EXPECT_EQ(h.Statuses, c.Statuses);
+    EXPECT_EQ(d.ModeText, c.Statuses[0]);
+    EXPECT_EQ(h.ModeChanges, 1);  // the mode dialog follows the new IOC
+    EXPECT_EQ(s.IOC, c.NewIoc);
+    EXPECT_EQ(s.DrumSpeed, c.Speed);
+  }
+}
+
 // Phasing: black lines with a white pulse around each line start; the falling edge of the pulse
 // comes 2.5 % into the line.
 Samples Phasing(double lineMs, int lines, double period) {
@@ -260,6 +292,61 @@ TEST_F(DecoderTest, UnmatchedPeriodsRestartTimingUntilTheLimit) {
   EXPECT_EQ(host.Events(), expected);
   // The rows drawn since the start tone stay: the line is not reset to the top.
   EXPECT_GT(decoder.CurrentLine, 40);
+}
+
+// At the phasing lock the rows from the current line down are blanked, so that no row of an
+// earlier fax stays under the new one; the rows drawn since the start tone stay.
+TEST_F(DecoderTest, PhasingLockBlanksAnEarlierFaxBelowTheCurrentLine) {
+  constexpr std::uint32_t kOld = GreyColour(0x80);  // neither black, white nor blank
+  constexpr std::uint32_t kBlank = TDecoder::kBlankColour;
+  // Pixels of `row` in [from, to) that are not blank.
+  const auto unblank = [](const Bitmap& b, int row, int from, int to) {
+    int n = 0;
+    for (int x = from; x < to; ++x) n += b.Pixel(x, row) != kBlank;
+    return n;
+  };
+  // The start tone's window closes 510 ms into the stream, and the picture opens there: 1.02
+  // lines of 500 ms, so 0.02 of a line into row 0.
+  const struct {
+    const char* Name;
+    Samples AfterTone;
+    int Line;
+  } cases[] = {
+      // 10 ms of black, then the second pulse edge 1.025 lines in: 1.065 lines, row 1.
+      {"pulses", Phasing(500, 3, 0.125), 1},
+      // No pulse at all: the lock comes after 45 s, 90 lines of 500 ms: row 90.
+      {"limit", Samples(8000 * 46, SampleFor(1500)), 90},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TSettings s = settings;
+    RecordingHost h;
+    TDecoder d(s, h);
+    d.SetMode(2);
+    d.Picture.FillRect(0, 0, TDecoder::W, TDecoder::H, kOld);
+    Samples stream = Window(300);
+    stream.insert(stream.end(), c.AfterTone.begin(), c.AfterTone.end());
+    // Stop at the lock: once the picture starts, it is written over from the top.
+    for (std::size_t i = 0; i < stream.size() && d.DecoderState != 4; ++i) d.Process(&stream[i], 1);
+    ASSERT_EQ(d.DecoderState, 4);
+    ASSERT_EQ(d.CurrentLine, c.Line);
+    EXPECT_EQ(h.Refreshes, 1);
+    const Bitmap& p = d.Picture;
+    const int line = d.CurrentLine;
+    // Rows above: what was drawn since the start tone, black in the middle, none of it blank.
+    for (int y = 0; y < line; ++y) {
+      EXPECT_EQ(p.Pixel(TDecoder::W / 2, y), 0u) << y;
+      int blanks = 0;
+      for (int x = 0; x < TDecoder::W; ++x) blanks += p.Pixel(x, y) == kBlank;
+      EXPECT_EQ(blanks, 0) << y;
+    }
+    // The current row: blank but for the one pixel the writer may have put since the lock.
+    const int col = d.CurrentColumn;
+    EXPECT_EQ(unblank(p, line, 0, col - 1) + unblank(p, line, col, TDecoder::W), 0) << col;
+    int rows = 0;
+    for (int y = line + 1; y < TDecoder::H; ++y) rows += unblank(p, y, 0, TDecoder::W) > 0;
+    EXPECT_EQ(rows, 0) << "rows below the current line that are not blank";
+  }
 }
 
 TEST_F(DecoderTest, Ioc288FillsRowsInPairs) {
@@ -363,7 +450,7 @@ TEST_F(DecoderTest, LongDrainSavesEveryFaxWhenItEnds) {
   decoder.Process(t.data(), t.size());
   ASSERT_EQ(heights.size(), 2u);
   EXPECT_GE(heights[1], 6);
-  EXPECT_LE(heights[1], 9);  // six lines, and those of the stop tone
+  EXPECT_LE(heights[1], 9);   // six lines, and those of the stop tone
   EXPECT_EQ(topRows[1], 0u);  // still the black of its own picture, not the next one's white
 }
 
