@@ -23,6 +23,7 @@
 #include "settings/SettingsDescription.h"
 #include "settings/SettingsFile.h"
 #include "spectrum/Spectrum.h"
+#include "support/RealInput.h"
 #include "support/RecordingBoxes.h"
 #include "support/TempDir.h"
 #include "viewer/DetailView.h"
@@ -246,7 +247,8 @@ TEST_F(FrameTest, AboutBoxIsCentredEachTimeAndOkDoesNotEndTheRun) {
         outer = Main->frameGeometry().size();
         grabbed = Main->grab().toImage();
         version = Main->Version->text();
-        Main->OkButton->click();
+        QTest::qWaitForWindowExposed(Main);
+        test::MouseClick(Main->OkButton);
       });
       Main->ShowAbout();
       if (i == 0) Main->move(5, 5);  // moved by the user in between

@@ -37,18 +37,23 @@ void WhileModal(std::function<bool(QWidget*)> step) {
   timer->start(20);
 }
 
-void Type(QWidget* dialog, const QString& name) {
+// Types a name into the file dialog's name field and presses Return, as the user does. Queued:
+// what Return raises (the overwrite question) is a modal loop of its own.
+void TypeAndEnter(QWidget* dialog, const QString& name) {
+  QTest::qWaitForWindowExposed(dialog);
   auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
   ASSERT_NE(edit, nullptr);
-  edit->setText(name);
+  QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(edit, name);
+  if (QWidget* list = QApplication::activePopupWidget()) QTest::keyClick(list, Qt::Key_Escape);
+  QTimer::singleShot(0, edit, [edit] { QTest::keyClick(edit, Qt::Key_Return); });
 }
 
 TEST(QtFileDialogs, SaveAddsTheExtensionAndAsksBeforeReplacing) {
   test::TempDir dir;
   QtFileDialogs dialogs;
   WhileModal([](QWidget* modal) {
-    Type(modal, QStringLiteral("chart"));
-    QMetaObject::invokeMethod(modal, "accept");
+    TypeAndEnter(modal, QStringLiteral("chart"));
     return false;
   });
   EXPECT_EQ(dialogs.SaveFile(dir.Path(), ""), dir.File("chart.bmp"));
@@ -59,17 +64,15 @@ TEST(QtFileDialogs, SaveAddsTheExtensionAndAsksBeforeReplacing) {
   WhileModal([&questions](QWidget* modal) {
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
       ++questions;
-      box->button(QMessageBox::No)->click();
+      QTest::qWaitForWindowExposed(box);
+      test::MouseClick(box->button(QMessageBox::No));
       return true;
     }
-    auto* dialog = static_cast<QFileDialog*>(modal);
     if (questions == 0) {
-      Type(dialog, QStringLiteral("old.bmp"));
-      // Queued: the question it raises is a modal loop of its own.
-      QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+      TypeAndEnter(modal, QStringLiteral("old.bmp"));
       return true;
     }
-    dialog->reject();
+    QTest::keyClick(modal, Qt::Key_Escape);
     return false;
   });
   EXPECT_FALSE(dialogs.SaveFile(dir.Path(), "").has_value());
