@@ -300,12 +300,9 @@ void TConf::CalcAudioCalClick() {
   }
   const ShownCalibration shown = CalibrationShown(low, high);
   Store->setEnabled(false);
-  char question[200];
-  std::snprintf(question, sizeof question,
-                "Computed Calibration Factor Low: %.2f, High: %.2f.\nDo you want to store these "
-                "values?",
-                shown.Low, shown.High);
-  if (!AskYesNoUntitled(question)) return;
+  if (!AskYesNoUntitled("Computed Calibration Factor Low: " + FixedText(shown.Low) + ", High: " +
+                        FixedText(shown.High) + ".\nDo you want to store these values?"))
+    return;
   Settings.CalLow = low;
   Settings.CalHigh = high;
   CalLow->setText(Text(GeneralText(shown.Low)));

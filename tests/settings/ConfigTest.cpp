@@ -17,12 +17,15 @@
 #include <QTest>
 #include <QTimer>
 #include <atomic>
+#include <clocale>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
 #include "app/Windows.h"
 #include "platform/ProgramFolder.h"
 #include "reception/InVideo.h"
+#include "settings/CommaLocale.h"
 #include "settings/Config.h"
 #include "settings/SettingsDescription.h"
 #include "support/FakeSerial.h"
@@ -311,6 +314,67 @@ TEST_F(ConfigTest, ClockTrackBar) {
   EXPECT_EQ(conf->ClockLabel->text(), "-0.1000 %");
 }
 
+// A German desktop (decimal comma in LC_NUMERIC): the window shows its numbers with a dot, reads
+// what the user types with either separator, and never stores a text that is not a number as
+// something else.
+TEST_F(ConfigTest, NumbersOnADecimalCommaDesktop) {
+  WriteRecord(std::string(kQuorvex) + "CalLow = 40\nCalHigh = 200\n");
+  test::CommaNumbers comma;
+  if (!comma.Active()) GTEST_SKIP() << test::CommaNumbers::kMissing;
+  Open(false);
+  ShowConf();
+  EXPECT_EQ(conf->CalLow->text(), "3.64");
+  EXPECT_EQ(conf->CalHigh->text(), "236.36");
+  EXPECT_EQ(conf->ClockLabel->text(), "0.0000 %");
+
+  TypeOver(conf->CalLow, "-57.95");
+  TypeOver(conf->CalHigh, "312.95");
+  Click(conf->Store);
+  EXPECT_EQ(Settings.CalLow, 0);
+  EXPECT_EQ(Settings.CalHigh, 255);
+  EXPECT_EQ(conf->CalLow->text(), "-57.95");
+  EXPECT_EQ(conf->CalHigh->text(), "312.95");
+
+  TypeOver(conf->CalLow, "3,64");
+  TypeOver(conf->CalHigh, "236,36");
+  Click(conf->Store);
+  EXPECT_EQ(Settings.CalLow, 40);
+  EXPECT_EQ(Settings.CalHigh, 200);
+  EXPECT_EQ(conf->CalLow->text(), "3.64");
+  EXPECT_EQ(conf->CalHigh->text(), "236.36");
+
+  TypeOver(conf->CalLow, "0x10");  // read as 0 and 100
+  TypeOver(conf->CalHigh, "100");
+  Click(conf->Store);
+  EXPECT_EQ(Settings.CalLow, 16);
+  EXPECT_EQ(Settings.CalHigh, 84);
+
+  TypeOver(conf->CalLow, "abc");  // 0 and 0
+  TypeOver(conf->CalHigh, "0,0");
+  Click(conf->Store);
+  ASSERT_EQ(boxes.Shown.size(), 1u);
+  EXPECT_EQ(boxes.Shown[0].Text, "Low and High factors are equal, please try again.");
+  EXPECT_EQ(Settings.CalLow, 16);
+
+  Press(conf->ClockCal, Qt::Key_PageUp);
+  Press(conf->ClockCal, Qt::Key_Right, 25);
+  EXPECT_EQ(conf->ClockLabel->text(), "0.0125 %");
+  Press(conf->ClockCal, Qt::Key_Home);
+  EXPECT_EQ(conf->ClockLabel->text(), "-0.1000 %");
+}
+
+// Qt's application object takes the whole C locale from the environment. It hands LC_NUMERIC
+// back to "C", so that texts made printf-style show a dot, and keeps the rest (the day names of
+// the saved faxes come from LC_TIME). The comma-locale run of these tests is what checks this.
+TEST(ApplicationLocale, NumbersInTheCLocaleTheRestAsTheUserHasIt) {
+  EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
+  char text[16];
+  std::snprintf(text, sizeof text, "%.4f%%", -0.0002);
+  EXPECT_STREQ(text, "-0.0002%");
+  const char* all = std::getenv("LC_ALL");
+  if (all && *all) EXPECT_STREQ(std::setlocale(LC_TIME, nullptr), all);
+}
+
 // A tone generator on the line: the box's bytes are 40 for the first tone and 200 for the second.
 TEST_F(ConfigTest, ToneCalibrationThroughTheLine) {
   WriteRecord(kQuorvex);
@@ -328,6 +392,8 @@ TEST_F(ConfigTest, ToneCalibrationThroughTheLine) {
     level = prompt.find("2300 Hz") != std::string::npos ? 200 : 40;
     std::this_thread::sleep_for(300ms);  // the tone is on before OK is pressed
   };
+  // On a German desktop where the locale exists: the question's numbers must not follow it.
+  test::CommaNumbers comma;
   Click(conf->CalcAudioCal);
   stop = true;
   box.join();
