@@ -80,6 +80,16 @@ void Press(QWidget* control, Qt::Key key, int times = 1) {
   QCoreApplication::processEvents();
 }
 
+template <typename Done>
+bool WaitFor(Done done, std::chrono::milliseconds limit = 3s) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    QTest::qWait(10);
+  }
+  return true;
+}
+
 class ConfigTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -229,6 +239,51 @@ TEST_F(ConfigTest, SameChoiceDoesNothingOtherPortReopensWithoutStartUp) {
   EXPECT_TRUE(opener.Opened[1].Log->Get().empty());  // no start-up sequence on the new port
   const auto first = opener.Opened[0].Log->Get();
   EXPECT_EQ(std::count(first.begin(), first.end(), "write 01"), 1);  // only the program's start
+}
+
+// The chosen port chosen again once its reads fail (an unplugged adapter): the core opens it
+// again, without the type's start-up commands. The chosen type chosen again still does nothing.
+TEST_F(ConfigTest, FailedPortChosenAgainIsReopened) {
+  test::FakeSerialOpener opener;
+  WriteRecord(std::string(kQuorvex) + "InterfaceType = 2\n");
+  Open(true);
+  ShowConf();
+  ASSERT_EQ(opener.Opened.size(), 1u);
+  opener.Last->BytesPerRead = -1;
+  InThread& in = *invid->Receive.InputThread;
+  ASSERT_TRUE(WaitFor([&] { return in.PortFailed.load(); }));
+  Click(conf->InterfaceTypeItems[1]);
+  EXPECT_EQ(opener.Opened.size(), 1u);
+  Click(conf->ComPortItems[0]);
+  ASSERT_EQ(opener.Opened.size(), 2u);
+  EXPECT_EQ(opener.Opened[1].Name, "COM1");
+  EXPECT_TRUE(opener.Opened[1].Log->Get().empty());
+  EXPECT_FALSE(in.PortFailed.load());
+  EXPECT_TRUE(boxes.Shown.empty());
+}
+
+// The same on a real line: the adapter's device goes away, comes back under the same name, and
+// its bytes arrive again once the user chooses the port again.
+TEST_F(ConfigTest, UnpluggedAdapterReceivesAgainWhenItsPortIsChosen) {
+  WriteRecord(kQuorvex);
+  Open(true);
+  ShowConf();
+  InThread& in = *invid->Receive.InputThread;
+  line.CloseMaster();
+  ASSERT_TRUE(WaitFor([&] { return in.PortFailed.load(); }));
+  test::Pty back;
+  ASSERT_TRUE(back.Ok());
+  setenv("ZARVO_COM1", back.SlavePath().c_str(), 1);
+  Click(conf->ComPortItems[0]);
+  EXPECT_FALSE(in.PortFailed.load());
+  const auto arrived = [&] {
+    for (std::int32_t i = 0; i < RxBufferSize; ++i)
+      if (in.ByteAt(i) == 0x5A) return true;
+    return false;
+  };
+  ASSERT_TRUE(back.Write(std::vector<std::uint8_t>(144, 0x5A)));  // one write: nobody may read it
+  EXPECT_TRUE(WaitFor(arrived));
+  EXPECT_TRUE(boxes.Shown.empty());
 }
 
 TEST_F(ConfigTest, LockedAtStartUpAndUnlocked) {
