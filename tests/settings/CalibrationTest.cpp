@@ -23,7 +23,7 @@ class Calibration : public ::testing::TestWithParam<bool> {
 };
 
 INSTANTIATE_TEST_SUITE_P(Locale, Calibration, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Comma" : "C"; });
+                         [](const auto& test) { return test.param ? "Comma" : "C"; });
 
 TEST_P(Calibration, DisplayFormAndItsInverse) {
   const struct {

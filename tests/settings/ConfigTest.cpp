@@ -427,7 +427,9 @@ TEST(ApplicationLocale, NumbersInTheCLocaleTheRestAsTheUserHasIt) {
   std::snprintf(text, sizeof text, "%.4f%%", -0.0002);
   EXPECT_STREQ(text, "-0.0002%");
   const char* all = std::getenv("LC_ALL");
-  if (all && *all) EXPECT_STREQ(std::setlocale(LC_TIME, nullptr), all);
+  if (all && *all) {
+    EXPECT_STREQ(std::setlocale(LC_TIME, nullptr), all);
+  }
 }
 
 // A tone generator on the line: the box's bytes are 40 for the first tone and 200 for the second.
