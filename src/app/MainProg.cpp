@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
+#include <clocale>
 #include <exception>
 
 #include "app/Messages.h"
@@ -168,7 +169,12 @@ void ResetRunState() {
   ResetMessageState();
 }
 
-TZarvoApplication::TZarvoApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TZarvoApplication::TZarvoApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  // Qt has just set every category of the C locale from the environment. Texts made with printf
+  // must show numbers with a dot, as the window does; the rest (LC_TIME gives the day names in
+  // the saved faxes' names) stays the user's.
+  std::setlocale(LC_NUMERIC, "C");
+}
 
 bool TZarvoApplication::notify(QObject* receiver, QEvent* event) {
   try {

@@ -1,11 +1,10 @@
 #include "settings/Calibration.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
+#include <system_error>
 
 #include "app/Messages.h"
 #include "settings/Settings.h"
@@ -44,8 +43,37 @@ bool CalibrationFromShown(double a, double b, std::int32_t& calLow, std::int32_t
 }
 
 double LeadingNumber(const std::string& text) {
-  const double v = std::strtod(text.c_str(), nullptr);
-  return std::isfinite(v) ? v : 0.0;
+  const auto digitsAt = [&text](std::size_t at) {
+    std::size_t n = 0;
+    while (at + n < text.size() && text[at + n] >= '0' && text[at + n] <= '9') ++n;
+    return n;
+  };
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  // The number is rewritten in the one form from_chars reads whatever the locale: no sign, a
+  // dot, an integer part. Users type a comma as often as a dot.
+  const std::size_t whole = digitsAt(i);
+  std::string number = whole > 0 ? text.substr(i, whole) : "0";
+  i += whole;
+  std::size_t fraction = 0;
+  if (i < text.size() && (text[i] == '.' || text[i] == ',')) {
+    fraction = digitsAt(i + 1);
+    if (fraction > 0) number += '.' + text.substr(i + 1, fraction);
+    i += 1 + fraction;
+  }
+  if (whole == 0 && fraction == 0) return 0.0;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    const std::size_t sign = i + 1 < text.size() && (text[i + 1] == '+' || text[i + 1] == '-');
+    const std::size_t exponent = digitsAt(i + 1 + sign);
+    if (exponent > 0) number += 'e' + text.substr(i + 1, sign + exponent);
+  }
+  double value = 0.0;
+  const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
+  // Out of range (1e400) is no number the window could use.
+  if (result.ec != std::errc() || !std::isfinite(value)) return 0.0;
+  return negative ? -value : value;
 }
 
 std::int32_t LeadingInteger(const std::string& text) {
@@ -61,16 +89,24 @@ std::int32_t LeadingInteger(const std::string& text) {
       value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
-std::string FixedText(double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.2f", value);
-  return text;
+namespace {
+
+// printf's "%.*f" and "%.*g" as in the C locale: the desktop's locale must not put a comma in a
+// number the window shows or asks about.
+std::string Formatted(double value, std::chars_format format, int precision) {
+  char text[400];  // "%.2f" of the largest double has 312 characters
+  const auto result = std::to_chars(text, text + sizeof text, value, format, precision);
+  return result.ec == std::errc() ? std::string(text, result.ptr) : std::string();
+}
+
+}  // namespace
+
+std::string FixedText(double value, int decimals) {
+  return Formatted(value, std::chars_format::fixed, decimals);
 }
 
 std::string GeneralText(double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.15g", value);
-  return text;
+  return Formatted(value, std::chars_format::general, 15);
 }
 
 int ClockCalPosition(double clockCal) {
@@ -87,9 +123,7 @@ std::string ApplyClockCalibration(int position) {
     Settings.DataRate = 7200;
   }
   Settings.SamplePeriod = ComputeSamplePeriod(Settings.ClockCal, Settings.DataRate);
-  char text[32];
-  std::snprintf(text, sizeof text, "%.4f %%", static_cast<double>(Settings.ClockCal));
-  return text;
+  return FixedText(Settings.ClockCal, 4) + " %";
 }
 
 }  // namespace zarvo

@@ -19,14 +19,17 @@ ShownCalibration CalibrationShown(std::int32_t calLow, std::int32_t calHigh);
 // results beyond 32 bits.
 bool CalibrationFromShown(double a, double b, std::int32_t& calLow, std::int32_t& calHigh);
 
-// The leading decimal number of a text ("  -3.5abc" is -3.5); no number gives 0.
+// The leading decimal number of a text, in any locale: blanks, a sign, digits with a dot or a
+// comma as decimal separator, an exponent ("  -3,5e1abc" is -35). Reading stops at the first
+// character that cannot continue the number; no number (also "inf", "nan", out of range) gives 0.
 double LeadingNumber(const std::string& text);
 // The leading decimal integer: optional blanks, an optional sign, the digits; none gives 0.
 // Values beyond 32 bits are held at the limit.
 std::int32_t LeadingInteger(const std::string& text);
 
-// "%.2f", and the general format with up to 15 significant digits.
-std::string FixedText(double value);
+// "%.2f" (or another number of decimals), and the general format with up to 15 significant
+// digits, rounded as printf does, always with a dot whatever the locale.
+std::string FixedText(double value, int decimals = 2);
 std::string GeneralText(double value);
 
 // The track bar position of a ClockCal: x 10000, rounded half away from zero, within +-1000.

@@ -155,13 +155,12 @@ void TConf::BuildControls() {
       new QPushButton(QStringLiteral("Calculate using last picture"), InterfaceClockCalib);
   CalcClockCal->setGeometry(10, 86, 265, 26);
 
-  // The user's changes. A click on the entry already chosen does nothing.
+  // The user's changes. A click on the type already chosen does nothing; one on the port already
+  // chosen goes to the reception side, which opens it again if it has failed.
   connect(typeGroup_, &QButtonGroup::idClicked, this, [this](int id) {
     if (id != selectedType_) InterfaceTypeClick(id);
   });
-  connect(portGroup_, &QButtonGroup::idClicked, this, [this](int id) {
-    if (id != selectedPort_) ComPortClick(id);
-  });
+  connect(portGroup_, &QButtonGroup::idClicked, this, &TConf::ComPortClick);
   connect(CalLow, &QLineEdit::textChanged, this, [this] { Store->setEnabled(true); });
   connect(CalHigh, &QLineEdit::textChanged, this, [this] { Store->setEnabled(true); });
   connect(Store, &QPushButton::clicked, this, &TConf::StoreClick);
@@ -300,12 +299,9 @@ void TConf::CalcAudioCalClick() {
   }
   const ShownCalibration shown = CalibrationShown(low, high);
   Store->setEnabled(false);
-  char question[200];
-  std::snprintf(question, sizeof question,
-                "Computed Calibration Factor Low: %.2f, High: %.2f.\nDo you want to store these "
-                "values?",
-                shown.Low, shown.High);
-  if (!AskYesNoUntitled(question)) return;
+  if (!AskYesNoUntitled("Computed Calibration Factor Low: " + FixedText(shown.Low) + ", High: " +
+                        FixedText(shown.High) + ".\nDo you want to store these values?"))
+    return;
   Settings.CalLow = low;
   Settings.CalHigh = high;
   CalLow->setText(Text(GeneralText(shown.Low)));

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "app/Messages.h"
 #include "platform/ProgramFolder.h"
@@ -9,12 +11,18 @@
 namespace zarvo {
 
 bool ReadSettingsFile(const std::string& path, TSettings& record) {
+  // A folder opens for reading on Linux and fails only at the read, and a device is no file
+  // of settings: neither is read as an empty or endless file.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return false;
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) return false;
   TSettings read{};
   const std::size_t count = std::fread(&read, 1, sizeof read, file);
-  (void)count;  // a short file is read as far as it goes
+  // A short file is read as far as it goes; a failing read is no file at all.
+  const bool failed = count < sizeof read && std::ferror(file) != 0;
   std::fclose(file);
+  if (failed) return false;
   std::memcpy(&record, &read, sizeof record);
   return true;
 }

@@ -9,7 +9,8 @@ namespace zarvo {
 inline constexpr const char* kSettingsFileName = "Zarvo.cfg";
 
 // Reads up to 1340 bytes of `path` into `record`; a shorter file leaves the rest zero and bytes
-// after the 1340th are ignored. False (record untouched) when the file cannot be opened.
+// after the 1340th are ignored. False (record untouched) when `path` is not a regular file or
+// cannot be opened or read.
 bool ReadSettingsFile(const std::string& path, TSettings& record);
 
 // Writes the record over the first 1340 bytes of an existing file, keeping any bytes after them.

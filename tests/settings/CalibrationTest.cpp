@@ -1,13 +1,31 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "settings/Calibration.h"
+#include "settings/CommaLocale.h"
 #include "settings/Settings.h"
 #include "support/RecordingBoxes.h"
 
 namespace zarvo {
 namespace {
 
-TEST(Calibration, DisplayFormAndItsInverse) {
+// Every number the configuration window shows or reads, once in the C locale and once with
+// LC_NUMERIC German (decimal comma): the desktop's locale must change none of them.
+class Calibration : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    if (!GetParam()) return;
+    comma_.emplace();
+    if (!comma_->Active()) GTEST_SKIP() << test::CommaNumbers::kMissing;
+  }
+  std::optional<test::CommaNumbers> comma_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Locale, Calibration, ::testing::Values(false, true),
+                         [](const auto& test) { return test.param ? "Comma" : "C"; });
+
+TEST_P(Calibration, DisplayFormAndItsInverse) {
   const struct {
     int Low, High;
     const char* ShownLow;
@@ -33,19 +51,63 @@ TEST(Calibration, DisplayFormAndItsInverse) {
   EXPECT_EQ(high, 9);
 }
 
-TEST(Calibration, NumbersFromEdits) {
-  EXPECT_DOUBLE_EQ(LeadingNumber("  -3.5abc"), -3.5);
-  EXPECT_DOUBLE_EQ(LeadingNumber("abc"), 0);
-  EXPECT_DOUBLE_EQ(LeadingNumber(""), 0);
+TEST_P(Calibration, NumbersFromEdits) {
+  const struct {
+    const char* Text;
+    double Value;
+  } numbers[] = {
+      // Either decimal separator, read as the user meant it.
+      {"-57.95", -57.95},
+      {"-57,95", -57.95},
+      {"312,95", 312.95},
+      {"  -3.5abc", -3.5},
+      {"\t+7", 7},
+      {"1.5e2", 150},
+      {"1,5E-1x", 0.15},
+      {".5", 0.5},
+      {"5.", 5},
+      // Reading stops where the number cannot go on.
+      {"1.2.3", 1.2},
+      {"1,2.3", 1.2},
+      {"2e", 2},
+      {"2e+", 2},
+      {"12 345", 12},
+      {"0x10", 0},
+      // Not numbers at all.
+      {"inf", 0},
+      {"-infinity", 0},
+      {"nan", 0},
+      {"1e400", 0},
+      {"abc", 0},
+      {"", 0},
+      {"-", 0},
+      {".", 0},
+      {"e5", 0},
+      {"- 5", 0},
+  };
+  for (const auto& n : numbers) EXPECT_EQ(LeadingNumber(n.Text), n.Value) << '"' << n.Text << '"';
+
   EXPECT_EQ(LeadingInteger("07"), 7);
   EXPECT_EQ(LeadingInteger(" -4x"), -4);
   EXPECT_EQ(LeadingInteger("-"), 0);
   EXPECT_EQ(LeadingInteger(""), 0);
   EXPECT_EQ(LeadingInteger("99999999999999"), INT32_MAX);
-  EXPECT_EQ(GeneralText(CalibrationShown(40, 200).Low), "3.63636363636364");
 }
 
-TEST(Calibration, ClockTrackBar) {
+TEST_P(Calibration, ShownTextsRoundAsPrintfInTheCLocale) {
+  EXPECT_EQ(FixedText(2.675), "2.67");  // just below the half in binary
+  EXPECT_EQ(FixedText(0.125), "0.12");  // an exact half goes to even
+  EXPECT_EQ(FixedText(0.375), "0.38");
+  EXPECT_EQ(FixedText(-0.001), "-0.00");
+  EXPECT_EQ(GeneralText(CalibrationShown(40, 200).Low), "3.63636363636364");
+  EXPECT_EQ(GeneralText(-57.95), "-57.95");
+  EXPECT_EQ(GeneralText(312.0), "312");
+  EXPECT_EQ(GeneralText(1e20), "1e+20");
+  EXPECT_EQ(GeneralText(0.0001), "0.0001");
+  EXPECT_EQ(GeneralText(0.00001), "1e-05");
+}
+
+TEST_P(Calibration, ClockTrackBar) {
   EXPECT_EQ(ClockCalPosition(0.25), 1000);  // the control's limit
   EXPECT_EQ(ClockCalPosition(0.00004), 0);
   EXPECT_EQ(ClockCalPosition(-0.00005), -1);  // half away from zero
@@ -59,6 +121,8 @@ TEST(Calibration, ClockTrackBar) {
   EXPECT_FLOAT_EQ(Settings.ClockCal, 0.025f);
   EXPECT_NEAR(Settings.SamplePeriod, 0.1389236, 1e-7);
   EXPECT_EQ(ApplyClockCalibration(-1000), "-0.1000 %");
+  EXPECT_EQ(ApplyClockCalibration(1), "0.0001 %");
+  EXPECT_EQ(ApplyClockCalibration(0), "0.0000 %");
   EXPECT_TRUE(boxes.Shown.empty());
   Settings.DataRate = 0;
   ApplyClockCalibration(0);

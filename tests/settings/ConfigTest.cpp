@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,15 +12,20 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
 #include <atomic>
+#include <clocale>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
 #include "app/Windows.h"
 #include "platform/ProgramFolder.h"
 #include "reception/InVideo.h"
+#include "settings/CommaLocale.h"
 #include "settings/Config.h"
 #include "settings/SettingsDescription.h"
 #include "support/FakeSerial.h"
@@ -27,10 +33,62 @@
 #include "support/RecordingBoxes.h"
 #include "support/TempDir.h"
 
+// A failed comparison shows a QString as its text.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
 namespace zarvo {
 namespace {
 
 using namespace std::chrono_literals;
+
+// The user's hand. A radio button or check box is clicked on its indicator (its label may end
+// well before the middle of the control), anything else in its middle; the event loop runs after
+// each action.
+QPoint WhereTheUserClicks(QWidget* control) {
+  QStyleOptionButton option;
+  option.initFrom(control);
+  if (qobject_cast<QRadioButton*>(control))
+    return control->style()
+        ->subElementRect(QStyle::SE_RadioButtonIndicator, &option, control)
+        .center();
+  if (qobject_cast<QCheckBox*>(control))
+    return control->style()
+        ->subElementRect(QStyle::SE_CheckBoxIndicator, &option, control)
+        .center();
+  return control->rect().center();
+}
+
+void Click(QWidget* control) {
+  QTest::mouseClick(control, Qt::LeftButton, {}, WhereTheUserClicks(control));
+  QCoreApplication::processEvents();
+}
+
+// Clicks into the edit, selects all of it and types the new text over it.
+void TypeOver(QLineEdit* edit, const QString& text) {
+  Click(edit);
+  QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(edit, text);
+  QCoreApplication::processEvents();
+}
+
+void Press(QWidget* control, Qt::Key key, int times = 1) {
+  for (int i = 0; i < times; ++i) QTest::keyClick(control, key);
+  QCoreApplication::processEvents();
+}
+
+template <typename Done>
+bool WaitFor(Done done, std::chrono::milliseconds limit = 3s) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    QTest::qWait(10);
+  }
+  return true;
+}
 
 class ConfigTest : public ::testing::Test {
  protected:
@@ -61,6 +119,17 @@ class ConfigTest : public ::testing::Test {
   void Open(bool withReception) {
     conf = std::make_unique<TConf>();
     if (withReception) invid = std::make_unique<TInVid>();
+  }
+  // Opened by the user before working it.
+  void ShowConf() {
+    conf->show();
+    conf->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(conf.get()));
+  }
+  // A click on the reception window's picture, in its client coordinates.
+  void ClickPicture(int x, int y) {
+    QTest::mouseClick(invid.get(), Qt::LeftButton, {}, QPoint(x, y));
+    QCoreApplication::processEvents();
   }
   test::TempDir home;
   test::Pty line;
@@ -127,8 +196,10 @@ TEST_F(ConfigTest, AllZeroFileGivesBothReports) {
 TEST_F(ConfigTest, PtcChoiceReopensThePortWithItsLine) {
   WriteRecord(kQuorvex);
   Open(true);
+  ShowConf();
   ASSERT_NE(invid->Receive.Link.ComHandle, nullptr);
-  conf->InterfaceTypeItems[2]->click();
+  Click(conf->InterfaceTypeItems[2]);
+  EXPECT_TRUE(conf->InterfaceTypeItems[2]->isChecked());
   EXPECT_EQ(Settings.CalLow, 28);
   EXPECT_EQ(Settings.CalHigh, 184);
   EXPECT_FALSE(conf->CalLow->isEnabled());
@@ -143,7 +214,7 @@ TEST_F(ConfigTest, PtcChoiceReopensThePortWithItsLine) {
   EXPECT_FALSE(seen.c_cflag & CSTOPB);
 
   // Quorvex after PTC-II keeps the calibration and gives the edits back.
-  conf->InterfaceTypeItems[0]->click();
+  Click(conf->InterfaceTypeItems[0]);
   EXPECT_EQ(Settings.CalLow, 28);
   EXPECT_EQ(Settings.CalHigh, 184);
   EXPECT_TRUE(conf->CalLow->isEnabled());
@@ -156,16 +227,63 @@ TEST_F(ConfigTest, SameChoiceDoesNothingOtherPortReopensWithoutStartUp) {
   test::FakeSerialOpener opener;
   WriteRecord(std::string(kQuorvex) + "InterfaceType = 2\n");  // Tarsk-bus sends start-up bytes
   Open(true);
+  ShowConf();
   ASSERT_EQ(opener.Opened.size(), 1u);
-  conf->InterfaceTypeItems[1]->click();  // already chosen
-  conf->ComPortItems[0]->click();
+  Click(conf->InterfaceTypeItems[1]);  // already chosen
+  Click(conf->ComPortItems[0]);        // already chosen, and working
   EXPECT_EQ(opener.Opened.size(), 1u);
-  conf->ComPortItems[1]->click();
+  Click(conf->ComPortItems[1]);
+  EXPECT_TRUE(conf->ComPortItems[1]->isChecked());
   ASSERT_EQ(opener.Opened.size(), 2u);
   EXPECT_EQ(opener.Opened[1].Name, "COM2");
   EXPECT_TRUE(opener.Opened[1].Log->Get().empty());  // no start-up sequence on the new port
   const auto first = opener.Opened[0].Log->Get();
   EXPECT_EQ(std::count(first.begin(), first.end(), "write 01"), 1);  // only the program's start
+}
+
+// The chosen port chosen again once its reads fail (an unplugged adapter): the core opens it
+// again, without the type's start-up commands. The chosen type chosen again still does nothing.
+TEST_F(ConfigTest, FailedPortChosenAgainIsReopened) {
+  test::FakeSerialOpener opener;
+  WriteRecord(std::string(kQuorvex) + "InterfaceType = 2\n");
+  Open(true);
+  ShowConf();
+  ASSERT_EQ(opener.Opened.size(), 1u);
+  opener.Last->BytesPerRead = -1;
+  InThread& in = *invid->Receive.InputThread;
+  ASSERT_TRUE(WaitFor([&] { return in.PortFailed.load(); }));
+  Click(conf->InterfaceTypeItems[1]);
+  EXPECT_EQ(opener.Opened.size(), 1u);
+  Click(conf->ComPortItems[0]);
+  ASSERT_EQ(opener.Opened.size(), 2u);
+  EXPECT_EQ(opener.Opened[1].Name, "COM1");
+  EXPECT_TRUE(opener.Opened[1].Log->Get().empty());
+  EXPECT_FALSE(in.PortFailed.load());
+  EXPECT_TRUE(boxes.Shown.empty());
+}
+
+// The same on a real line: the adapter's device goes away, comes back under the same name, and
+// its bytes arrive again once the user chooses the port again.
+TEST_F(ConfigTest, UnpluggedAdapterReceivesAgainWhenItsPortIsChosen) {
+  WriteRecord(kQuorvex);
+  Open(true);
+  ShowConf();
+  InThread& in = *invid->Receive.InputThread;
+  line.CloseMaster();
+  ASSERT_TRUE(WaitFor([&] { return in.PortFailed.load(); }));
+  test::Pty back;
+  ASSERT_TRUE(back.Ok());
+  setenv("ZARVO_COM1", back.SlavePath().c_str(), 1);
+  Click(conf->ComPortItems[0]);
+  EXPECT_FALSE(in.PortFailed.load());
+  const auto arrived = [&] {
+    for (std::int32_t i = 0; i < RxBufferSize; ++i)
+      if (in.ByteAt(i) == 0x5A) return true;
+    return false;
+  };
+  ASSERT_TRUE(back.Write(std::vector<std::uint8_t>(144, 0x5A)));  // one write: nobody may read it
+  EXPECT_TRUE(WaitFor(arrived));
+  EXPECT_TRUE(boxes.Shown.empty());
 }
 
 TEST_F(ConfigTest, LockedAtStartUpAndUnlocked) {
@@ -177,23 +295,36 @@ TEST_F(ConfigTest, LockedAtStartUpAndUnlocked) {
                      conf->CalcAudioCal,       conf->ClockCal,      conf->CalcClockCal};
   for (QWidget* w : nine) EXPECT_FALSE(w->isEnabled());
   EXPECT_TRUE(conf->DeleteDays->isEnabled());
-  conf->LockControls->click();
+  ShowConf();
+  Click(conf->InterfaceTypeItems[0]);  // locked: the click changes nothing
+  EXPECT_TRUE(conf->InterfaceTypeItems[2]->isChecked());
+  EXPECT_EQ(Settings.InterfaceType, 3);
+  Click(conf->LockControls);
+  EXPECT_FALSE(conf->LockControls->isChecked());
   for (QWidget* w : nine) EXPECT_TRUE(w->isEnabled());  // calibration edits too, even for PTC-II
   EXPECT_EQ(Settings.LockControls, 0);
+  Click(conf->InterfaceTypeItems[0]);
+  EXPECT_EQ(Settings.InterfaceType, 1);
 }
 
 TEST_F(ConfigTest, DeleteDaysSnapsBack) {
   WriteRecord(kQuorvex);
   Open(false);
+  ShowConf();
   EXPECT_EQ(conf->DeleteDays->text(), "7");
-  conf->DeleteDays->setText("100");
+  // Each key acts: "1", "10", then "100" is refused and the edit shows 10 again.
+  TypeOver(conf->DeleteDays, "100");
+  EXPECT_EQ(Settings.DeleteDays, 10);
+  EXPECT_EQ(conf->DeleteDays->text(), "10");
+  TypeOver(conf->DeleteDays, "5");
+  EXPECT_EQ(Settings.DeleteDays, 5);
+  Press(conf->DeleteDays, Qt::Key_Backspace);  // empty is 0, and shows so
+  EXPECT_EQ(Settings.DeleteDays, 0);
+  EXPECT_EQ(conf->DeleteDays->text(), "0");
+  QTest::keyClicks(conf->DeleteDays, "7");  // "07"
   EXPECT_EQ(Settings.DeleteDays, 7);
   EXPECT_EQ(conf->DeleteDays->text(), "7");
-  conf->DeleteDays->setText("5");
-  EXPECT_EQ(Settings.DeleteDays, 5);
-  conf->DeleteDays->setText("07");
-  EXPECT_EQ(conf->DeleteDays->text(), "7");
-  conf->DeleteDays->setText("");
+  TypeOver(conf->DeleteDays, "-");
   EXPECT_EQ(Settings.DeleteDays, 0);
   EXPECT_EQ(conf->DeleteDays->text(), "0");
 }
@@ -201,18 +332,19 @@ TEST_F(ConfigTest, DeleteDaysSnapsBack) {
 TEST_F(ConfigTest, StoreTheShownValues) {
   WriteRecord(kQuorvex);
   Open(false);
+  ShowConf();
   EXPECT_EQ(conf->CalLow->text(), "-57.95");
   EXPECT_FALSE(conf->Store->isEnabled());
-  conf->CalLow->setText("3.64");
-  conf->CalHigh->setText("236.36");
+  TypeOver(conf->CalLow, "3.64");
+  TypeOver(conf->CalHigh, "236.36");
   EXPECT_TRUE(conf->Store->isEnabled());
-  conf->Store->click();
+  Click(conf->Store);
   EXPECT_EQ(Settings.CalLow, 40);
   EXPECT_EQ(Settings.CalHigh, 200);
   EXPECT_FALSE(conf->Store->isEnabled());
-  conf->CalLow->setText("12");
-  conf->CalHigh->setText("12abc");
-  conf->Store->click();
+  TypeOver(conf->CalLow, "12");
+  TypeOver(conf->CalHigh, "12abc");
+  Click(conf->Store);
   ASSERT_EQ(boxes.Shown.size(), 1u);
   EXPECT_EQ(boxes.Shown[0].Text, "Low and High factors are equal, please try again.");
   EXPECT_EQ(Settings.CalLow, 40);
@@ -221,18 +353,90 @@ TEST_F(ConfigTest, StoreTheShownValues) {
 TEST_F(ConfigTest, ClockTrackBar) {
   WriteRecord(kQuorvex);
   Open(false);
-  conf->ClockCal->setValue(250);
+  ShowConf();
+  Press(conf->ClockCal, Qt::Key_PageUp, 2);
+  Press(conf->ClockCal, Qt::Key_Right, 50);
+  EXPECT_EQ(conf->ClockCal->value(), 250);
   EXPECT_FLOAT_EQ(Settings.ClockCal, 0.025f);
   EXPECT_EQ(conf->ClockLabel->text(), "0.0250 %");
   EXPECT_NEAR(Settings.SamplePeriod, 0.1389236, 1e-7);
-  conf->ClockCal->setValue(5000);
+  Press(conf->ClockCal, Qt::Key_End);
+  Press(conf->ClockCal, Qt::Key_PageUp);  // held at the end
   EXPECT_FLOAT_EQ(Settings.ClockCal, 0.1f);
+  EXPECT_EQ(conf->ClockLabel->text(), "0.1000 %");
+  Press(conf->ClockCal, Qt::Key_Home);
+  EXPECT_FLOAT_EQ(Settings.ClockCal, -0.1f);
+  EXPECT_EQ(conf->ClockLabel->text(), "-0.1000 %");
+}
+
+// A German desktop (decimal comma in LC_NUMERIC): the window shows its numbers with a dot, reads
+// what the user types with either separator, and never stores a text that is not a number as
+// something else.
+TEST_F(ConfigTest, NumbersOnADecimalCommaDesktop) {
+  WriteRecord(std::string(kQuorvex) + "CalLow = 40\nCalHigh = 200\n");
+  test::CommaNumbers comma;
+  if (!comma.Active()) GTEST_SKIP() << test::CommaNumbers::kMissing;
+  Open(false);
+  ShowConf();
+  EXPECT_EQ(conf->CalLow->text(), "3.64");
+  EXPECT_EQ(conf->CalHigh->text(), "236.36");
+  EXPECT_EQ(conf->ClockLabel->text(), "0.0000 %");
+
+  TypeOver(conf->CalLow, "-57.95");
+  TypeOver(conf->CalHigh, "312.95");
+  Click(conf->Store);
+  EXPECT_EQ(Settings.CalLow, 0);
+  EXPECT_EQ(Settings.CalHigh, 255);
+  EXPECT_EQ(conf->CalLow->text(), "-57.95");
+  EXPECT_EQ(conf->CalHigh->text(), "312.95");
+
+  TypeOver(conf->CalLow, "3,64");
+  TypeOver(conf->CalHigh, "236,36");
+  Click(conf->Store);
+  EXPECT_EQ(Settings.CalLow, 40);
+  EXPECT_EQ(Settings.CalHigh, 200);
+  EXPECT_EQ(conf->CalLow->text(), "3.64");
+  EXPECT_EQ(conf->CalHigh->text(), "236.36");
+
+  TypeOver(conf->CalLow, "0x10");  // read as 0 and 100
+  TypeOver(conf->CalHigh, "100");
+  Click(conf->Store);
+  EXPECT_EQ(Settings.CalLow, 16);
+  EXPECT_EQ(Settings.CalHigh, 84);
+
+  TypeOver(conf->CalLow, "abc");  // 0 and 0
+  TypeOver(conf->CalHigh, "0,0");
+  Click(conf->Store);
+  ASSERT_EQ(boxes.Shown.size(), 1u);
+  EXPECT_EQ(boxes.Shown[0].Text, "Low and High factors are equal, please try again.");
+  EXPECT_EQ(Settings.CalLow, 16);
+
+  Press(conf->ClockCal, Qt::Key_PageUp);
+  Press(conf->ClockCal, Qt::Key_Right, 25);
+  EXPECT_EQ(conf->ClockLabel->text(), "0.0125 %");
+  Press(conf->ClockCal, Qt::Key_Home);
+  EXPECT_EQ(conf->ClockLabel->text(), "-0.1000 %");
+}
+
+// Qt's application object takes the whole C locale from the environment. It hands LC_NUMERIC
+// back to "C", so that texts made printf-style show a dot, and keeps the rest (the day names of
+// the saved faxes come from LC_TIME). The comma-locale run of these tests is what checks this.
+TEST(ApplicationLocale, NumbersInTheCLocaleTheRestAsTheUserHasIt) {
+  EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
+  char text[16];
+  std::snprintf(text, sizeof text, "%.4f%%", -0.0002);
+  EXPECT_STREQ(text, "-0.0002%");
+  const char* all = std::getenv("LC_ALL");
+  if (all && *all) {
+    EXPECT_STREQ(std::setlocale(LC_TIME, nullptr), all);
+  }
 }
 
 // A tone generator on the line: the box's bytes are 40 for the first tone and 200 for the second.
 TEST_F(ConfigTest, ToneCalibrationThroughTheLine) {
   WriteRecord(kQuorvex);
   Open(true);
+  ShowConf();
   std::atomic<int> level{40};
   std::atomic<bool> stop{false};
   std::thread box([&] {
@@ -245,7 +449,9 @@ TEST_F(ConfigTest, ToneCalibrationThroughTheLine) {
     level = prompt.find("2300 Hz") != std::string::npos ? 200 : 40;
     std::this_thread::sleep_for(300ms);  // the tone is on before OK is pressed
   };
-  conf->CalcAudioCal->click();
+  // On a German desktop where the locale exists: the question's numbers must not follow it.
+  test::CommaNumbers comma;
+  Click(conf->CalcAudioCal);
   stop = true;
   box.join();
   ASSERT_EQ(boxes.Prompts.size(), 2u);
@@ -265,6 +471,7 @@ TEST_F(ConfigTest, ToneCalibrationThroughTheLine) {
 TEST_F(ConfigTest, EqualTonesAndCancelChangeNothing) {
   WriteRecord(kQuorvex);
   Open(true);
+  ShowConf();
   std::atomic<bool> stop{false};
   std::thread box([&] {
     while (!stop) {
@@ -272,9 +479,9 @@ TEST_F(ConfigTest, EqualTonesAndCancelChangeNothing) {
       std::this_thread::sleep_for(2ms);
     }
   });
-  conf->CalcAudioCal->click();
+  Click(conf->CalcAudioCal);
   boxes.ConfirmAnswer = false;
-  conf->CalcAudioCal->click();
+  Click(conf->CalcAudioCal);
   stop = true;
   box.join();
   EXPECT_EQ(boxes.Prompts.size(), 3u);
@@ -296,15 +503,16 @@ TEST_F(ConfigTest, ToneMeasurementCanBeCancelled) {
   opener.Refuse = true;
   WriteRecord(kQuorvex);
   Open(true);
+  ShowConf();
   bool sawProgress = false;
   QTimer::singleShot(800, [&] {
     for (QWidget* w : QApplication::topLevelWidgets())
       if (auto* progress = qobject_cast<QProgressDialog*>(w); progress && progress->isVisible()) {
         sawProgress = true;
-        progress->cancel();
+        if (auto* cancel = progress->findChild<QPushButton*>()) Click(cancel);
       }
   });
-  conf->CalcAudioCal->click();
+  Click(conf->CalcAudioCal);
   EXPECT_TRUE(sawProgress);
   EXPECT_EQ(boxes.Prompts.size(), 1u);  // ended after the first tone
   EXPECT_EQ(Settings.CalLow, 0);
@@ -314,7 +522,8 @@ TEST_F(ConfigTest, ToneMeasurementCanBeCancelled) {
 TEST_F(ConfigTest, PictureClockCalibrationIsArmed) {
   WriteRecord(kQuorvex);
   Open(true);
-  conf->CalcClockCal->click();
+  ShowConf();
+  Click(conf->CalcClockCal);
   EXPECT_TRUE(conf->ClockCalPending);
   EXPECT_EQ(invid->cursor().shape(), Qt::ArrowCursor);
   ASSERT_EQ(boxes.Shown.size(), 1u);
@@ -322,14 +531,14 @@ TEST_F(ConfigTest, PictureClockCalibrationIsArmed) {
 
   // IOC 576, and one picture pixel per client pixel, so that the clicks are the corners.
   Settings.IOC = 1;
-  invid->resize(1810 + 87, 600);
+  invid->resize(1810 + 87, 1900);
   ASSERT_EQ(invid->DisplayRect.Right, 1810);
-  invid->FormMouseDown(100, 50);
+  ClickPicture(100, 50);
   EXPECT_EQ(boxes.Shown.back().Text,
             "Now click on the bottom left (or right) corner of the picture.");
-  invid->FormMouseDown(110, 50);  // the same row: wait for another corner
+  ClickPicture(110, 50);  // the same row: wait for another corner
   EXPECT_TRUE(conf->ClockCalPending);
-  invid->FormMouseDown(110, 1850);
+  ClickPicture(110, 1850);
   EXPECT_EQ(boxes.Shown.back().Text,
             "Incoming Clock Calibration needs to be corrected with -0.0002%, continue?");
   EXPECT_EQ(conf->ClockCal->value(), -1);
@@ -343,10 +552,11 @@ TEST_F(ConfigTest, PictureClockCalibrationIsArmed) {
 TEST_F(ConfigTest, StraightPictureNeedsNoClockCorrection) {
   WriteRecord(std::string(kQuorvex) + "IOC = 1\n");
   Open(true);
-  invid->resize(1810 + 87, 600);
-  conf->CalcClockCal->click();
-  invid->FormMouseDown(100, 50);
-  invid->FormMouseDown(100, 1850);
+  ShowConf();
+  invid->resize(1810 + 87, 1900);
+  Click(conf->CalcClockCal);
+  ClickPicture(100, 50);
+  ClickPicture(100, 1850);
   EXPECT_EQ(boxes.Shown.back().Text, "Incoming Clock Calibration already accurate.");
   EXPECT_FLOAT_EQ(Settings.ClockCal, 0.0f);
   EXPECT_FALSE(conf->ClockCalPending);

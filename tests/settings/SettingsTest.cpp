@@ -109,6 +109,33 @@ TEST_F(SettingsFileTest, MissingFileIsFatalAndNothingIsWritten) {
   EXPECT_FALSE(PathExists(dir.File(kSettingsFileName)));
 }
 
+// Linux opens a folder for reading and fails only at the read; a device reads as an endless or
+// empty stream. Neither is a settings file: as fatal as a missing one, and nothing written back.
+TEST_F(SettingsFileTest, FolderOrDeviceInsteadOfTheFileIsFatal) {
+  const std::string fatal =
+      "Unable to read Zarvo Meteo's configuration file \"Zarvo.cfg\".\n\n"
+      "Zarvo Meteo will now shutdown...";
+  std::filesystem::create_directory(dir.File(kSettingsFileName));
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i == 0 ? "folder" : "device");
+    boxes.Shown.clear();
+    ResetMessageState();
+    TSettingsFile cfg;
+    cfg.Load();
+    EXPECT_FALSE(cfg.Loaded());
+    ASSERT_EQ(boxes.Shown.size(), 1u);
+    EXPECT_EQ(boxes.Shown[0].Text, fatal);
+    cfg.Save();
+    EXPECT_EQ(boxes.Shown.size(), 1u);  // no write was tried, so no second report
+
+    std::filesystem::remove(dir.File(kSettingsFileName));
+    std::filesystem::create_symlink("/dev/null", dir.File(kSettingsFileName));
+  }
+  TSettings record{};
+  EXPECT_FALSE(ReadSettingsFile(dir.Path(), record));
+  EXPECT_FALSE(ReadSettingsFile("/dev/zero", record));
+}
+
 TEST_F(SettingsFileTest, UnwritableFileAtTheEndIsFatal) {
   dir.Write(kSettingsFileName, Bytes(kSettingsSize, 1));
   TSettingsFile cfg;
