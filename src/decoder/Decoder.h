@@ -40,6 +40,12 @@ class NullDecoderHost final : public DecoderHost {
   void SetAttention(bool) override {}
 };
 
+// How start and stop tones and the phasing are recognised. Robust: tone filters judged against
+// their neighbouring frequencies, and the phasing lines folded over each drum speed's period.
+// Described: half-second edge counts and pulse edges timed one by one, kept exactly as they were
+// for comparison (zarvo-decode --described-detector).
+enum class DetectorKind { Robust, Described };
+
 class TDecoder {
  public:
   static constexpr int W = 1810;  // 576 x pi: one IOC 576 line
@@ -59,6 +65,8 @@ class TDecoder {
   void SetMode(std::int32_t speed);
   // Opens a picture at the top without touching the detector (the Start command).
   void ManualStart() { CurrentLine = 0; }
+
+  DetectorKind Detector = DetectorKind::Robust;
 
   // Reception state.
   Bitmap Picture;

@@ -47,7 +47,7 @@ std::string DecodeUsage() {
          "PERCENT]\n"
          "                    [--lpm 60|90|120|180|240] [--ioc 576|288] [--start \"YYYY-MM-DD "
          "HH:MM\"]\n"
-         "                    [--out DIR] [--manual-start] [INPUT|-]\n"
+         "                    [--out DIR] [--manual-start] [--described-detector] [INPUT|-]\n"
          "Decodes a recording of interface bytes (one per sample; - or none: standard input)\n"
          "exactly as the receiver would live, and saves every fax as an 8-bit grey bitmap in "
          "DIR.\n";
@@ -105,6 +105,8 @@ bool ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptions& opt
       if (!value(options.OutDir)) return false;
     } else if (arg == "--manual-start") {
       options.ManualStart = true;
+    } else if (arg == "--described-detector") {
+      options.DescribedDetector = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       return error = "unknown option " + arg, false;
     } else {
@@ -154,6 +156,7 @@ DecodeRun::DecodeRun(const DecodeOptions& options, std::function<void(const std:
   settings_.SamplePeriod = ComputeSamplePeriod(settings_.ClockCal, settings_.DataRate);
   settings_.IOC = options.Ioc;
   settings_.DeleteDays = 1;
+  if (options.DescribedDetector) decoder_.Detector = DetectorKind::Described;
   decoder_.SetMode(options.DrumSpeed);
   if (options.ManualStart) decoder_.ManualStart();
   nextTickSample_ = static_cast<std::uint64_t>(std::ceil(1.0 / settings_.SamplePeriod));

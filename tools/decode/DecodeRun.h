@@ -24,6 +24,7 @@ struct DecodeOptions {
   LocalDateTime Start;
   std::string OutDir = ".";
   bool ManualStart = false;
+  bool DescribedDetector = false;  // the half-second edge counts instead of the tone filters
 };
 
 struct SavedFax {
