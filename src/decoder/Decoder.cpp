@@ -33,7 +33,7 @@ std::int32_t Clamp32(std::int64_t v) {
 }  // namespace
 
 TDecoder::TDecoder(TSettings& settings, DecoderHost& host)
-    : Picture(W, H, kBlankColour), settings_(settings), host_(host) {
+    : Picture(W, H, kBlankColour), settings_(settings), host_(host), light_(kMaxLightWindow) {
   cal_.Update(settings_.CalLow, settings_.CalHigh);
 }
 
@@ -57,14 +57,20 @@ void TDecoder::Process(const std::uint8_t* samples, std::size_t count) {
   float period = settings_.SamplePeriod;
   if (!(period >= 0.01f)) period = 0.01f;
   if (period > 10.0f) period = 10.0f;
+  const bool robust = Detector == DetectorKind::Robust;
   for (std::size_t i = 0; i < count; ++i) {
     const std::int32_t v = samples[i];
     PixelClock += period;
     EdgeClock += period;
     PhaseClock += period;
+    // The tone filters hear every sample, so that they know when a start tone has ended.
+    const Tone tone = robust ? tones_.Push(v, period) : Tone::None;
     switch (DecoderState) {
       case 0:
-        Listen(v);
+        if (robust)
+          ActOnTone(tone);
+        else
+          Listen(v);
         WindowClock += period;
         break;
       case 1:
@@ -79,15 +85,22 @@ void TDecoder::Process(const std::uint8_t* samples, std::size_t count) {
         PhaseSeen = false;
         PhaseClock = 0;
         DecoderState = 2;
+        if (robust) fold_.Start(period);
         break;
       case 2:
-        Phase(v);
+        if (robust)
+          FoldPhasing(v, period);
+        else
+          Phase(v);
         break;
       case 3:
         PhasingLocked();
         break;
       case 4:
-        WaitForPicture(v);
+        if (robust)
+          WaitForLight(v, period);
+        else
+          WaitForPicture(v);
         break;
       default:  // 5: the picture has started; listen again while it is written
         DecoderState = 0;
@@ -128,30 +141,91 @@ void TDecoder::Listen(std::int32_t v) {
 
 void TDecoder::EvaluateWindow() {
   --EdgeCount;  // the edge that closed the window belongs to the next one
-  if (EdgeCount >= 285 && EdgeCount <= 315) {
-    settings_.IOC = 1;
-    SetMode(settings_.DrumSpeed);
-    DecoderState = 1;
-    host_.ShowStatus("Start IOC 576");
-  } else if (EdgeCount >= 642 && EdgeCount <= 708) {
-    settings_.IOC = 0;
-    SetMode(settings_.DrumSpeed);
-    DecoderState = 1;
-    host_.ShowStatus("Start IOC 288");
-  } else if (EdgeCount >= 428 && EdgeCount <= 472) {
-    if (CurrentLine < H) {
-      SaveHeight = RowsSoFar();
-      SavePending = true;
-    }
-    CurrentLine = H + 1;
-    PictureOpen = false;
-    SaveIfDue();
-    host_.RefreshDisplay();
-    host_.ShowStatus("Stop");
-  }
+  if (EdgeCount >= 285 && EdgeCount <= 315)
+    StartTone(1);
+  else if (EdgeCount >= 642 && EdgeCount <= 708)
+    StartTone(0);
+  else if (EdgeCount >= 428 && EdgeCount <= 472)
+    StopTone();
   EdgeCount = 0;
   EdgeClock = 0;
   WindowClock = 0;
+}
+
+void TDecoder::StartTone(std::int32_t ioc) {
+  settings_.IOC = ioc;
+  SetMode(settings_.DrumSpeed);  // the mode text of the new IOC
+  DecoderState = 1;
+  host_.ShowStatus(ioc == 1 ? "Start IOC 576" : "Start IOC 288");
+}
+
+void TDecoder::StopTone() {
+  if (CurrentLine < H) {
+    SaveHeight = RowsSoFar();
+    SavePending = true;
+  }
+  CurrentLine = H + 1;
+  PictureOpen = false;
+  SaveIfDue();
+  host_.RefreshDisplay();
+  host_.ShowStatus("Stop");
+}
+
+void TDecoder::ActOnTone(Tone tone) {
+  switch (tone) {
+    case Tone::Start576:
+      StartTone(1);
+      break;
+    case Tone::Start288:
+      StartTone(0);
+      break;
+    case Tone::Stop:
+      StopTone();
+      break;
+    case Tone::None:
+      break;
+  }
+}
+
+void TDecoder::FoldPhasing(std::int32_t v, float period) {
+  // The start tone goes on for seconds after it was recognised: the fold begins after it.
+  if (tones_.Sounding()) {
+    if (fold_.Samples() > 0) fold_.Start(period);
+  } else if (fold_.Push(GreyLevel(v))) {
+    if (fold_.Speed() != settings_.DrumSpeed) SetMode(fold_.Speed());
+    // The line start found by the fold, to a fraction of a pixel: each pixel then takes the
+    // sample from its middle.
+    const double column = fold_.SamplesSinceLineStart() * period / MsPerPixel;
+    CurrentColumn = static_cast<std::int32_t>(column);
+    PixelClock = static_cast<float>((column - CurrentColumn + 0.5) * MsPerPixel);
+    DecoderState = 3;
+  }
+  if (PhaseClock > kPhasingGiveUpMs) DecoderState = 3;
+}
+
+void TDecoder::WaitForLight(std::int32_t v, float period) {
+  // A tenth of a line lighter than mid-grey: the picture's white top has begun. Judged on the
+  // means of the tenth's four quarters, so that noise dipping below mid-grey now and then does
+  // not hold it off, while a phasing pulse (half a tenth) never fills all four.
+  const int length =
+      std::clamp(static_cast<int>(0.1 * LinePeriodMs / period + 0.5), 4, kMaxLightWindow);
+  const std::int32_t grey = GreyLevel(v);
+  lightSum_ += grey - light_[lightNext_];
+  light_[lightNext_] = static_cast<std::uint8_t>(grey);
+  lightNext_ = (lightNext_ + 1) % length;
+  lightCount_ = std::min(lightCount_ + 1, length);
+  bool light = lightCount_ >= length && lightSum_ >= std::int64_t{kMidGrey} * length;
+  for (int quarter = 0; light && quarter < 4; ++quarter) {
+    const int from = quarter * length / 4, to = (quarter + 1) * length / 4;
+    std::int64_t sum = 0;
+    for (int k = from; k < to; ++k) sum += light_[(lightNext_ + k) % length];
+    light = sum >= std::int64_t{kMidGrey} * (to - from);
+  }
+  if (light || PhaseClock > kPhasingGiveUpMs) {
+    if (PhaseClock <= kPhasingGiveUpMs) CurrentLine = 0;
+    host_.ShowStatus("Receiving");
+    DecoderState = 5;
+  }
 }
 
 void TDecoder::PushRing5(std::int32_t v) {
@@ -184,7 +258,7 @@ void TDecoder::Phase(std::int32_t v) {
     }
   }
   PrevLevel = Mean5;
-  if (PhaseClock > 45000) DecoderState = 3;
+  if (PhaseClock > kPhasingGiveUpMs) DecoderState = 3;
 }
 
 void TDecoder::PhasingLocked() {
@@ -192,6 +266,9 @@ void TDecoder::PhasingLocked() {
   RingIndex = 0;
   EdgeClock = 0;
   DecoderState = 4;
+  std::fill(light_.begin(), light_.end(), 0);
+  lightSum_ = 0;
+  lightNext_ = lightCount_ = 0;
   Picture.FillRect(0, CurrentLine, W, H, kBlankColour);
   host_.RefreshDisplay();
 }
@@ -199,8 +276,8 @@ void TDecoder::PhasingLocked() {
 void TDecoder::WaitForPicture(std::int32_t v) {
   PushRing5(v);
   if (Mean5 < cal_.F1900) EdgeClock = 0;
-  if (EdgeClock >= 0.1 * LinePeriodMs || PhaseClock > 45000) {
-    if (PhaseClock <= 45000) CurrentLine = 0;
+  if (EdgeClock >= 0.1 * LinePeriodMs || PhaseClock > kPhasingGiveUpMs) {
+    if (PhaseClock <= kPhasingGiveUpMs) CurrentLine = 0;
     host_.ShowStatus("Receiving");
     DecoderState = 5;
   }

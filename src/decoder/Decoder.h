@@ -4,8 +4,11 @@
 // pixels purely by time, counted by adding the sample period per sample.
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "decoder/PhasingFold.h"
 #include "decoder/SampleConversion.h"
+#include "decoder/ToneDetector.h"
 #include "platform/Bitmap.h"
 #include "settings/Settings.h"
 
@@ -51,6 +54,8 @@ class TDecoder {
   static constexpr int W = 1810;  // 576 x pi: one IOC 576 line
   static constexpr int H = 2250;
   static constexpr std::uint32_t kBlankColour = 0xC0C0C0;
+  // Phasing and the wait for the picture are given up this long after the start tone.
+  static constexpr float kPhasingGiveUpMs = 45000;
 
   // `settings` supplies CalLow, CalHigh, SamplePeriod, IOC and DrumSpeed, and receives IOC and
   // DrumSpeed from the detector.
@@ -101,6 +106,15 @@ class TDecoder {
  private:
   void Listen(std::int32_t v);
   void EvaluateWindow();
+  void StartTone(std::int32_t ioc);
+  void StopTone();
+  // The robust detector's stages.
+  void ActOnTone(Tone tone);
+  void FoldPhasing(std::int32_t v, float period);
+  void WaitForLight(std::int32_t v, float period);
+  std::int32_t GreyLevel(std::int32_t v) const {
+    return static_cast<std::int32_t>(cal_.Grey[v & 0xFF] & 0xFF);
+  }
   void Phase(std::int32_t v);
   void WaitForPicture(std::int32_t v);
   void PhasingLocked();
@@ -115,6 +129,15 @@ class TDecoder {
   DecoderHost& host_;
   CalibrationTable cal_;
   std::int32_t levelSum_ = 0;  // sum of LevelWindow, kept as it changes
+
+  ToneDetector tones_;
+  PhasingFold fold_;
+  // The last tenth of a line's grey levels while waiting for the picture.
+  static constexpr int kMaxLightWindow = 16384;
+  static constexpr std::int32_t kMidGrey = 128;  // 1900 Hz
+  std::vector<std::uint8_t> light_;
+  std::int64_t lightSum_ = 0;
+  int lightNext_ = 0, lightCount_ = 0;
 };
 
 }  // namespace zarvo

@@ -247,7 +247,7 @@ TEST_F(FrameTest, AboutBoxIsCentredEachTimeAndOkDoesNotEndTheRun) {
         outer = Main->frameGeometry().size();
         grabbed = Main->grab().toImage();
         version = Main->Version->text();
-        QTest::qWaitForWindowExposed(Main);
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(Main));
         test::MouseClick(Main->OkButton);
       });
       Main->ShowAbout();

@@ -16,6 +16,14 @@ using test::SampleFor;
 using test::Samples;
 using Texts = std::vector<std::string>;
 
+// Most of these cases pin down the half-second edge counts and the pulse timing, which the
+// decoder keeps as its described detector.
+struct DescribedDecoder : TDecoder {
+  DescribedDecoder(TSettings& settings, DecoderHost& host) : TDecoder(settings, host) {
+    Detector = DetectorKind::Described;
+  }
+};
+
 TEST(SampleConversion, ValuesForTheFixedCalibrations) {
   // 28/184: step 1100/156 = 7.05128 Hz per unit.
   EXPECT_EQ(FrequencyToSample(1000, 28, 184), 0);    // -28.36 + 28 + 0.5 -> 0
@@ -92,7 +100,7 @@ class DecoderTest : public ::testing::Test {
   }
   TSettings settings{};
   RecordingHost host;
-  TDecoder decoder{settings, host};
+  DescribedDecoder decoder{settings, host};
 };
 
 TEST_F(DecoderTest, ClocksAdvanceBySamplePeriod) {
@@ -125,7 +133,7 @@ TEST_F(DecoderTest, ToneWindowsAtTheBordersOfTheirRanges) {
   for (const auto& c : cases) {
     TSettings s = settings;
     RecordingHost h;
-    TDecoder d(s, h);
+    DescribedDecoder d(s, h);
     const Samples samples = Window(c.Count);
     d.Process(samples.data(), samples.size());
     const Texts events = h.Events();
@@ -205,7 +213,8 @@ TEST_F(DecoderTest, NewStartToneSavesTheOpenPicture) {
   EXPECT_EQ(decoder.DecoderState, 2);
 }
 
-// The start tone sets the IOC; the mode text follows it and is shown before the start itself.
+// The start tone sets the IOC; the mode text follows it and is shown before the start itself,
+// whichever detector heard the tone.
 TEST_F(DecoderTest, StartToneShowsTheNewModeTextFirst) {
   const struct {
     int Ioc;
@@ -217,12 +226,16 @@ TEST_F(DecoderTest, StartToneShowsTheNewModeTextFirst) {
       {1, 2, 675, {"120 LPM, IOC 288", "Start IOC 288", "Synchronizing"}, 0},
       {0, 4, 300, {"240 LPM, IOC 576", "Start IOC 576", "Synchronizing"}, 1},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.Statuses[0]);
+  for (const auto& [c, detector] :
+       {std::pair{cases[0], DetectorKind::Robust}, std::pair{cases[1], DetectorKind::Robust},
+        std::pair{cases[0], DetectorKind::Described},
+        std::pair{cases[1], DetectorKind::Described}}) {
+    SCOPED_TRACE(c.Statuses[0] + (detector == DetectorKind::Robust ? " robust" : " described"));
     TSettings s = settings;
     s.IOC = c.Ioc;
     RecordingHost h;
     TDecoder d(s, h);
+    d.Detector = detector;
     d.SetMode(c.Speed);
     h.Statuses.clear();
     h.ModeChanges = 0;
@@ -321,7 +334,7 @@ TEST_F(DecoderTest, PhasingLockBlanksAnEarlierFaxBelowTheCurrentLine) {
     SCOPED_TRACE(c.Name);
     TSettings s = settings;
     RecordingHost h;
-    TDecoder d(s, h);
+    DescribedDecoder d(s, h);
     d.SetMode(2);
     d.Picture.FillRect(0, 0, TDecoder::W, TDecoder::H, kOld);
     Samples stream = Window(300);

@@ -40,7 +40,7 @@ void WhileModal(std::function<bool(QWidget*)> step) {
 // Types a name into the file dialog's name field and presses Return, as the user does. Queued:
 // what Return raises (the overwrite question) is a modal loop of its own.
 void TypeAndEnter(QWidget* dialog, const QString& name) {
-  QTest::qWaitForWindowExposed(dialog);
+  EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog));
   auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
   ASSERT_NE(edit, nullptr);
   QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
@@ -64,7 +64,7 @@ TEST(QtFileDialogs, SaveAddsTheExtensionAndAsksBeforeReplacing) {
   WhileModal([&questions](QWidget* modal) {
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
       ++questions;
-      QTest::qWaitForWindowExposed(box);
+      EXPECT_TRUE(QTest::qWaitForWindowExposed(box));
       test::MouseClick(box->button(QMessageBox::No));
       return true;
     }

@@ -1,7 +1,10 @@
 #pragma once
 // Sample streams made by hand for the decoder's tests: levels, edges at chosen times, tones.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <numbers>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -30,6 +33,63 @@ inline void AppendTone(Samples& s, double hertz, double ms, double period) {
     s.push_back(std::fmod(t * hertz, 1.0) < 0.5 ? white : black);
   }
 }
+
+// A stream made of frequencies as an interface box of the given rate and calibration measures
+// them, with Gaussian frequency noise (its standard deviation in Hz), clipped to bytes.
+class FrequencyStream {
+ public:
+  explicit FrequencyStream(double rate, int calLow = 0, int calHigh = 255, double noiseHz = 0,
+                           unsigned seed = 1)
+      : rate_(rate), low_(calLow), high_(calHigh), noise_(noiseHz), random_(seed) {}
+
+  double Rate() const { return rate_; }
+  std::size_t Size() const { return Bytes.size(); }
+
+  void Level(double hz, double ms) {
+    for (long n = Count(ms); n > 0; --n) Push(hz);
+  }
+  // The black/white alternation of a start or stop tone.
+  void Tone(double toneHz, double ms) {
+    const long count = Count(ms);
+    for (long n = 0; n < count; ++n) Push(std::fmod(n * toneHz / rate_, 1.0) < 0.5 ? 2300 : 1500);
+  }
+  // Phasing lines: black, white for 2.5 % of a line either side of each line start. The stream
+  // begins `offset` (a share of a line) after a line start.
+  void Phasing(double lineMs, double lines, double offset = 0) {
+    const double perLine = lineMs * rate_ / 1000;
+    const long count = std::lround(lines * perLine);
+    for (long n = 0; n < count; ++n) {
+      const double place = std::fmod(n / perLine + offset, 1.0);
+      Push(place < 0.025 || place >= 0.975 ? 2300 : 1500);
+    }
+  }
+  // Grey values at random, changing every `pixelMs`: a busy chart.
+  void Chart(double ms, double pixelMs) {
+    const long count = Count(ms), perPixel = std::max(1L, std::lround(pixelMs * rate_ / 1000));
+    double hz = 1900;
+    for (long n = 0; n < count; ++n) {
+      if (n % perPixel == 0) hz = 1500 + 800 * Uniform();
+      Push(hz);
+    }
+  }
+
+  Samples Bytes;
+
+ private:
+  long Count(double ms) const { return std::lround(ms * rate_ / 1000); }
+  double Uniform() { return (static_cast<double>(random_()) + 0.5) / 4294967296.0; }
+  void Push(double hz) {
+    if (noise_ > 0)
+      hz +=
+          noise_ * std::sqrt(-2 * std::log(Uniform())) * std::cos(2 * std::numbers::pi * Uniform());
+    const double v = low_ + (hz - 1200) * (high_ - low_) / 1100;
+    Bytes.push_back(static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0, 255.0))));
+  }
+  double rate_;
+  int low_, high_;
+  double noise_;
+  std::mt19937 random_;
+};
 
 // Records what the decoder asks of its host.
 class RecordingHost final : public DecoderHost {

@@ -1,0 +1,155 @@
+#include "decoder/PhasingFold.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace zarvo {
+namespace {
+
+// A pulse must stand this far (grey levels) above the rest of the line to count. A clean one
+// stands about 250 above; 400 Hz of frequency noise, clipped at black and white, leaves about 150.
+constexpr double kLeastHeight = 60;
+// Folded over a multiple of the true period the pulses make as many peaks of full height; over a
+// fraction of it, a peak of that fraction. The shortest period whose peak reaches this share of
+// the highest is the drum speed.
+constexpr double kHarmonicShare = 0.65;
+// The fold decides after this many lines of the chosen speed, when two looks a quarter of a
+// second apart agree on the speed and on the line start to within this share of a line.
+constexpr double kLeastLines = 4;
+constexpr double kLookEveryMs = 250;
+constexpr double kAgreement = 0.01;
+
+}  // namespace
+
+PhasingFold::PhasingFold()
+    : sum_(static_cast<std::size_t>(kSpeeds) * kMaxBins),
+      count_(static_cast<std::size_t>(kSpeeds) * kMaxBins),
+      mean_(kMaxBins),
+      box_(kMaxBins) {}
+
+void PhasingFold::Start(double samplePeriodMs) {
+  period_ = samplePeriodMs;
+  for (int s = 0; s < kSpeeds; ++s) {
+    lineSamples_[s] = kLinePeriodMs[s] / period_;
+    bins_[s] = static_cast<int>(std::min<double>(kMaxBins, std::ceil(lineSamples_[s])));
+    binsPerSample_[s] = bins_[s] / lineSamples_[s];
+    position_[s] = 0;
+  }
+  std::fill(sum_.begin(), sum_.end(), 0.0f);
+  std::fill(count_.begin(), count_.end(), 0u);
+  samples_ = 0;
+  sinceEvaluation_ = 0;
+  evaluateEvery_ = std::max(1, static_cast<int>(std::lround(kLookEveryMs / period_)));
+  candidate_ = -1;
+  speed_ = -1;
+}
+
+bool PhasingFold::Push(std::int32_t grey) {
+  for (int s = 0; s < kSpeeds; ++s) {
+    const int bin = std::min(bins_[s] - 1, static_cast<int>(position_[s] * binsPerSample_[s]));
+    const std::size_t at = static_cast<std::size_t>(s) * kMaxBins + bin;
+    sum_[at] += static_cast<float>(grey);
+    ++count_[at];
+    position_[s] += 1;
+    if (position_[s] >= lineSamples_[s]) position_[s] -= lineSamples_[s];
+  }
+  ++samples_;
+  if (++sinceEvaluation_ < evaluateEvery_) return false;
+  sinceEvaluation_ = 0;
+  return Evaluate();
+}
+
+PhasingFold::Pulse PhasingFold::Measure(int speed) {
+  const int bins = bins_[speed];
+  const float* sum = &sum_[static_cast<std::size_t>(speed) * kMaxBins];
+  const std::uint32_t* count = &count_[static_cast<std::size_t>(speed) * kMaxBins];
+  double total = 0;
+  int filled = 0;
+  for (int b = 0; b < bins; ++b)
+    if (count[b] > 0) {
+      mean_[b] = static_cast<double>(sum[b]) / count[b];
+      total += mean_[b];
+      ++filled;
+    }
+  if (filled == 0) return {};
+  // Bins no sample has reached yet (a fold shorter than a line) take the line's mean.
+  const double fill = total / filled;
+  for (int b = 0; b < bins; ++b)
+    if (count[b] == 0) mean_[b] = fill;
+  total = fill * bins;
+
+  const int width = std::max(1, static_cast<int>(std::lround(kPulseShare * bins)));
+  if (width >= bins) return {};
+  // The sum over a pulse's width starting at each bin: the fold correlated with the pulse, which
+  // averages the noise of the single bins away.
+  double window = 0;
+  for (int b = 0; b < width; ++b) window += mean_[b];
+  int first = 0;
+  double best = window;
+  for (int b = 0; b < bins; ++b) {
+    box_[b] = window;
+    if (window > best) {
+      best = window;
+      first = b;
+    }
+    window += mean_[(b + width) % bins] - mean_[b];
+  }
+  Pulse pulse;
+  const double inside = best / width;
+  const double outside = (total - best) / (bins - width);
+  pulse.Height = inside - outside;
+
+  // The correlation rises and falls over a pulse's width on either side of its top; where it
+  // crosses half way, on both sides, is finer than its flat-topped or noisy peak.
+  const double half = (best + outside * width) / 2;
+  const auto box = [&](int b) { return box_[((b % bins) + bins) % bins]; };
+  double left = first, right = first;
+  for (int b = first; b > first - 2 * width; --b)
+    if (box(b - 1) < half) {
+      left = b - (box(b) - half) / (box(b) - box(b - 1));
+      break;
+    }
+  for (int b = first; b < first + 2 * width; ++b)
+    if (box(b + 1) < half) {
+      right = b + (box(b) - half) / (box(b) - box(b + 1));
+      break;
+    }
+  // A window starting at b covers the places b .. b+width (in bins); the pulse's middle lies in
+  // the middle of the best window.
+  const double centre = (left + right) / 2 + width / 2.0;
+  pulse.Centre =
+      std::fmod(centre / binsPerSample_[speed] + lineSamples_[speed] * 2, lineSamples_[speed]);
+  return pulse;
+}
+
+bool PhasingFold::Evaluate() {
+  Pulse pulses[kSpeeds];
+  double highest = 0;
+  for (int s = 0; s < kSpeeds; ++s) {
+    if (static_cast<double>(samples_) < lineSamples_[s]) continue;  // not one whole line folded yet
+    pulses[s] = Measure(s);
+    highest = std::max(highest, pulses[s].Height);
+  }
+  if (highest < kLeastHeight) {
+    candidate_ = -1;
+    return false;
+  }
+  int chosen = kSpeeds - 1;  // the shortest period first
+  while (chosen > 0 && pulses[chosen].Height < kHarmonicShare * highest) --chosen;
+  const double line = lineSamples_[chosen];
+  double apart = std::fabs(pulses[chosen].Centre - candidateCentre_);
+  apart = std::min(apart, line - apart);
+  const bool agreed = chosen == candidate_ && apart <= kAgreement * line;
+  candidate_ = chosen;
+  candidateCentre_ = pulses[chosen].Centre;
+  if (!agreed || static_cast<double>(samples_) < kLeastLines * line) return false;
+  speed_ = chosen;
+  // The sample just taken lay one before the next sample's place.
+  double now = position_[chosen] - 1;
+  if (now < 0) now += line;
+  sinceLineStart_ = now - pulses[chosen].Centre;
+  if (sinceLineStart_ < 0) sinceLineStart_ += line;
+  return true;
+}
+
+}  // namespace zarvo

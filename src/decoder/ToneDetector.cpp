@@ -1,0 +1,130 @@
+#include "decoder/ToneDetector.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace zarvo {
+namespace {
+
+// A block holds a tone when the tone's filter has this many times its neighbours' mean power
+// and the tone carries this share of the block's variation. A clean square wave puts 81 % of
+// its variation into its fundamental; 400 Hz of frequency noise, clipped at white, still leaves
+// about a third, 800 Hz a little more than a tenth. Noise alone gives a filter about 2 / n of
+// the variation (1.4 % in a block of 144 samples), and reaches a tenth once in a thousand.
+constexpr float kBlockRatio = 4;
+constexpr float kBlockShare = 0.1f;
+// The window is a tone when every block held it, and together its blocks hold it ten times
+// above the neighbours and as more than a seventh of all the variation. A whole half second of
+// tone, so that a stop is decided as late into the tone as the edge counts decided it, and a fax
+// keeps the same rows.
+constexpr int kHeldBlocks = ToneDetector::kWindowBlocks;
+constexpr float kWindowRatio = 10;
+constexpr float kWindowShare = 0.15f;
+static_assert(kHeldBlocks <= ToneDetector::kWindowBlocks);
+// A tone already reported is reported again only after it has gone from most of the window.
+constexpr int kGoneBlocks = ToneDetector::kWindowBlocks / 2;
+// Blocks shorter than this cannot tell the tones apart (only with absurd sample periods).
+constexpr int kShortestBlock = 8;
+
+constexpr Tone kToneOf[ToneDetector::kTones] = {Tone::Start576, Tone::Start288, Tone::Stop};
+
+// Each tone's own filter is at its frequency, its neighbours a whole number of filter widths away.
+constexpr bool FiltersFitTheTones() {
+  using D = ToneDetector;
+  for (int t = 0; t < D::kTones; ++t) {
+    const double own = D::kFilterHz[D::kToneFilters[t][0]];
+    if (own != D::kToneHz[t]) return false;
+    for (int k = 1; k < 3; ++k) {
+      const double widths = (D::kFilterHz[D::kToneFilters[t][k]] - own) * D::kBlockMs / 1000;
+      if (widths == 0 || widths != static_cast<int>(widths)) return false;
+    }
+  }
+  return true;
+}
+static_assert(FiltersFitTheTones());
+
+}  // namespace
+
+ToneDetector::ToneDetector(double samplePeriodMs) {
+  Configure(samplePeriodMs);
+}
+
+void ToneDetector::Configure(double samplePeriodMs) {
+  period_ = samplePeriodMs;
+  blockLength_ = std::max(kShortestBlock, static_cast<int>(std::lround(kBlockMs / period_)));
+  for (int f = 0; f < kFilters; ++f)
+    coefficient_[f] =
+        static_cast<float>(2 * std::cos(2 * std::numbers::pi * kFilterHz[f] * period_ / 1000));
+}
+
+void ToneDetector::Reset() {
+  s1_.fill(0);
+  s2_.fill(0);
+  sum_ = sumSquares_ = 0;
+  inBlock_ = 0;
+  window_.fill({});
+  next_ = filled_ = 0;
+  reported_.fill(false);
+  level_ = 0;
+}
+
+Tone ToneDetector::Push(std::int32_t sample, double samplePeriodMs) {
+  if (inBlock_ == 0 && samplePeriodMs != period_) Configure(samplePeriodMs);
+  // About the last block's mean, so that the level of the signal does not leak into the filters.
+  const float x = static_cast<float>(sample) - level_;
+  for (int f = 0; f < kFilters; ++f) {
+    const float s0 = x + coefficient_[f] * s1_[f] - s2_[f];
+    s2_[f] = s1_[f];
+    s1_[f] = s0;
+  }
+  sum_ += sample;
+  sumSquares_ += static_cast<double>(sample) * sample;
+  return ++inBlock_ >= blockLength_ ? EndOfBlock() : Tone::None;
+}
+
+Tone ToneDetector::EndOfBlock() {
+  const double n = inBlock_;
+  BlockResult& block = window_[next_];
+  // The energy of a sinusoid that fills the filter's output: 2 |X|^2 / n.
+  float power[kFilters];
+  for (int f = 0; f < kFilters; ++f)
+    power[f] = static_cast<float>(
+        2.0 * (s1_[f] * s1_[f] + s2_[f] * s2_[f] - coefficient_[f] * s1_[f] * s2_[f]) / n);
+  block.Variation = static_cast<float>(std::max(0.0, sumSquares_ - sum_ * sum_ / n));
+  for (int t = 0; t < kTones; ++t) {
+    block.Power[t] = power[kToneFilters[t][0]];
+    block.Neighbours[t] = (power[kToneFilters[t][1]] + power[kToneFilters[t][2]]) / 2;
+    block.Held[t] = block.Power[t] > kBlockRatio * block.Neighbours[t] &&
+                    block.Power[t] >= kBlockShare * block.Variation && block.Variation > 0;
+  }
+  level_ = static_cast<float>(sum_ / n);
+  s1_.fill(0);
+  s2_.fill(0);
+  sum_ = sumSquares_ = 0;
+  inBlock_ = 0;
+  next_ = (next_ + 1) % kWindowBlocks;
+  filled_ = std::min(filled_ + 1, kWindowBlocks);
+
+  Tone heard = Tone::None;
+  for (int t = 0; t < kTones; ++t) {
+    int held = 0;
+    float tonePower = 0, neighbours = 0, variation = 0;
+    for (int b = 0; b < filled_; ++b) {
+      held += window_[b].Held[t];
+      tonePower += window_[b].Power[t];
+      neighbours += window_[b].Neighbours[t];
+      variation += window_[b].Variation;
+    }
+    if (held < kGoneBlocks) reported_[t] = false;
+    const bool tone = held >= kHeldBlocks && tonePower >= kWindowRatio * neighbours &&
+                      tonePower >= kWindowShare * variation;
+    if (tone && !reported_[t] && heard == Tone::None) {
+      reported_[t] = true;
+      heard = kToneOf[t];
+    }
+  }
+  return heard;
+}
+
+}  // namespace zarvo

@@ -1,0 +1,67 @@
+#pragma once
+// Recognises the start and stop tones of a broadcast by what they are: a steady black/white
+// alternation at 300, 675 or 450 Hz. Each 20 ms block of samples is measured at the three tone
+// frequencies and at two neighbours of each (Goertzel filters); a tone is recognised when half a
+// second of blocks holds it far above its neighbours and as a large share of all the signal's
+// variation. Noise spreads over every frequency and a chart's content over many, so neither
+// passes for a tone, while a tone under heavy noise still stands out of its neighbours.
+#include <array>
+#include <cstdint>
+
+namespace zarvo {
+
+enum class Tone { None, Start576, Start288, Stop };
+
+class ToneDetector {
+ public:
+  static constexpr double kBlockMs = 20;
+  // Half a second and one block more: the first block may have caught only the tone's beginning.
+  static constexpr int kWindowBlocks = 26;
+  static_assert(kBlockMs * (kWindowBlocks - 1) == 500);
+  static constexpr int kTones = 3;
+  static constexpr double kToneHz[kTones] = {300, 675, 450};
+  // The filters' frequencies: the tones and their neighbours, which lie a whole number of filter
+  // widths (50 Hz for 20 ms blocks) away, on the zeros of the tones' responses, so that a clean
+  // tone leaves them empty. One more, unused, makes eight for the vector unit.
+  static constexpr int kFilters = 8;
+  static constexpr double kFilterHz[kFilters] = {150, 300, 450, 600, 575, 675, 775, 0};
+  // For each tone: its own filter, its lower and its upper neighbour.
+  static constexpr int kToneFilters[kTones][3] = {{1, 0, 2}, {5, 4, 6}, {2, 1, 3}};
+
+  // Samples in milliseconds each; the period may change between samples (clock calibration)
+  // and takes effect at the next block.
+  explicit ToneDetector(double samplePeriodMs = 1000.0 / 7200);
+
+  // Forgets everything heard so far.
+  void Reset();
+  // Takes one sample; returns the tone recognised with it, once per tone until the tone has
+  // ended.
+  Tone Push(std::int32_t sample, double samplePeriodMs);
+  // True from a tone's recognition until it has gone from most of the window.
+  bool Sounding() const { return reported_[0] || reported_[1] || reported_[2]; }
+
+ private:
+  void Configure(double samplePeriodMs);
+  Tone EndOfBlock();
+
+  double period_ = 0;
+  int blockLength_ = 0;
+  std::array<float, kFilters> coefficient_{};
+  std::array<float, kFilters> s1_{}, s2_{};
+  double sum_ = 0, sumSquares_ = 0;
+  int inBlock_ = 0;
+  float level_ = 0;  // the last block's mean
+
+  // Per block in the window, per tone: the tone's power, its neighbours' mean power, the
+  // block's variation (sum of squares about its mean), whether the block held the tone.
+  struct BlockResult {
+    std::array<float, kTones> Power{}, Neighbours{};
+    float Variation = 0;
+    std::array<bool, kTones> Held{};
+  };
+  std::array<BlockResult, kWindowBlocks> window_{};
+  int next_ = 0, filled_ = 0;
+  std::array<bool, kTones> reported_{};
+};
+
+}  // namespace zarvo
