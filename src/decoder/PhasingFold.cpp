@@ -9,6 +9,12 @@ namespace {
 // A pulse must stand this far (grey levels) above the rest of the line to count. A clean one
 // stands about 250 above; 400 Hz of frequency noise, clipped at black and white, leaves about 150.
 constexpr double kLeastHeight = 60;
+// And the fold must look like phasing: a light pulse on a dark line. A chart whose lines repeat
+// (a grey ramp sent without phasing) has a light end too, but no dark rest; its picture is kept
+// from the start tone on rather than restarted at a line start that is not one. Noise of 600 Hz,
+// clipped at black, lifts black to about 75 and pulls the pulse's white down to about 180.
+constexpr double kDarkestRest = 100;
+constexpr double kLightestPulse = 150;
 // Folded over a multiple of the true period the pulses make as many peaks of full height; over a
 // fraction of it, a peak of that fraction. The shortest period whose peak reaches this share of
 // the highest is the drum speed.
@@ -97,6 +103,7 @@ PhasingFold::Pulse PhasingFold::Measure(int speed) {
   Pulse pulse;
   const double inside = best / width;
   const double outside = (total - best) / (bins - width);
+  if (outside > kDarkestRest || inside < kLightestPulse) return pulse;
   pulse.Height = inside - outside;
 
   // The correlation rises and falls over a pulse's width on either side of its top; where it
