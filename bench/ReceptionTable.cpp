@@ -148,7 +148,7 @@ std::string Fixed(double v) {
 struct Totals {
   int Tones = 0, TonesExpected = 0, WrongIoc = 0;
   int Phasing = 0, PhasingExpected = 0;
-  int Faxes = 0, FaxesExpected = 0;
+  int Faxes = 0, FaxesExpected = 0, ExtraFaxes = 0;
   int FalseStarts = 0, FalseStops = 0;
   double MaxBorder = 0;
   double WorstCleanGrey = 0;
@@ -232,18 +232,23 @@ void PrintTable(const char* title, const std::vector<Row>& rows) {
     t.Phasing += phasing;
     t.PhasingExpected += expected;
     t.Faxes += std::min(s.Faxes, expected);
+    t.ExtraFaxes += std::max(0, s.Faxes - expected);
     t.FaxesExpected += expected;
     t.FalseStarts += s.FalseStarts;
     t.FalseStops += s.FalseStops;
   }
+  std::printf("totals: start tones found %d/%d (wrong IOC %d), phasing right %d/%d\n", t.Tones,
+              t.TonesExpected, t.WrongIoc, t.Phasing, t.PhasingExpected);
+  std::printf("        faxes %d/%d (%d more than sent), false starts %d, false stops %d\n", t.Faxes,
+              t.FaxesExpected, t.ExtraFaxes, t.FalseStarts, t.FalseStops);
   std::printf(
-      "totals: start tones found %d/%d (wrong IOC %d), phasing right %d/%d, faxes %d/%d, "
-      "false starts %d, false stops %d\n"
-      "        max |border| %.1f columns (faxes of at least half the sent rows after a right "
-      "phasing)\n"
-      "        worst grey error %.1f (noise-free simulator broadcasts; 255 when one was lost)\n\n",
-      t.Tones, t.TonesExpected, t.WrongIoc, t.Phasing, t.PhasingExpected, t.Faxes, t.FaxesExpected,
-      t.FalseStarts, t.FalseStops, t.MaxBorder, t.WorstCleanGrey);
+      "        max |border| %.1f columns (faxes of at least half the sent rows after a "
+      "right phasing)\n",
+      t.MaxBorder);
+  std::printf(
+      "        worst grey error %.1f (noise-free simulator broadcasts; 255 when one was "
+      "lost)\n\n",
+      t.WorstCleanGrey);
 }
 
 }  // namespace
