@@ -162,7 +162,7 @@ TEST(CorpusFileTest, ReadsEveryDescription) {
     EXPECT_TRUE(measure::CorpusBroadcasts(file, sent, error)) << error;
     for (const auto& b : sent) EXPECT_EQ(b.Lines.Width, 1810);
   }
-  const auto named = [&](const std::string& prefix) {
+  const auto named = [&](const std::string& prefix) -> const measure::CorpusFile& {
     return *std::find_if(corpus.begin(), corpus.end(),
                          [&](const auto& f) { return f.Name.rfind(prefix, 0) == 0; });
   };
