@@ -25,19 +25,19 @@ struct Reference {
 struct Expected {
   const char* Name;
   std::vector<Reference> Broadcasts;
-  int FalseStops = 0;  // stops that decoder shows where no stop tone was sent
+  int FalseStops = 0;  // stops today's decoder shows where no stop tone was sent
   int RowSlack = 0;    // rows either side of the sent ones instead of the usual limits
 };
 
-// The figures of tests/corpus/README.md, but for three grey errors that file gives and this
+// The figures that came with the corpus, but for three grey errors given there that this
 // comparison does not reproduce (27.7 for the text, 9.2 for the bars, 15.3 for the ramp at a
-// border of 0); there the figure is the one measured here, with the decoder of its table.
+// border of 0); for those the figure is the one measured here with today's decoder.
 const Expected kCorpus[] = {
     {"grid-90-576-4800-noise40", {{155, -1.5, 7.3}}},
     {"ramp-60-576-7200-nophasing", {{59, NAN, 1.9}}, 0, 8},
     {"resolution-240-288-5760", {{254, -3.9, 2.5}}},
     {"text-180-576-7200-clock60ppm-mistune40", {{206, -2.1, 2.5}}},
-    // The noise of the second lead-in makes that decoder show a stop before it.
+    // Its noise lead-in makes today's decoder show a stop just before the first start tone.
     {"two-broadcasts-7200", {{126, -1.0, 0.1}, {167, -2.9, 1.0}}, 1},
     {"weather-120-576-7200", {{246, -1.0, 3.2}}},
 };
