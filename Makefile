@@ -39,13 +39,15 @@ sanitize: setup
 	@cd $(BUILD)-tsan && ctest --output-on-failure -j $(JOBS)
 
 # Figures: input thread CPU and latency at 7200 bytes/s over a pseudo-terminal; decoder speed;
-# one hour of stream through zarvo-decode; the program's CPU and memory while receiving.
+# one hour of stream through zarvo-decode; the program's CPU and memory while receiving; how
+# each detector receives simulated broadcasts, noise and the recorded corpus.
 bench: build
 	$(BUILD)/bench/zarvo-bench-input 10
 	$(BUILD)/bench/zarvo-bench-decoder
 	bench/decode-hour.sh $(BUILD)/bin
 	bench/reception-load.sh $(BUILD)/bin 30
 	$(BUILD)/bench/zarvo-bench-line-latency
+	$(BUILD)/bench/zarvo-bench-reception
 
 # Each fuzzer for FUZZ_SECONDS (clang with libFuzzer and AddressSanitizer).
 FUZZ_SECONDS ?= 60
