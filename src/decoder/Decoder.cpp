@@ -193,14 +193,19 @@ void TDecoder::FoldPhasing(std::int32_t v, float period) {
     if (fold_.Samples() > 0) fold_.Start(period);
   } else if (fold_.Push(GreyLevel(v))) {
     if (fold_.Speed() != settings_.DrumSpeed) SetMode(fold_.Speed());
-    // The line start found by the fold, to a fraction of a pixel: each pixel then takes the
-    // sample from its middle.
-    const double column = fold_.SamplesSinceLineStart() * period / MsPerPixel;
-    CurrentColumn = static_cast<std::int32_t>(column);
-    PixelClock = static_cast<float>((column - CurrentColumn + 0.5) * MsPerPixel);
+    PlaceLineStart(period);
     DecoderState = 3;
   }
   if (PhaseClock > kPhasingGiveUpMs) DecoderState = 3;
+}
+
+void TDecoder::PlaceLineStart(float period) {
+  // The line start found by the fold, to a fraction of a pixel. A pixel is written with the
+  // first sample at or after the moment the clock reaches it: reaching it half a pixel less half
+  // a sample early gives each pixel the sample nearest its middle.
+  const double column = fold_.SamplesSinceLineStart() * period / MsPerPixel;
+  CurrentColumn = static_cast<std::int32_t>(column);
+  PixelClock = static_cast<float>((column - CurrentColumn + 0.5) * MsPerPixel + 0.5 * period);
 }
 
 void TDecoder::WaitForLight(std::int32_t v, float period) {
@@ -210,6 +215,10 @@ void TDecoder::WaitForLight(std::int32_t v, float period) {
   const int length =
       std::clamp(static_cast<int>(0.1 * LinePeriodMs / period + 0.5), 4, kMaxLightWindow);
   const std::int32_t grey = GreyLevel(v);
+  // The phasing goes on until the picture: folded as well, it places the line start finer. The
+  // fold takes each sample as it leaves the tenth, so that the picture's white top, which
+  // begins at a line start, never widens the pulse there.
+  if (lightCount_ >= length) fold_.Push(light_[lightNext_]);
   lightSum_ += grey - light_[lightNext_];
   light_[lightNext_] = static_cast<std::uint8_t>(grey);
   lightNext_ = (lightNext_ + 1) % length;
@@ -222,7 +231,11 @@ void TDecoder::WaitForLight(std::int32_t v, float period) {
     light = sum >= std::int64_t{kMidGrey} * (to - from);
   }
   if (light || PhaseClock > kPhasingGiveUpMs) {
-    if (PhaseClock <= kPhasingGiveUpMs) CurrentLine = 0;
+    if (PhaseClock <= kPhasingGiveUpMs) {
+      CurrentLine = 0;
+      if (fold_.Speed() == settings_.DrumSpeed && fold_.Remeasure(lightCount_))
+        PlaceLineStart(period);
+    }
     host_.ShowStatus("Receiving");
     DecoderState = 5;
   }

@@ -112,6 +112,7 @@ class TDecoder {
   void ActOnTone(Tone tone);
   void FoldPhasing(std::int32_t v, float period);
   void WaitForLight(std::int32_t v, float period);
+  void PlaceLineStart(float period);
   std::int32_t GreyLevel(std::int32_t v) const {
     return static_cast<std::int32_t>(cal_.Grey[v & 0xFF] & 0xFF);
   }

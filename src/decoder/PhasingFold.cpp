@@ -51,18 +51,26 @@ void PhasingFold::Start(double samplePeriodMs) {
 }
 
 bool PhasingFold::Push(std::int32_t grey) {
-  for (int s = 0; s < kSpeeds; ++s) {
-    const int bin = std::min(bins_[s] - 1, static_cast<int>(position_[s] * binsPerSample_[s]));
-    const std::size_t at = static_cast<std::size_t>(s) * kMaxBins + bin;
-    sum_[at] += static_cast<float>(grey);
-    ++count_[at];
-    position_[s] += 1;
-    if (position_[s] >= lineSamples_[s]) position_[s] -= lineSamples_[s];
+  if (speed_ >= 0) {  // decided: only the line start is still measured, on the speed found
+    Fold(speed_, grey);
+    ++samples_;
+    return false;
   }
+  for (int s = 0; s < kSpeeds; ++s) Fold(s, grey);
   ++samples_;
   if (++sinceEvaluation_ < evaluateEvery_) return false;
   sinceEvaluation_ = 0;
   return Evaluate();
+}
+
+void PhasingFold::Fold(int speed, std::int32_t grey) {
+  const int bin =
+      std::min(bins_[speed] - 1, static_cast<int>(position_[speed] * binsPerSample_[speed]));
+  const std::size_t at = static_cast<std::size_t>(speed) * kMaxBins + bin;
+  sum_[at] += static_cast<float>(grey);
+  ++count_[at];
+  position_[speed] += 1;
+  if (position_[speed] >= lineSamples_[speed]) position_[speed] -= lineSamples_[speed];
 }
 
 PhasingFold::Pulse PhasingFold::Measure(int speed) {
@@ -129,6 +137,22 @@ PhasingFold::Pulse PhasingFold::Measure(int speed) {
   return pulse;
 }
 
+bool PhasingFold::Remeasure(int unfolded) {
+  if (speed_ < 0) return false;
+  const Pulse pulse = Measure(speed_);
+  if (pulse.Height < kLeastHeight) return false;
+  SetSinceLineStart(pulse.Centre, unfolded);
+  return true;
+}
+
+void PhasingFold::SetSinceLineStart(double centre, int unfolded) {
+  const double line = lineSamples_[speed_];
+  // The sample just taken lay one before the next sample's place, and those not folded yet
+  // after it.
+  const double now = position_[speed_] - 1 + unfolded;
+  sinceLineStart_ = std::fmod(now - centre + 2 * line, line);
+}
+
 bool PhasingFold::Evaluate() {
   Pulse pulses[kSpeeds];
   double highest = 0;
@@ -151,11 +175,7 @@ bool PhasingFold::Evaluate() {
   candidateCentre_ = pulses[chosen].Centre;
   if (!agreed || static_cast<double>(samples_) < kLeastLines * line) return false;
   speed_ = chosen;
-  // The sample just taken lay one before the next sample's place.
-  double now = position_[chosen] - 1;
-  if (now < 0) now += line;
-  sinceLineStart_ = now - pulses[chosen].Centre;
-  if (sinceLineStart_ < 0) sinceLineStart_ += line;
+  SetSinceLineStart(pulses[chosen].Centre);
   return true;
 }
 

@@ -31,14 +31,20 @@ class PhasingFold {
   int Speed() const { return speed_; }
   // Samples from the last line start to the sample just taken (0 .. a line).
   double SamplesSinceLineStart() const { return sinceLineStart_; }
+  // The same, measured afresh on all that has been folded since: the phasing goes on after the
+  // decision, and every further line makes the line start finer under noise. `unfolded`: the
+  // samples taken since the last one folded. False (nothing changed) before a decision.
+  bool Remeasure(int unfolded);
 
  private:
   struct Pulse {
     double Height = 0;  // mean grey under the pulse minus the mean elsewhere
     double Centre = 0;  // in samples from the fold's origin, within a line
   };
+  void Fold(int speed, std::int32_t grey);
   Pulse Measure(int speed);
   bool Evaluate();
+  void SetSinceLineStart(double centre, int unfolded = 0);
 
   double period_ = 0;
   std::array<double, kSpeeds> lineSamples_{};

@@ -122,13 +122,21 @@ TEST_P(CorpusTest, ReceivedAsAFaithfulDecoderDoes) {
     }
     EXPECT_GE(fax.RowsSaved, low) << "reference " << ref.RowsSaved;
     EXPECT_LE(fax.RowsSaved, high) << "reference " << ref.RowsSaved;
-    // The phasing edge found through a five-sample mean is worth up to four columns; nearer to
-    // column 0 is better.
-    if (!std::isnan(ref.Border)) {
-      EXPECT_LE(std::abs(fax.Border), std::max(4.0, std::abs(ref.Border) + 1))
-          << "reference " << ref.Border;
+    if (GetParam().Described) {
+      // The phasing edge found through a five-sample mean is worth up to four columns.
+      if (!std::isnan(ref.Border))
+        EXPECT_LE(std::abs(fax.Border), std::max(4.0, std::abs(ref.Border) + 1))
+            << "reference " << ref.Border;
+      EXPECT_LE(fax.GreyError, 1.25 * ref.GreyError + 1.5) << "reference " << ref.GreyError;
+    } else {
+      // The fold finds the pulse's middle to a fraction of a sample: the edge lands within a
+      // column and a half (a sample spans 1.4 columns at 240 lines per minute on 5236/s). A
+      // line start a fraction of a column off moves every sharp edge of a chart by a pixel, so
+      // the grey is held pixel for pixel only up to the sent neighbours.
+      if (!std::isnan(ref.Border)) EXPECT_LE(std::abs(fax.Border), 1.5);
+      EXPECT_LE(fax.GreyErrorNear, 1.25 * ref.GreyError + 1.5) << "reference " << ref.GreyError;
+      EXPECT_LE(fax.GreyError, 1.25 * ref.GreyError + 8) << "reference " << ref.GreyError;
     }
-    EXPECT_LE(fax.GreyError, 1.25 * ref.GreyError + 1.5) << "reference " << ref.GreyError;
   }
 }
 
