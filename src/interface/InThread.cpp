@@ -1,5 +1,6 @@
 #include "interface/InThread.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace zarvo {
@@ -64,10 +65,10 @@ std::uint8_t InThread::ByteAt(std::int32_t index) const {
   return std::atomic_ref<std::uint8_t>(buffer_[index]).load(std::memory_order_relaxed);
 }
 
-void InThread::Advance(std::int32_t pos, std::uint64_t generation) {
+void InThread::Advance(std::int32_t pos, std::int32_t count, std::uint64_t generation) {
   std::lock_guard lock(mutex_);
   if (generation != resetGeneration_) return;  // reset while reading: keep the reset
-  std::int32_t next = pos + RxBlockSize;
+  std::int32_t next = pos + count;
   if (next >= RxBufferSize) {
     next = 0;
     WrapCount.fetch_add(1);
@@ -93,12 +94,15 @@ void InThread::Run() {
       pos = WritePos.load();
       generation = resetGeneration_;
     }
-    const int got = port->Read(block, RxBlockSize);
-    if (got >= 0) {
-      // A short or empty read still advances a whole block; the rest keeps the previous pass.
+    // Never past the end of the buffer, so that a read lands in one piece.
+    const int want = std::min(RxBlockSize, RxBufferSize - pos);
+    const int got = std::min(port->Read(block, want), want);
+    if (got > 0) {
+      // Only what came moves the writer: a silent line stops the decoder's time rather than
+      // handing on the previous pass's bytes.
       for (int i = 0; i < got; ++i)
         std::atomic_ref<std::uint8_t>(buffer_[pos + i]).store(block[i], std::memory_order_relaxed);
-      Advance(pos, generation);
+      Advance(pos, got, generation);
     }
     // Let go of the port before saying the read is over: whoever took it away closes it then,
     // and a reopen of the same device must not find it still held here.

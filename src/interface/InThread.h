@@ -1,6 +1,6 @@
 #pragma once
-// The input thread: reads the port in blocks of 100 bytes into the circular receive buffer, and
-// nothing else. Positions are atomics written by one side each, so readers need no lock.
+// The input thread: reads the port, up to 100 bytes at a time, into the circular receive buffer,
+// and nothing else. Positions are atomics written by one side each, so readers need no lock.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -15,8 +15,7 @@
 namespace zarvo {
 
 inline constexpr std::int32_t RxBufferSize = 432000;  // 60 s at 7200 samples per second
-inline constexpr std::int32_t RxBlockSize = 100;
-static_assert(RxBufferSize % RxBlockSize == 0, "a block never straddles the end");
+inline constexpr std::int32_t RxBlockSize = 100;      // the most one read asks for
 
 class InThread {
  public:
@@ -29,7 +28,7 @@ class InThread {
   InThread& operator=(const InThread&) = delete;
 
   std::atomic<bool> InRead{false};                  // a read call is under way
-  std::atomic<std::int32_t> WritePos{0};            // where the next block goes, a multiple of 100
+  std::atomic<std::int32_t> WritePos{0};            // where the next byte read goes
   const std::int32_t LastIndex = RxBufferSize - 1;  // readers end a pass before this byte
   std::atomic<std::int32_t> WrapCount{0};           // wraps not yet taken by the decoder
   std::atomic<bool> Wrapped{false};                 // wrap notice for the spectrum reader
@@ -55,7 +54,7 @@ class InThread {
 
  private:
   void Run();
-  void Advance(std::int32_t pos, std::uint64_t generation);
+  void Advance(std::int32_t pos, std::int32_t count, std::uint64_t generation);
 
   std::uint8_t* const buffer_;
   mutable std::mutex mutex_;

@@ -1,6 +1,7 @@
 // The receive buffer's reader contract, overrun rules, wraps, and the position reset.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <future>
 #include <memory>
@@ -134,6 +135,34 @@ TEST(InThread, WrapsAreCountedForBothReaders) {
     EXPECT_TRUE(thread.Wrapped.load());
     EXPECT_EQ(thread.WritePos.load(), 0);
   }
+}
+
+// A box that sends less than a block, then nothing: the position moves by what came, and the
+// previous pass's bytes behind it are never handed on.
+TEST(InThread, AdvancesByWhatWasReadAndNotAtAllOnASilentLine) {
+  std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[RxBufferSize]);
+  InThread thread(buffer.get());
+  std::memset(buffer.get(), 0xEE, RxBufferSize);  // an earlier pass
+  auto port = std::make_shared<test::FakeSerialPort>();
+  std::atomic<int> reads{0};
+  port->ReadHook = [&](std::uint8_t* b, int n) {
+    if (reads++ == 0) {
+      std::memset(b, 1, std::min(n, 37));
+      return std::min(n, 37);
+    }
+    std::this_thread::sleep_for(1ms);  // a silent line's time-out, shortened
+    return 0;
+  };
+  thread.Resume(port);
+  const auto end = std::chrono::steady_clock::now() + 10s;
+  while (reads < 20 && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(1ms);
+  thread.Suspend();
+  EXPECT_EQ(thread.WritePos.load(), 37);
+  std::int32_t readPos = 0;
+  std::vector<std::uint8_t> taken;
+  DrainDecoder(thread, readPos,
+               [&](const std::uint8_t* b, std::size_t n) { taken.insert(taken.end(), b, b + n); });
+  EXPECT_EQ(taken, std::vector<std::uint8_t>(37, 1));
 }
 
 TEST(InThread, SuspendWakesABlockedRead) {

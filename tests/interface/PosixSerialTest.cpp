@@ -108,6 +108,12 @@ class PtyLinkTest : public ::testing::Test {
       std::this_thread::sleep_until(next);
     }
   }
+  std::vector<std::uint8_t> DrainAll() {
+    std::vector<std::uint8_t> drained;
+    rx.Drain(
+        [&](const std::uint8_t* b, std::size_t n) { drained.insert(drained.end(), b, b + n); });
+    return drained;
+  }
   Pty pty;
   test::RecordingBoxes boxes;
   TReceiveSide rx;
@@ -163,28 +169,35 @@ TEST_F(PtyLinkTest, StreamedBytesLandInOrder) {
     ASSERT_EQ(drained[i], static_cast<std::uint8_t>(i * 7 + i / 256)) << "byte " << i;
 }
 
-TEST_F(PtyLinkTest, SilentDeviceAdvancesABlockPerTimeOut) {
+// A box that falls silent: the position stays after the last byte that came, so the decoder's
+// time stops instead of replaying the previous pass.
+TEST_F(PtyLinkTest, SilentLineAdvancesNothing) {
   SetInterfaceTypeFields(1);
   ASSERT_TRUE(rx.Create());
-  std::this_thread::sleep_for(1000ms);
-  const int pos = rx.InputThread->WritePos.load();
-  EXPECT_GE(pos, 700);
-  EXPECT_LE(pos, 1100);
-  EXPECT_EQ(pos % 100, 0);
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(rx.InputThread->WritePos.load(), 0);
+  std::vector<std::uint8_t> sent(250);
+  for (int i = 0; i < 250; ++i) sent[i] = static_cast<std::uint8_t>(i + 1);
+  pty.Write(sent);
+  ASSERT_TRUE(rx.InputThread->WaitForWritePos(250, 5s));
+  std::this_thread::sleep_for(300ms);  // three read time-outs of silence
+  EXPECT_EQ(rx.InputThread->WritePos.load(), 250);
+  EXPECT_EQ(DrainAll(), sent);
 }
 
 TEST_F(PtyLinkTest, ReopenKeepsThePosition) {
   SetInterfaceTypeFields(1);
   ASSERT_TRUE(rx.Create());
-  std::this_thread::sleep_for(350ms);
+  pty.Write(std::vector<std::uint8_t>(150, 7));
+  ASSERT_TRUE(rx.InputThread->WaitForWritePos(150, 5s));
   rx.Link.ClosePort(*rx.InputThread);
-  const int pos = rx.InputThread->WritePos.load();
-  EXPECT_GT(pos, 0);
-  std::this_thread::sleep_for(250ms);
-  EXPECT_EQ(rx.InputThread->WritePos.load(), pos);  // suspended: nothing moves
+  EXPECT_EQ(rx.InputThread->WritePos.load(), 150);
   rx.Link.OpenPort(*rx.InputThread);
-  std::this_thread::sleep_for(250ms);
-  EXPECT_GT(rx.InputThread->WritePos.load(), pos);
+  pty.Write(std::vector<std::uint8_t>(50, 9));
+  ASSERT_TRUE(rx.InputThread->WaitForWritePos(200, 5s));
+  std::vector<std::uint8_t> expected(150, 7);
+  expected.insert(expected.end(), 50, 9);
+  EXPECT_EQ(DrainAll(), expected);
   EXPECT_TRUE(boxes.Shown.empty());
 }
 
