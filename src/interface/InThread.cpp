@@ -162,15 +162,15 @@ int DrainDecoder(InThread& in, std::int32_t& readPos, const SampleSink& sink) {
     RunCollector run(in, sink);
     for (;;) {
       const bool available = readPos < in.WritePos.load(std::memory_order_acquire) ||
-                             (in.WrapCount.load() > 0 && readPos < in.LastIndex);
+                             (in.WrapCount.load() > 0 && readPos <= in.LastIndex);
       if (!available) break;
       run.Take(readPos++);
     }
     taken = run.Taken();
   }
-  // Only a pass read to its end goes back to 0: a wrap that came in after the loop's last look
-  // leaves the rest of the pass for the next tick.
-  if (readPos >= in.LastIndex && in.WrapCount.load() > 0) {
+  // Only a pass read to its last byte goes back to 0: a wrap that came in after the loop's last
+  // look leaves the rest of the pass for the next tick.
+  if (readPos > in.LastIndex && in.WrapCount.load() > 0) {
     readPos = 0;
     in.WrapCount.fetch_sub(1);
   }
@@ -187,13 +187,14 @@ int DrainSpectrum(InThread& in, std::int32_t& readPos, const SampleSink& sink) {
     RunCollector run(in, sink);
     for (;;) {
       const bool available = readPos < in.WritePos.load(std::memory_order_acquire) ||
-                             (in.Wrapped.load() && readPos < in.LastIndex);
+                             (in.Wrapped.load() && readPos <= in.LastIndex);
       if (!available) break;
       run.Take(readPos++);
     }
     taken = run.Taken();
   }
-  if (in.Wrapped.exchange(false)) readPos = in.WritePos.load(std::memory_order_acquire);
+  // As the decoder's: the new pass from its start, once the old one is read to its last byte.
+  if (readPos > in.LastIndex && in.Wrapped.exchange(false)) readPos = 0;
   return taken;
 }
 

@@ -29,7 +29,7 @@ class InThread {
 
   std::atomic<bool> InRead{false};                  // a read call is under way
   std::atomic<std::int32_t> WritePos{0};            // where the next byte read goes
-  const std::int32_t LastIndex = RxBufferSize - 1;  // readers end a pass before this byte
+  const std::int32_t LastIndex = RxBufferSize - 1;  // a pass ends after this byte
   std::atomic<std::int32_t> WrapCount{0};           // wraps not yet taken by the decoder
   std::atomic<bool> Wrapped{false};                 // wrap notice for the spectrum reader
   std::atomic<bool> PortFailed{false};              // its reads fail: the device has gone
@@ -74,8 +74,8 @@ using SampleSink = std::function<void(const std::uint8_t* samples, std::size_t c
 // Returns the number of bytes taken.
 int DrainDecoder(InThread& in, std::int32_t& readPos, const SampleSink& sink);
 
-// The spectrum's reader: the same contract with the Wrapped notice, and after a wrapped pass it
-// continues at the writer's position instead of 0. Returns the number of bytes taken.
+// The spectrum's reader: the same contract with its own notice, Wrapped, and the same overrun
+// rule for a writer that has wrapped and passed it. Returns the number of bytes taken.
 int DrainSpectrum(InThread& in, std::int32_t& readPos, const SampleSink& sink);
 
 }  // namespace zarvo
