@@ -49,6 +49,9 @@ void InThread::Terminate() {
 void InThread::ResetWritePos() {
   std::lock_guard lock(mutex_);
   ++resetGeneration_;
+  // A wrap still unread would hand the old pass on as if it were new.
+  WrapCount.store(0);
+  Wrapped.store(false);
   WritePos.store(0);
 }
 

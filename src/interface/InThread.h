@@ -42,8 +42,9 @@ class InThread {
   // Ends the loop after the read under way and joins the thread.
   void Terminate();
 
-  // Restarts filling at the start of the buffer. A block being read meanwhile is dropped, so
-  // every byte at 0.. afterwards arrived after this call.
+  // Restarts filling at the start of the buffer, and drops the wrap notices: the readers start
+  // again at 0 too. A read under way is dropped, so every byte at 0.. afterwards arrived after
+  // this call.
   void ResetWritePos();
   // Waits until WritePos has reached `target` or `limit` has passed; true when reached.
   bool WaitForWritePos(std::int32_t target, std::chrono::milliseconds limit) const;

@@ -94,6 +94,20 @@ TEST_F(DrainTest, AfterAResetTheDecoderWaitsForTheWriter) {
   EXPECT_EQ(Drain().size(), 100u);
 }
 
+// A tone measurement restarts the writer, and the decoder at 0, while a wrap is still unread:
+// the old pass must not come back as the whole buffer's worth of samples.
+TEST_F(DrainTest, AResetDropsTheWrapNotices) {
+  thread.WritePos = 300;
+  thread.WrapCount = 1;
+  thread.Wrapped = true;
+  thread.ResetWritePos();
+  readPos = 0;
+  EXPECT_EQ(thread.WrapCount.load(), 0);
+  EXPECT_FALSE(thread.Wrapped.load());
+  thread.WritePos = 40;
+  EXPECT_EQ(Drain().size(), 40u);
+}
+
 TEST_F(DrainTest, SpectrumTakesEveryByteOfAWrappedPass) {
   std::int32_t spectrumPos = 431800;
   thread.WritePos = 400;
