@@ -5,6 +5,8 @@
 #include <time.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "interface/PosixSerial.h"
@@ -83,6 +85,84 @@ TEST(PosixSerial, OpenIsExclusive) {
   EXPECT_NE(OpenSerialDevice(pty.SlavePath(), {115200, 3, 2}), nullptr);
   EXPECT_EQ(OpenSerialDevice("/nonexistent/tty", {115200, 3, 2}), nullptr);
   EXPECT_EQ(OpenSerialDevice("/dev/null", {115200, 3, 2}), nullptr);  // not a terminal
+}
+
+// Bursts after pauses, and a block that comes in two parts late in a read: a read that ends at
+// its time-out still takes every byte waiting by then. A short read may leave behind only bytes
+// that arrived in its last moments.
+TEST(PosixSerial, ReadTakesWhatIsWaitingWhenItEnds) {
+  Pty pty;
+  ASSERT_TRUE(pty.Ok());
+  auto port = OpenSerialDevice(pty.SlavePath(), {115200, 3, 2});
+  ASSERT_NE(port, nullptr);
+  using Clock = std::chrono::steady_clock;
+  struct Mark {
+    Clock::time_point At;
+    int Total;
+  };
+  constexpr int kCycles = 4;
+  std::mutex mutex;
+  std::condition_variable started;
+  std::vector<int> startedWith;  // bytes taken before each read began
+  bool done = false;
+  std::vector<Mark> written;
+  // The box's side, each part timed from the start of a read that has all earlier bytes.
+  std::thread box([&] {
+    int total = 0;
+    const auto write = [&](int count) {
+      pty.Write(std::vector<std::uint8_t>(static_cast<std::size_t>(count), 0x5A));
+      std::lock_guard lock(mutex);
+      written.push_back({Clock::now(), total += count});
+    };
+    const auto readStartsWithAll = [&] {
+      std::unique_lock lock(mutex);
+      const std::size_t seen = startedWith.size();
+      started.wait(lock, [&] {
+        for (std::size_t i = seen; i < startedWith.size(); ++i)
+          if (startedWith[i] >= total) return true;
+        return done;
+      });
+    };
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+      readStartsWithAll();
+      std::this_thread::sleep_for(90ms);
+      write(100);  // a whole block after a pause
+      readStartsWithAll();
+      std::this_thread::sleep_for(30ms);
+      write(6);  // the next block begins late in a read
+      std::this_thread::sleep_for(5ms);
+      write(94);
+    }
+  });
+  std::vector<Mark> reads;
+  int total = 0;
+  const auto end = Clock::now() + 20s;
+  while (total < kCycles * 200 && Clock::now() < end) {
+    {
+      std::lock_guard lock(mutex);
+      startedWith.push_back(total);
+    }
+    started.notify_all();
+    std::uint8_t block[100];
+    const int got = port->Read(block, 100);
+    if (got < 0) break;
+    reads.push_back({Clock::now(), total += got});
+  }
+  {
+    std::lock_guard lock(mutex);
+    done = true;
+  }
+  started.notify_all();
+  box.join();
+  EXPECT_EQ(total, kCycles * 200);
+  for (std::size_t r = 0; r < reads.size(); ++r) {
+    const int got = reads[r].Total - (r > 0 ? reads[r - 1].Total : 0);
+    if (got == 100) continue;
+    int waiting = 0;  // written well before this read returned
+    for (const Mark& w : written)
+      if (w.At + 50ms <= reads[r].At) waiting = w.Total;
+    EXPECT_GE(reads[r].Total, waiting) << "read " << r << " returned " << got;
+  }
 }
 
 class PtyLinkTest : public ::testing::Test {
