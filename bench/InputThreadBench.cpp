@@ -45,16 +45,24 @@ int main(int argc, char** argv) {
   InThread thread(buffer.data());
   const int total = rate * seconds;
   std::vector<steady_clock::time_point> written(static_cast<std::size_t>(total));
-  std::vector<std::pair<int, steady_clock::time_point>> advances;
+  // Each advance of WritePos: the stream index of its oldest byte, its size, and when it was seen.
+  struct Advance {
+    int First, Count;
+    steady_clock::time_point At;
+  };
+  std::vector<Advance> advances;
   std::atomic<bool> done{false};
 
-  // Watches WritePos: each advance brings a whole block into the buffer.
+  // Watches WritePos: an advance brings the bytes of one read into the buffer.
   std::thread watcher([&] {
     int last = 0;
+    int taken = 0;
     while (!done) {
       const int pos = thread.WritePos.load();
       if (pos != last) {
-        advances.emplace_back(pos, steady_clock::now());
+        const int count = (pos - last + RxBufferSize) % RxBufferSize;
+        advances.push_back({taken, count, steady_clock::now()});
+        taken += count;
         last = pos;
       }
       std::this_thread::sleep_for(microseconds(200));
@@ -84,14 +92,15 @@ int main(int argc, char** argv) {
   watcher.join();
   thread.Suspend();
 
-  // Latency of a block: from the write of its first (oldest) byte to the advance that made it
-  // available. Blocks beyond what was written (the silent tail) are left out.
+  // Latency of an advance: from the write of its first (oldest) byte to the advance that made it
+  // available.
   std::vector<double> latencies;
-  for (const auto& [pos, at] : advances) {
-    const int first = (pos == 0 ? RxBufferSize : pos) - RxBlockSize;
-    if (first < 0 || first + RxBlockSize > total) continue;
+  long bytes = 0;
+  for (const Advance& a : advances) {
+    if (a.First >= total) continue;
+    bytes += a.Count;
     latencies.push_back(
-        duration<double, std::milli>(at - written[static_cast<std::size_t>(first)]).count());
+        duration<double, std::milli>(a.At - written[static_cast<std::size_t>(a.First)]).count());
   }
   std::sort(latencies.begin(), latencies.end());
   const auto pct = [&](double p) {
@@ -102,9 +111,11 @@ int main(int argc, char** argv) {
   std::printf("streamed %d bytes at %d/s for %.2f s\n", total, rate, elapsed);
   std::printf("input thread CPU: %.3f s = %.2f %% of a core\n", cpu, 100.0 * cpu / elapsed);
   std::printf(
-      "blocks: %zu, line-to-buffer latency of a block's oldest byte: median %.1f ms, "
-      "p99 %.1f ms, max %.1f ms (one block at %d/s = %.1f ms)\n",
-      latencies.size(), pct(0.5), pct(0.99), latencies.empty() ? 0.0 : latencies.back(), rate,
+      "reads: %zu of %.1f bytes on average, line-to-buffer latency of a read's oldest byte: "
+      "median %.1f ms, p99 %.1f ms, max %.1f ms (a full read at %d/s = %.1f ms)\n",
+      latencies.size(),
+      latencies.empty() ? 0.0 : static_cast<double>(bytes) / static_cast<double>(latencies.size()),
+      pct(0.5), pct(0.99), latencies.empty() ? 0.0 : latencies.back(), rate,
       1000.0 * RxBlockSize / rate);
   close(master);
   return 0;

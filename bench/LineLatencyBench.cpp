@@ -1,7 +1,7 @@
 // The reception window receiving a broadcast from a pseudo-terminal at 7200 samples/s: how long
 // after its last sample reached the receive buffer a finished picture line is on screen (the line
 // to buffer part is zarvo-bench-input's). For every repaint that shows a new line, the bound is
-// the arrival of the block holding the first sample not yet decoded at the look before.
+// the arrival of the first sample not yet decoded at the look before.
 #include <fcntl.h>
 #include <stdlib.h>
 #include <termios.h>
@@ -30,9 +30,9 @@ using namespace zarvo;
 
 namespace {
 
-// When each block of the receive buffer arrived, watched from a thread of our own.
+// When each byte of the receive buffer arrived, watched from a thread of our own.
 std::mutex timesLock;
-std::vector<Clock::time_point> arrivedAt(RxBufferSize / RxBlockSize);
+std::vector<Clock::time_point> arrivedAt(RxBufferSize);
 
 // Looks at the decoder between all other events: when a new line has been reached, its last
 // sample lies after the first one not yet decoded at the look before; the next repaint shows it.
@@ -59,7 +59,7 @@ class PaintWatch final : public QObject {
     const std::int32_t consumed = window_.Receive.ReadPos;
     if (line != lastLine_ && line < TDecoder::H && lastLine_ >= 0 && !pending_) {
       std::lock_guard lock(timesLock);
-      pendingSince_ = arrivedAt[static_cast<std::size_t>(previousConsumed_ / RxBlockSize)];
+      pendingSince_ = arrivedAt[static_cast<std::size_t>(previousConsumed_)];
       pending_ = pendingSince_.time_since_epoch().count() != 0;  // seen arriving
     }
     lastLine_ = line;
@@ -117,8 +117,9 @@ int main(int argc, char** argv) {
       const int pos = window.Receive.InputThread->WritePos.load();
       if (pos != last) {
         std::lock_guard lock(timesLock);
-        for (int b = last; b != pos; b = (b + RxBlockSize) % RxBufferSize)
-          arrivedAt[static_cast<std::size_t>(b / RxBlockSize)] = Clock::now();
+        const auto now = Clock::now();
+        for (int b = last; b != pos; b = (b + 1) % RxBufferSize)
+          arrivedAt[static_cast<std::size_t>(b)] = now;
         last = pos;
       }
       std::this_thread::sleep_for(std::chrono::microseconds(200));

@@ -1,5 +1,6 @@
 #include "interface/InThread.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace zarvo {
@@ -48,6 +49,9 @@ void InThread::Terminate() {
 void InThread::ResetWritePos() {
   std::lock_guard lock(mutex_);
   ++resetGeneration_;
+  // A wrap still unread would hand the old pass on as if it were new.
+  WrapCount.store(0);
+  Wrapped.store(false);
   WritePos.store(0);
 }
 
@@ -64,10 +68,10 @@ std::uint8_t InThread::ByteAt(std::int32_t index) const {
   return std::atomic_ref<std::uint8_t>(buffer_[index]).load(std::memory_order_relaxed);
 }
 
-void InThread::Advance(std::int32_t pos, std::uint64_t generation) {
+void InThread::Advance(std::int32_t pos, std::int32_t count, std::uint64_t generation) {
   std::lock_guard lock(mutex_);
   if (generation != resetGeneration_) return;  // reset while reading: keep the reset
-  std::int32_t next = pos + RxBlockSize;
+  std::int32_t next = pos + count;
   if (next >= RxBufferSize) {
     next = 0;
     WrapCount.fetch_add(1);
@@ -93,12 +97,15 @@ void InThread::Run() {
       pos = WritePos.load();
       generation = resetGeneration_;
     }
-    const int got = port->Read(block, RxBlockSize);
-    if (got >= 0) {
-      // A short or empty read still advances a whole block; the rest keeps the previous pass.
+    // Never past the end of the buffer, so that a read lands in one piece.
+    const int want = std::min(RxBlockSize, RxBufferSize - pos);
+    const int got = std::min(port->Read(block, want), want);
+    if (got > 0) {
+      // Only what came moves the writer: a silent line stops the decoder's time rather than
+      // handing on the previous pass's bytes.
       for (int i = 0; i < got; ++i)
         std::atomic_ref<std::uint8_t>(buffer_[pos + i]).store(block[i], std::memory_order_relaxed);
-      Advance(pos, generation);
+      Advance(pos, got, generation);
     }
     // Let go of the port before saying the read is over: whoever took it away closes it then,
     // and a reopen of the same device must not find it still held here.
@@ -158,15 +165,15 @@ int DrainDecoder(InThread& in, std::int32_t& readPos, const SampleSink& sink) {
     RunCollector run(in, sink);
     for (;;) {
       const bool available = readPos < in.WritePos.load(std::memory_order_acquire) ||
-                             (in.WrapCount.load() > 0 && readPos < in.LastIndex);
+                             (in.WrapCount.load() > 0 && readPos <= in.LastIndex);
       if (!available) break;
       run.Take(readPos++);
     }
     taken = run.Taken();
   }
-  // Only a pass read to its end goes back to 0: a wrap that came in after the loop's last look
-  // leaves the rest of the pass for the next tick.
-  if (readPos >= in.LastIndex && in.WrapCount.load() > 0) {
+  // Only a pass read to its last byte goes back to 0: a wrap that came in after the loop's last
+  // look leaves the rest of the pass for the next tick.
+  if (readPos > in.LastIndex && in.WrapCount.load() > 0) {
     readPos = 0;
     in.WrapCount.fetch_sub(1);
   }
@@ -183,13 +190,14 @@ int DrainSpectrum(InThread& in, std::int32_t& readPos, const SampleSink& sink) {
     RunCollector run(in, sink);
     for (;;) {
       const bool available = readPos < in.WritePos.load(std::memory_order_acquire) ||
-                             (in.Wrapped.load() && readPos < in.LastIndex);
+                             (in.Wrapped.load() && readPos <= in.LastIndex);
       if (!available) break;
       run.Take(readPos++);
     }
     taken = run.Taken();
   }
-  if (in.Wrapped.exchange(false)) readPos = in.WritePos.load(std::memory_order_acquire);
+  // As the decoder's: the new pass from its start, once the old one is read to its last byte.
+  if (readPos > in.LastIndex && in.Wrapped.exchange(false)) readPos = 0;
   return taken;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// The input thread: reads the port in blocks of 100 bytes into the circular receive buffer, and
-// nothing else. Positions are atomics written by one side each, so readers need no lock.
+// The input thread: reads the port, up to 100 bytes at a time, into the circular receive buffer,
+// and nothing else. Positions are atomics written by one side each, so readers need no lock.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -15,8 +15,7 @@
 namespace zarvo {
 
 inline constexpr std::int32_t RxBufferSize = 432000;  // 60 s at 7200 samples per second
-inline constexpr std::int32_t RxBlockSize = 100;
-static_assert(RxBufferSize % RxBlockSize == 0, "a block never straddles the end");
+inline constexpr std::int32_t RxBlockSize = 100;      // the most one read asks for
 
 class InThread {
  public:
@@ -29,8 +28,8 @@ class InThread {
   InThread& operator=(const InThread&) = delete;
 
   std::atomic<bool> InRead{false};                  // a read call is under way
-  std::atomic<std::int32_t> WritePos{0};            // where the next block goes, a multiple of 100
-  const std::int32_t LastIndex = RxBufferSize - 1;  // readers end a pass before this byte
+  std::atomic<std::int32_t> WritePos{0};            // where the next byte read goes
+  const std::int32_t LastIndex = RxBufferSize - 1;  // a pass ends after this byte
   std::atomic<std::int32_t> WrapCount{0};           // wraps not yet taken by the decoder
   std::atomic<bool> Wrapped{false};                 // wrap notice for the spectrum reader
   std::atomic<bool> PortFailed{false};              // its reads fail: the device has gone
@@ -43,8 +42,9 @@ class InThread {
   // Ends the loop after the read under way and joins the thread.
   void Terminate();
 
-  // Restarts filling at the start of the buffer. A block being read meanwhile is dropped, so
-  // every byte at 0.. afterwards arrived after this call.
+  // Restarts filling at the start of the buffer, and drops the wrap notices: the readers start
+  // again at 0 too. A read under way is dropped, so every byte at 0.. afterwards arrived after
+  // this call.
   void ResetWritePos();
   // Waits until WritePos has reached `target` or `limit` has passed; true when reached.
   bool WaitForWritePos(std::int32_t target, std::chrono::milliseconds limit) const;
@@ -55,7 +55,7 @@ class InThread {
 
  private:
   void Run();
-  void Advance(std::int32_t pos, std::uint64_t generation);
+  void Advance(std::int32_t pos, std::int32_t count, std::uint64_t generation);
 
   std::uint8_t* const buffer_;
   mutable std::mutex mutex_;
@@ -75,8 +75,8 @@ using SampleSink = std::function<void(const std::uint8_t* samples, std::size_t c
 // Returns the number of bytes taken.
 int DrainDecoder(InThread& in, std::int32_t& readPos, const SampleSink& sink);
 
-// The spectrum's reader: the same contract with the Wrapped notice, and after a wrapped pass it
-// continues at the writer's position instead of 0. Returns the number of bytes taken.
+// The spectrum's reader: the same contract with its own notice, Wrapped, and the same overrun
+// rule for a writer that has wrapped and passed it. Returns the number of bytes taken.
 int DrainSpectrum(InThread& in, std::int32_t& readPos, const SampleSink& sink);
 
 }  // namespace zarvo

@@ -60,46 +60,51 @@ class PosixSerialPort final : public SerialPort {
   int Read(std::uint8_t* buffer, int count) override {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(100);
+    // Bytes already read are the box's even when the read then fails: they are handed on, and
+    // the failure shows at the next read.
+    const auto failed = [&](int got) { return got > 0 ? got : -1; };
+    const auto msLeft = [&] {
+      return std::max<long long>(
+          0,
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+    };
     int got = 0;
+    Clock::time_point firstAt;
     while (got < count) {
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      if (left <= 0) break;
+      const long long left = msLeft();
       pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
       const int ready = poll(fds, 2, static_cast<int>(left));
       if (ready < 0) {
         if (errno == EINTR) continue;
-        return -1;
+        return failed(got);
       }
-      if (ready == 0) break;
-      if (fds[1].revents) return -1;  // woken: the port is being taken away
-      if (fds[0].revents & (POLLERR | POLLNVAL)) return -1;
+      if (fds[1].revents) return failed(got);  // woken: the port is being taken away
       if (fds[0].revents & POLLIN) {
         const ssize_t n = read(fd_, buffer + got, static_cast<std::size_t>(count - got));
         if (n > 0) {
+          if (got == 0) firstAt = Clock::now();
           got += static_cast<int>(n);
           // A line delivers a few bytes at a time. Rather than waking for each few, sleep for
-          // about the time the rest of the block takes at the rate the last block came in.
+          // about the time the rest of the block takes at the pace of the last full block; the
+          // next look takes whatever has come by then.
           if (got < count && msPerByte_ > 0) {
-            const auto gather = static_cast<long>(0.9 * (count - got) * msPerByte_);
-            const auto now =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
-                    .count();
+            const auto gather = static_cast<long long>(0.9 * (count - got) * msPerByte_);
             pollfd wake = {wakeFd_, POLLIN, 0};
-            if (gather >= 1 && poll(&wake, 1, static_cast<int>(std::min(gather, now))) > 0)
-              return -1;
+            if (gather >= 1 && poll(&wake, 1, static_cast<int>(std::min(gather, msLeft()))) > 0)
+              return failed(got);
           }
           continue;
         }
-        if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-        return -1;  // end of file or EIO: the device has gone
+        if (n < 0 && (errno == EAGAIN || errno == EINTR) && left > 0) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) break;
+        return failed(got);  // end of file or EIO: the device has gone
       }
-      if (fds[0].revents & POLLHUP) return -1;
+      if (fds[0].revents & (POLLERR | POLLNVAL | POLLHUP)) return failed(got);
+      // The time-out ends the read only after a look at the line that found nothing waiting.
+      if (ready == 0 && left == 0) break;
     }
-    // The pace of a block that filled up while we waited is the pace of the next one.
-    const double took = std::chrono::duration<double, std::milli>(
-                            Clock::now() - (deadline - std::chrono::milliseconds(100)))
-                            .count();
+    // The pace of a block from its first byte to its last, without the silence before it.
+    const double took = std::chrono::duration<double, std::milli>(Clock::now() - firstAt).count();
     msPerByte_ = got == count && took > 1.0 ? took / count : 0.0;
     return got;
   }

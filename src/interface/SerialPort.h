@@ -19,16 +19,18 @@ struct LineSettings {
 class SerialPort {
  public:
   virtual ~SerialPort() = default;
-  // Reads up to `count` bytes; returns when all have arrived or 100 ms have passed in total,
-  // with the number read (0 from a silent line), or -1 when the read failed: the device is
-  // gone, or Wake was called.
+  // Reads up to `count` bytes; returns when all have arrived, or when 100 ms have passed in
+  // total with every byte waiting by then (0 from a silent line). -1 when the read failed
+  // before any byte came: the device is gone, or Wake was called; bytes that came before a
+  // failure are returned, and the next read fails.
   virtual int Read(std::uint8_t* buffer, int count) = 0;
   // Writes all `count` bytes; false when that failed.
   virtual bool Write(const std::uint8_t* data, std::size_t count) = 0;
   // Discards what is waiting to be sent.
   virtual void PurgeTransmit() = 0;
   virtual void SetRts(bool on) = 0;
-  // Makes a Read under way return -1 at once, and every later one too.
+  // Makes a Read under way return at once (with the bytes it has, else -1), and every later
+  // one return -1.
   virtual void Wake() = 0;
 };
 

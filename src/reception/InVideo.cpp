@@ -34,6 +34,7 @@
 #include <QMouseEvent>
 #include <QSlider>
 #include <cmath>
+#include <exception>
 
 namespace zarvo {
 namespace {
@@ -96,11 +97,31 @@ TInVid::~TInVid() {
   NoteLifecycle("destroy InVid");
   InVidTimer.stop();
   Receive.TerminateThread();
-  StoreGeometry(this, Settings.InVidWindow);
+  StoreGeometry(this, Settings.InVidWindow);  // as the user left it, before the last lines
+  FinishReception();
   if (Receive.InputThread) Receive.Link.InterfaceShutdown();
   Receive.ReleaseBuffer();
   if (InVid == this) InVid = nullptr;
   CloseMain();
+}
+
+void TInVid::FinishReception() {
+  closing_ = true;
+  try {
+    // The thread has ended: what it read last is all in the buffer, a pass per drain.
+    while (Receive.Drain([this](const std::uint8_t* samples, std::size_t count) {
+      Decoder.Process(samples, count);
+    }) > 0)
+      Decoder.EndOfTick();
+    Decoder.EndOfTick();
+    // A fax still being received ends with the run, and is saved as any ended fax is.
+    if (Decoder.CurrentLine < TDecoder::H) {
+      Decoder.SavePending = true;
+      Decoder.EndOfTick();
+    }
+  } catch (const std::exception& e) {
+    ShowExceptionReport(e.what());
+  }
 }
 
 void TInVid::BuildControls() {
@@ -389,6 +410,11 @@ void TInVid::AutoSave() {
     AutoSaveFax(Decoder.Picture, Decoder.SaveHeight, Settings.DeleteDays, ProgramFolder(),
                 CurrentLocalClock().Now());
   } catch (const PlatformError& e) {
+    // At the close nothing is received any more, and nothing queued would run.
+    if (closing_) {
+      ShowExceptionReport(e.what());
+      return;
+    }
     // Reported once the timer's event is over: a box opened inside it would hold the decoder
     // until the user answers, while the interface goes on sending.
     QMetaObject::invokeMethod(

@@ -100,6 +100,10 @@ class TInVid final : public QWidget, private DecoderHost {
 
  private:
   void BuildControls();
+  // At the close, after the input thread has ended: decodes what is left in the buffer and saves
+  // the fax still being received.
+  void FinishReception();
+  bool closing_ = false;
   void RefreshDisplay() override { update(); }
   void ModeChanged() override;
   void AutoSave() override;

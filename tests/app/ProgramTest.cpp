@@ -1,103 +1,32 @@
 // The real program as a separate process: signals end it as the Exit command does, so the
-// settings are written, also while a message box waits for the user.
+// settings are written, also while a message box waits for the user, and the fax being received
+// is saved with every row that arrived.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
 #include <thread>
 
 #include "settings/SettingsDescription.h"
 #include "settings/SettingsFile.h"
+#include "support/ProgramRun.h"
 #include "support/Pty.h"
 #include "support/TempDir.h"
-
-extern char** environ;
 
 namespace zarvo {
 namespace {
 
+using test::Child;
+using test::OffscreenEnv;
+using test::StartProcess;
 using test::TempDir;
+using test::WaitFor;
+using namespace std::chrono_literals;
 const std::string kProgram = ZARVO_BIN_DIR "/zarvo-meteo";
-
-struct Child {
-  pid_t Pid = -1;
-  int OutFd = -1;
-};
-
-Child Start(const std::vector<std::string>& args, const std::vector<std::string>& env) {
-  std::vector<char*> argv;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  std::vector<char*> envp;
-  for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
-  envp.push_back(nullptr);
-  int out[2];
-  if (pipe(out) != 0) return {};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_addclose(&actions, out[0]);
-  Child child;
-  if (posix_spawn(&child.Pid, kProgram.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
-    child.Pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  close(out[1]);
-  child.OutFd = out[0];
-  return child;
-}
-
-// Exit status, or -1 if the child did not end within the time.
-int WaitFor(pid_t pid, std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < end) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid)
-      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-  return -1;
-}
-
-std::string ReadAll(int fd) {
-  std::string text;
-  char buffer[512];
-  ssize_t n;
-  while ((n = read(fd, buffer, sizeof buffer)) > 0)
-    text.append(buffer, static_cast<std::size_t>(n));
-  close(fd);
-  return text;
-}
-
-// Every COM port is the test's pseudo-terminal, never a serial port of the machine.
-std::vector<std::string> OffscreenEnv(const TempDir& dir, const test::Pty& line) {
-  std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "HOME=" + dir.Path(),
-                                  "XDG_CONFIG_HOME=" + dir.File("config"),
-                                  "XDG_RUNTIME_DIR=" + dir.Path(), "PATH=/usr/bin:/bin"};
-  for (int n = 1; n <= 4; ++n)
-    env.push_back("ZARVO_COM" + std::to_string(n) + "=" + line.SlavePath());
-  return env;
-}
-
-// Until the program has its SIGTERM handler, the signal would simply kill it.
-void WaitForTermHandler(pid_t pid) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (std::chrono::steady_clock::now() < end) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line))
-      if (line.rfind("SigCgt:", 0) == 0 &&
-          (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1))
-        return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-}
+const std::string kBin = ZARVO_BIN_DIR;
 
 class ProgramTest : public ::testing::Test {
  protected:
@@ -117,9 +46,9 @@ class ProgramTest : public ::testing::Test {
   }
   // Starts the program on the home folder, lets it come up, stops it with SIGTERM.
   int RunAndTerminate() {
-    Child child = Start({kProgram, "--home", home.Path()}, OffscreenEnv(home, line));
+    Child child = StartProcess({kProgram, "--home", home.Path()}, OffscreenEnv(home, line));
     if (child.Pid <= 0) return -2;
-    WaitForTermHandler(child.Pid);
+    test::WaitForTermHandler(child.Pid);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     kill(child.Pid, SIGTERM);
     const int code = WaitFor(child.Pid, std::chrono::seconds(10));
@@ -143,6 +72,7 @@ TEST_F(ProgramTest, SigtermWritesTheSettings) {
   // The stored left edge beyond the screen was pulled back and written at the end.
   EXPECT_LT(saved.InVidWindow.Left, 5000);
   EXPECT_EQ(saved.InVidWindow.ClientWidth, 400);
+  EXPECT_TRUE(test::SavedFaxes(home.File("Auto")).empty());  // no picture was open
 }
 
 TEST_F(ProgramTest, SigtermWhileAnErrorBoxWaitsStillWritesTheSettings) {
@@ -157,22 +87,87 @@ TEST_F(ProgramTest, SigtermWhileAnErrorBoxWaitsStillWritesTheSettings) {
 
 TEST_F(ProgramTest, HelpAndVersionNeedNoDisplay) {
   const std::vector<std::string> bare = {"PATH=/usr/bin:/bin"};
-  Child help = Start({kProgram, "--help"}, bare);
+  Child help = StartProcess({kProgram, "--help"}, bare);
   ASSERT_GT(help.Pid, 0);
-  const std::string usage = ReadAll(help.OutFd);
+  const std::string usage = test::ReadAll(help.OutFd);
   EXPECT_EQ(WaitFor(help.Pid, std::chrono::seconds(5)), 0);
   EXPECT_NE(usage.find("--home DIR"), std::string::npos);
   EXPECT_NE(usage.find("ZARVO_COM1"), std::string::npos);
 
-  Child version = Start({kProgram, "--version"}, bare);
+  Child version = StartProcess({kProgram, "--version"}, bare);
   ASSERT_GT(version.Pid, 0);
-  EXPECT_EQ(ReadAll(version.OutFd), "Zarvo Meteo 1.02\n");
+  EXPECT_EQ(test::ReadAll(version.OutFd), "Zarvo Meteo 1.02\n");
   EXPECT_EQ(WaitFor(version.Pid, std::chrono::seconds(5)), 0);
 
-  Child bad = Start({kProgram, "--hmoe", "x"}, bare);
+  Child bad = StartProcess({kProgram, "--hmoe", "x"}, bare);
   ASSERT_GT(bad.Pid, 0);
   close(bad.OutFd);
   EXPECT_EQ(WaitFor(bad.Pid, std::chrono::seconds(5)), 2);
+}
+
+// Part of a broadcast, then the end of the run: the fax being received is saved as an ended one
+// is, with every row that reached the program, just as zarvo-decode saves the same bytes.
+class ReceptionAtCloseTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directory(home.File("Auto"));
+    std::filesystem::create_directory(home.File("decoded"));
+    // A 200-row chart at 120 LPM: 5 s of start tone, 5 s of phasing, then two rows a second.
+    const auto sim = test::Shell(kBin + "/zarvo-sim --chart-height 200 --phasing-seconds 5 " +
+                                 "--noise 40 -o " + home.File("broadcast.raw"));
+    ASSERT_EQ(sim.Code, 0) << sim.Text;
+    broadcast = test::ReadBytes(home.File("broadcast.raw"));
+    ASSERT_GT(broadcast.size(), 7200u * 60);
+  }
+  // The first `seconds` of the broadcast, also as a file for zarvo-decode.
+  std::vector<std::uint8_t> FirstSeconds(double seconds) {
+    const auto count = static_cast<std::size_t>(7200 * seconds);
+    std::vector<std::uint8_t> part(broadcast.begin(), broadcast.begin() + count);
+    home.Write("part.raw", std::vector<unsigned char>(part.begin(), part.end()));
+    return part;
+  }
+  // Runs the program, sends `bytes` on its line, lets it take them all, and ends it by `signal`.
+  int ReceiveThenSignal(const std::vector<std::uint8_t>& bytes, int signal) {
+    Child child = StartProcess({kProgram, "--home", home.Path()}, OffscreenEnv(home, line));
+    if (child.Pid <= 0) return -2;
+    test::WaitForTermHandler(child.Pid);
+    const bool fed =
+        test::WaitForOpenDevice(child.Pid, line.SlavePath()) && test::FeedLine(line, bytes, 0);
+    // The input thread reads at least every 100 ms, and the decoder drains every millisecond.
+    std::this_thread::sleep_for(1500ms);
+    kill(child.Pid, signal);
+    const int code = WaitFor(child.Pid, 20s);
+    close(child.OutFd);
+    return fed ? code : -3;
+  }
+  TempDir home;
+  test::Pty line;
+  std::vector<std::uint8_t> broadcast;
+};
+
+TEST_F(ReceptionAtCloseTest, SigtermSavesTheFaxBeingReceived) {
+  ASSERT_TRUE(test::WriteSettingsRecord(home, test::FirstTypeOnCom1(7)));
+  // Ten seconds of tones, then 40.25 s of the picture: 80 rows and a quarter of the next.
+  const auto part = FirstSeconds(50.25);
+  EXPECT_EQ(ReceiveThenSignal(part, SIGTERM), 0);
+  const auto decode = test::Shell(kBin + "/zarvo-decode --out " + home.File("decoded") + " " +
+                                  home.File("part.raw"));
+  ASSERT_EQ(decode.Code, 0) << decode.Text;
+
+  const auto live = test::SavedFaxes(home.File("Auto"));
+  const auto decoded = test::SavedFaxes(home.File("decoded"));
+  ASSERT_EQ(decoded.size(), 1u) << decode.Text;
+  ASSERT_EQ(live.size(), 1u);
+  EXPECT_TRUE(test::SamePicture(live[0], decoded[0]));
+  const int rows = ReadBmpFile(live[0]).Height();
+  EXPECT_GE(rows, 78);
+  EXPECT_LE(rows, 83);
+}
+
+TEST_F(ReceptionAtCloseTest, NothingIsSavedWithAutomaticSavingOff) {
+  ASSERT_TRUE(test::WriteSettingsRecord(home, test::FirstTypeOnCom1(0)));
+  EXPECT_EQ(ReceiveThenSignal(FirstSeconds(20), SIGINT), 0);
+  EXPECT_TRUE(test::SavedFaxes(home.File("Auto")).empty());
 }
 
 }  // namespace

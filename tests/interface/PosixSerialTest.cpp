@@ -5,6 +5,8 @@
 #include <time.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "interface/PosixSerial.h"
@@ -85,6 +87,84 @@ TEST(PosixSerial, OpenIsExclusive) {
   EXPECT_EQ(OpenSerialDevice("/dev/null", {115200, 3, 2}), nullptr);  // not a terminal
 }
 
+// Bursts after pauses, and a block that comes in two parts late in a read: a read that ends at
+// its time-out still takes every byte waiting by then. A short read may leave behind only bytes
+// that arrived in its last moments.
+TEST(PosixSerial, ReadTakesWhatIsWaitingWhenItEnds) {
+  Pty pty;
+  ASSERT_TRUE(pty.Ok());
+  auto port = OpenSerialDevice(pty.SlavePath(), {115200, 3, 2});
+  ASSERT_NE(port, nullptr);
+  using Clock = std::chrono::steady_clock;
+  struct Mark {
+    Clock::time_point At;
+    int Total;
+  };
+  constexpr int kCycles = 4;
+  std::mutex mutex;
+  std::condition_variable started;
+  std::vector<int> startedWith;  // bytes taken before each read began
+  bool done = false;
+  std::vector<Mark> written;
+  // The box's side, each part timed from the start of a read that has all earlier bytes.
+  std::thread box([&] {
+    int total = 0;
+    const auto write = [&](int count) {
+      pty.Write(std::vector<std::uint8_t>(static_cast<std::size_t>(count), 0x5A));
+      std::lock_guard lock(mutex);
+      written.push_back({Clock::now(), total += count});
+    };
+    const auto readStartsWithAll = [&] {
+      std::unique_lock lock(mutex);
+      const std::size_t seen = startedWith.size();
+      started.wait(lock, [&] {
+        for (std::size_t i = seen; i < startedWith.size(); ++i)
+          if (startedWith[i] >= total) return true;
+        return done;
+      });
+    };
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+      readStartsWithAll();
+      std::this_thread::sleep_for(90ms);
+      write(100);  // a whole block after a pause
+      readStartsWithAll();
+      std::this_thread::sleep_for(30ms);
+      write(6);  // the next block begins late in a read
+      std::this_thread::sleep_for(5ms);
+      write(94);
+    }
+  });
+  std::vector<Mark> reads;
+  int total = 0;
+  const auto end = Clock::now() + 20s;
+  while (total < kCycles * 200 && Clock::now() < end) {
+    {
+      std::lock_guard lock(mutex);
+      startedWith.push_back(total);
+    }
+    started.notify_all();
+    std::uint8_t block[100];
+    const int got = port->Read(block, 100);
+    if (got < 0) break;
+    reads.push_back({Clock::now(), total += got});
+  }
+  {
+    std::lock_guard lock(mutex);
+    done = true;
+  }
+  started.notify_all();
+  box.join();
+  EXPECT_EQ(total, kCycles * 200);
+  for (std::size_t r = 0; r < reads.size(); ++r) {
+    const int got = reads[r].Total - (r > 0 ? reads[r - 1].Total : 0);
+    if (got == 100) continue;
+    int waiting = 0;  // written well before this read returned
+    for (const Mark& w : written)
+      if (w.At + 50ms <= reads[r].At) waiting = w.Total;
+    EXPECT_GE(reads[r].Total, waiting) << "read " << r << " returned " << got;
+  }
+}
+
 class PtyLinkTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -107,6 +187,12 @@ class PtyLinkTest : public ::testing::Test {
       next += 10ms;
       std::this_thread::sleep_until(next);
     }
+  }
+  std::vector<std::uint8_t> DrainAll() {
+    std::vector<std::uint8_t> drained;
+    rx.Drain(
+        [&](const std::uint8_t* b, std::size_t n) { drained.insert(drained.end(), b, b + n); });
+    return drained;
   }
   Pty pty;
   test::RecordingBoxes boxes;
@@ -163,28 +249,35 @@ TEST_F(PtyLinkTest, StreamedBytesLandInOrder) {
     ASSERT_EQ(drained[i], static_cast<std::uint8_t>(i * 7 + i / 256)) << "byte " << i;
 }
 
-TEST_F(PtyLinkTest, SilentDeviceAdvancesABlockPerTimeOut) {
+// A box that falls silent: the position stays after the last byte that came, so the decoder's
+// time stops instead of replaying the previous pass.
+TEST_F(PtyLinkTest, SilentLineAdvancesNothing) {
   SetInterfaceTypeFields(1);
   ASSERT_TRUE(rx.Create());
-  std::this_thread::sleep_for(1000ms);
-  const int pos = rx.InputThread->WritePos.load();
-  EXPECT_GE(pos, 700);
-  EXPECT_LE(pos, 1100);
-  EXPECT_EQ(pos % 100, 0);
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(rx.InputThread->WritePos.load(), 0);
+  std::vector<std::uint8_t> sent(250);
+  for (int i = 0; i < 250; ++i) sent[i] = static_cast<std::uint8_t>(i + 1);
+  pty.Write(sent);
+  ASSERT_TRUE(rx.InputThread->WaitForWritePos(250, 5s));
+  std::this_thread::sleep_for(300ms);  // three read time-outs of silence
+  EXPECT_EQ(rx.InputThread->WritePos.load(), 250);
+  EXPECT_EQ(DrainAll(), sent);
 }
 
 TEST_F(PtyLinkTest, ReopenKeepsThePosition) {
   SetInterfaceTypeFields(1);
   ASSERT_TRUE(rx.Create());
-  std::this_thread::sleep_for(350ms);
+  pty.Write(std::vector<std::uint8_t>(150, 7));
+  ASSERT_TRUE(rx.InputThread->WaitForWritePos(150, 5s));
   rx.Link.ClosePort(*rx.InputThread);
-  const int pos = rx.InputThread->WritePos.load();
-  EXPECT_GT(pos, 0);
-  std::this_thread::sleep_for(250ms);
-  EXPECT_EQ(rx.InputThread->WritePos.load(), pos);  // suspended: nothing moves
+  EXPECT_EQ(rx.InputThread->WritePos.load(), 150);
   rx.Link.OpenPort(*rx.InputThread);
-  std::this_thread::sleep_for(250ms);
-  EXPECT_GT(rx.InputThread->WritePos.load(), pos);
+  pty.Write(std::vector<std::uint8_t>(50, 9));
+  ASSERT_TRUE(rx.InputThread->WaitForWritePos(200, 5s));
+  std::vector<std::uint8_t> expected(150, 7);
+  expected.insert(expected.end(), 50, 9);
+  EXPECT_EQ(DrainAll(), expected);
   EXPECT_TRUE(boxes.Shown.empty());
 }
 

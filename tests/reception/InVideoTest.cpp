@@ -162,6 +162,10 @@ TEST_F(InVideoTest, FailedSaveIsReportedOutsideTheTick) {
   QCoreApplication::processEvents();
   ASSERT_EQ(boxes.Shown.size(), 1u);
   EXPECT_EQ(boxes.Shown[0].Text.rfind("Cannot create file " + home.Path() + "/Auto/Fax ", 0), 0u);
+  // The fax still open is saved at the close as well; nothing would run a queued report then.
+  invid.reset();
+  ASSERT_EQ(boxes.Shown.size(), 2u);
+  EXPECT_EQ(boxes.Shown[1].Text.rfind("Cannot create file " + home.Path() + "/Auto/Fax ", 0), 0u);
   SetProgramFolder("");
 }
 

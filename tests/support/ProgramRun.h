@@ -1,0 +1,222 @@
+#pragma once
+// The real programs as processes: zarvo-meteo in a home folder of its own with a pseudo-terminal
+// as every COM port, the command-line tools, and the faxes they save compared pixel by pixel.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/BmpCodec.h"
+#include "settings/SettingsDescription.h"
+#include "support/Pty.h"
+#include "support/TempDir.h"
+
+extern char** environ;
+
+namespace zarvo::test {
+
+struct Child {
+  pid_t Pid = -1;
+  int OutFd = -1;  // its standard output
+};
+
+inline Child StartProcess(const std::vector<std::string>& args,
+                          const std::vector<std::string>& env) {
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  std::vector<char*> envp;
+  for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+  int out[2];
+  if (pipe(out) != 0) return {};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  Child child;
+  if (posix_spawn(&child.Pid, args[0].c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
+    child.Pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  child.OutFd = out[0];
+  return child;
+}
+
+// Exit status, or -1 if the child did not end within the time (it is killed then).
+inline int WaitFor(pid_t pid, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < end) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid)
+      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  return -1;
+}
+
+inline std::string ReadAll(int fd) {
+  std::string text;
+  char buffer[512];
+  ssize_t n;
+  while ((n = read(fd, buffer, sizeof buffer)) > 0)
+    text.append(buffer, static_cast<std::size_t>(n));
+  close(fd);
+  return text;
+}
+
+// A command through the shell: its exit code and everything it printed.
+struct ShellOutput {
+  int Code = -1;
+  std::string Text;
+};
+inline ShellOutput Shell(const std::string& command) {
+  ShellOutput out;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (!pipe) return out;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, pipe)) out.Text += buffer;
+  const int status = pclose(pipe);
+  out.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return out;
+}
+
+// Every COM port is the test's pseudo-terminal, never a serial port of the machine.
+inline std::vector<std::string> OffscreenEnv(const TempDir& dir, const Pty& line) {
+  std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen", "HOME=" + dir.Path(),
+                                  "XDG_CONFIG_HOME=" + dir.File("config"),
+                                  "XDG_RUNTIME_DIR=" + dir.Path(), "PATH=/usr/bin:/bin"};
+  for (int n = 1; n <= 4; ++n)
+    env.push_back("ZARVO_COM" + std::to_string(n) + "=" + line.SlavePath());
+  return env;
+}
+
+// Zarvo.cfg in `home` from a description ("Name = value" lines); false when it does not parse.
+inline bool WriteSettingsRecord(const TempDir& home, const std::string& description) {
+  TSettings record{};
+  std::string error;
+  if (!ParseSettingsDescription(description, record, error)) {
+    ADD_FAILURE() << error;
+    return false;
+  }
+  const auto* raw = reinterpret_cast<const unsigned char*>(&record);
+  home.Write("Zarvo.cfg", std::vector<unsigned char>(raw, raw + sizeof record));
+  return true;
+}
+
+// A box of the first interface type on COM1 with the full calibration, 120 LPM and IOC 576: the
+// settings zarvo-decode assumes by default.
+inline std::string FirstTypeOnCom1(int deleteDays) {
+  return "InterfaceType = 1\nComPort = 1\nComPortName = COM1\nCalLow = 0\nCalHigh = 255\n"
+         "DataRate = 7200\nBaudRate = 115200\nParity = 3\nStopBits = 2\nDrumSpeed = 2\n"
+         "IOC = 1\nInVidWindow = 0 0 400 320\nDeleteDays = " +
+         std::to_string(deleteDays) + "\n";
+}
+
+// Until the program has its SIGTERM handler, the signal would simply kill it.
+inline void WaitForTermHandler(pid_t pid) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (std::chrono::steady_clock::now() < end) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+      if (line.rfind("SigCgt:", 0) == 0 &&
+          (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1))
+        return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+// True once the process holds `device` open: it reads its port from then on.
+inline bool WaitForOpenDevice(pid_t pid, const std::string& device,
+                              std::chrono::seconds limit = std::chrono::seconds(20)) {
+  namespace fs = std::filesystem;
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < end) {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error))
+      if (fs::read_symlink(entry.path(), error) == device) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+// Plays the box: writes `bytes` to the line, `perSecond` of them a second in 10 ms steps (0: as
+// fast as the program takes them). Blocking writes wait for the program, so nothing is dropped.
+inline bool FeedLine(const Pty& line, const std::vector<std::uint8_t>& bytes, double perSecond) {
+  using Clock = std::chrono::steady_clock;
+  const auto start = Clock::now();
+  std::size_t sent = 0;
+  for (int tick = 1; sent < bytes.size(); ++tick) {
+    std::size_t due = bytes.size();
+    if (perSecond > 0)
+      due = std::min(bytes.size(), static_cast<std::size_t>(perSecond * tick / 100.0));
+    while (sent < due) {
+      const ssize_t n = write(line.Master(), bytes.data() + sent, due - sent);
+      if (n <= 0) return false;
+      sent += static_cast<std::size_t>(n);
+    }
+    std::this_thread::sleep_until(start + std::chrono::milliseconds(10 * tick));
+  }
+  return true;
+}
+
+inline std::vector<std::uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The bitmaps in `folder`, oldest first.
+inline std::vector<std::string> SavedFaxes(const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::vector<std::pair<timespec, std::string>> found;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(folder, error)) {
+    if (entry.path().extension() != ".bmp") continue;
+    struct stat info {};
+    if (stat(entry.path().c_str(), &info) == 0) found.push_back({info.st_mtim, entry.path()});
+  }
+  std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+    return a.first.tv_sec != b.first.tv_sec ? a.first.tv_sec < b.first.tv_sec
+                                            : a.first.tv_nsec < b.first.tv_nsec;
+  });
+  std::vector<std::string> paths;
+  for (const auto& f : found) paths.push_back(f.second);
+  return paths;
+}
+
+// The same picture: size and every pixel. On a difference, where it starts and how far it goes.
+inline ::testing::AssertionResult SamePicture(const std::string& a, const std::string& b) {
+  const Bitmap first = ReadBmpFile(a);
+  const Bitmap second = ReadBmpFile(b);
+  if (first.Width() != second.Width() || first.Height() != second.Height())
+    return ::testing::AssertionFailure()
+           << a << " is " << first.Width() << " x " << first.Height() << ", " << b << " "
+           << second.Width() << " x " << second.Height();
+  long differing = 0;
+  int firstRow = -1, firstColumn = -1;
+  for (int y = 0; y < first.Height(); ++y)
+    for (int x = 0; x < first.Width(); ++x)
+      if (first.Pixel(x, y) != second.Pixel(x, y)) {
+        if (differing++ == 0) firstRow = y, firstColumn = x;
+      }
+  if (differing == 0) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << differing << " pixels differ between " << a << " and " << b << ", the first at row "
+         << firstRow << ", column " << firstColumn;
+}
+
+}  // namespace zarvo::test
