@@ -191,6 +191,43 @@ TEST_F(BroadcastTest, StartToneUnderHeavyNoise) {
   Check({240, 576, 1, 400, 0, 2}, 60);
 }
 
+// A recording that ends a few samples into a new row keeps that row, as the live program does
+// when it ends there.
+TEST_F(BroadcastTest, RecordingEndingJustAfterARowBeganKeepsIt) {
+  // On the 5236/s box a millisecond is not a whole number of samples, so rows begin between
+  // the ticks.
+  sim::BroadcastOptions sent;
+  sent.DataRate = 5236;
+  sent.CalLow = 36;
+  sent.CalHigh = 236;
+  sent.PhasingSeconds = 10;
+  const auto stream = sim::MakeBroadcast(chart, sent);
+  test::TempDir out;
+  DecodeOptions options;
+  options.InterfaceType = 5;
+  options.OutDir = out.Path();
+  options.Start = {2026, 12, 7, 13, 0, 0};
+  // Where row 80 of the picture begins.
+  std::size_t at = 0;
+  {
+    DecodeRun probe(options, [](const std::string&) {});
+    for (bool receiving = false; at < stream.size(); ++at) {
+      probe.Feed(&stream[at], 1);
+      receiving = receiving || probe.Decoder().DecoderState == 0 && probe.Decoder().PictureOpen;
+      if (receiving && probe.Decoder().CurrentLine == 80) break;
+    }
+  }
+  ASSERT_LT(at, stream.size());
+  // Ends anywhere in the millisecond after it, before or after that millisecond's tick.
+  for (std::size_t end = at + 1; end <= at + 6; ++end) {
+    DecodeRun run(options, [](const std::string&) {});
+    run.Feed(stream.data(), end);
+    run.Finish();
+    ASSERT_EQ(run.Saved().size(), 1u);
+    EXPECT_EQ(run.Saved()[0].Rows, 81) << end - at;
+  }
+}
+
 // Without its calibration a clock error slants the picture: the border walks off by the error
 // times the samples since the phasing.
 TEST_F(BroadcastTest, UncorrectedClockErrorSlants) {

@@ -183,8 +183,13 @@ void DecodeRun::Feed(const std::uint8_t* samples, std::size_t count) {
 }
 
 void DecodeRun::Finish() {
-  if (decoder_.CurrentLine < TDecoder::H) decoder_.SavePending = true;
+  // The end of the last millisecond first, so that a row begun in it counts, as it does when
+  // the live program ends; then a picture still open is saved.
   decoder_.EndOfTick();
+  if (decoder_.CurrentLine < TDecoder::H) {
+    decoder_.SavePending = true;
+    decoder_.EndOfTick();
+  }
 }
 
 std::string DecodeRun::Stamp() const {
