@@ -60,6 +60,7 @@ void TDecoder::Process(const std::uint8_t* samples, std::size_t count) {
   const bool robust = Detector == DetectorKind::Robust;
   for (std::size_t i = 0; i < count; ++i) {
     const std::int32_t v = samples[i];
+    ++sample_;
     PixelClock += period;
     EdgeClock += period;
     PhaseClock += period;
@@ -75,12 +76,15 @@ void TDecoder::Process(const std::uint8_t* samples, std::size_t count) {
         break;
       case 1:
         if (CurrentLine < H) {
-          SaveHeight = RowsSoFar();
+          // The picture as it stood when the start tone began to act (a sample ago for the
+          // edge counts).
+          const std::int32_t line = robust ? LineAgo(toneLate_ + 1) : CurrentLine;
+          SaveHeight = RowsAbove(line < H ? line : CurrentLine);
           SavePending = true;
         }
         SaveIfDue();  // before the new picture overwrites the old one's top
         host_.ShowStatus("Synchronizing");
-        CurrentLine = 0;
+        MoveToLine(0);
         RingIndex = 0;
         PhaseSeen = false;
         PhaseClock = 0;
@@ -159,12 +163,13 @@ void TDecoder::StartTone(std::int32_t ioc) {
   host_.ShowStatus(ioc == 1 ? "Start IOC 576" : "Start IOC 288");
 }
 
-void TDecoder::StopTone() {
+void TDecoder::StopTone(std::int64_t late) {
   if (CurrentLine < H) {
-    SaveHeight = RowsSoFar();
+    const std::int32_t line = LineAgo(late);
+    SaveHeight = RowsAbove(line < H ? line : CurrentLine);
     SavePending = true;
   }
-  CurrentLine = H + 1;
+  MoveToLine(H + 1);
   PictureOpen = false;
   SaveIfDue();
   host_.RefreshDisplay();
@@ -172,6 +177,7 @@ void TDecoder::StopTone() {
 }
 
 void TDecoder::ActOnTone(Tone tone) {
+  toneLate_ = tones_.Late();
   switch (tone) {
     case Tone::Start576:
       StartTone(1);
@@ -180,7 +186,7 @@ void TDecoder::ActOnTone(Tone tone) {
       StartTone(0);
       break;
     case Tone::Stop:
-      StopTone();
+      StopTone(toneLate_);
       break;
     case Tone::None:
       break;
@@ -232,7 +238,7 @@ void TDecoder::WaitForLight(std::int32_t v, float period) {
   }
   if (light || PhaseClock > kPhasingGiveUpMs) {
     if (PhaseClock <= kPhasingGiveUpMs) {
-      CurrentLine = 0;
+      MoveToLine(0);
       if (fold_.Speed() == settings_.DrumSpeed && fold_.Remeasure(lightCount_))
         PlaceLineStart(period);
     }
@@ -290,7 +296,7 @@ void TDecoder::WaitForPicture(std::int32_t v) {
   PushRing5(v);
   if (Mean5 < cal_.F1900) EdgeClock = 0;
   if (EdgeClock >= 0.1 * LinePeriodMs || PhaseClock > kPhasingGiveUpMs) {
-    if (PhaseClock <= kPhasingGiveUpMs) CurrentLine = 0;
+    if (PhaseClock <= kPhasingGiveUpMs) MoveToLine(0);
     host_.ShowStatus("Receiving");
     DecoderState = 5;
   }
@@ -308,7 +314,7 @@ void TDecoder::WritePixels(std::int32_t v) {
     if (++CurrentColumn >= W) {
       CurrentColumn = 0;
       const bool wasOpen = CurrentLine < H;
-      CurrentLine += twoRows ? 2 : 1;
+      MoveToLine(CurrentLine + (twoRows ? 2 : 1));
       PictureOpen = CurrentLine < H;
       if (wasOpen && !PictureOpen) {
         SaveHeight = H;  // the picture has just filled
@@ -319,9 +325,29 @@ void TDecoder::WritePixels(std::int32_t v) {
   }
 }
 
-std::int32_t TDecoder::RowsSoFar() const {
+std::int32_t TDecoder::RowsAbove(std::int32_t line) const {
   // An IOC 288 line fills two rows: both belong to the picture.
-  return std::min<std::int32_t>(H, CurrentLine + (settings_.IOC == 0 ? 2 : 1));
+  return std::min<std::int32_t>(H, line + (settings_.IOC == 0 ? 2 : 1));
+}
+
+void TDecoder::MoveToLine(std::int32_t line) {
+  lineMarks_[lineMarkNext_] = {sample_, CurrentLine, line};
+  lineMarkNext_ = (lineMarkNext_ + 1) % kLineMarks;
+  lineMarkCount_ = std::min(lineMarkCount_ + 1, kLineMarks);
+  CurrentLine = line;
+}
+
+std::int32_t TDecoder::LineAgo(std::int64_t late) const {
+  const std::uint64_t since = late < static_cast<std::int64_t>(sample_) ? sample_ - late : 0;
+  std::int32_t line = CurrentLine;
+  for (int k = 1; k <= lineMarkCount_; ++k) {
+    const LineMark& mark = lineMarks_[(lineMarkNext_ - k + kLineMarks) % kLineMarks];
+    if (mark.Sample <= since) break;
+    // Moved from outside meanwhile (the Start command): no history to go back on.
+    if (mark.After != line) return CurrentLine;
+    line = mark.Before;
+  }
+  return line;
 }
 
 void TDecoder::SaveIfDue() {

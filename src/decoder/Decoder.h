@@ -2,6 +2,7 @@
 // The fax decoder and the reception state it writes: the picture, the write position, the drum
 // speed mode, the detector of start, stop and phasing, and the pixel writer. Samples become
 // pixels purely by time, counted by adding the sample period per sample.
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -107,7 +108,9 @@ class TDecoder {
   void Listen(std::int32_t v);
   void EvaluateWindow();
   void StartTone(std::int32_t ioc);
-  void StopTone();
+  // A stop; `late`: samples since it began to act (the robust detector recognises a tone after a
+  // second of it, and acts as from its first half second).
+  void StopTone(std::int64_t late = 0);
   // The robust detector's stages.
   void ActOnTone(Tone tone);
   void FoldPhasing(std::int32_t v, float period);
@@ -124,12 +127,29 @@ class TDecoder {
   // The save check. It runs as soon as a fax ends, also in the middle of a drain: a long drain
   // (after the window was busy) can hold the end of one fax and the start of the next.
   void SaveIfDue();
-  std::int32_t RowsSoFar() const;
+  std::int32_t RowsSoFar() const { return RowsAbove(CurrentLine); }
+  std::int32_t RowsAbove(std::int32_t line) const;
+  // Moves the write position to `line`, remembering where the line was.
+  void MoveToLine(std::int32_t line);
+  // The row being written `late` samples ago.
+  std::int32_t LineAgo(std::int64_t late) const;
 
   TSettings& settings_;
   DecoderHost& host_;
   CalibrationTable cal_;
   std::int32_t levelSum_ = 0;  // sum of LevelWindow, kept as it changes
+
+  // Where the last lines began, so that a tone recognised late closes the picture as it stood
+  // when the tone began to act.
+  struct LineMark {
+    std::uint64_t Sample;
+    std::int32_t Before, After;
+  };
+  static constexpr int kLineMarks = 64;
+  std::array<LineMark, kLineMarks> lineMarks_{};
+  int lineMarkNext_ = 0, lineMarkCount_ = 0;
+  std::uint64_t sample_ = 0;  // samples taken
+  std::int64_t toneLate_ = 0;
 
   ToneDetector tones_;
   PhasingFold fold_;

@@ -14,16 +14,16 @@ namespace {
 // the variation (1.4 % in a block of 144 samples), and reaches a tenth once in a thousand.
 constexpr float kBlockRatio = 4;
 constexpr float kBlockShare = 0.1f;
-// The window is a tone when every block held it, and together its blocks hold it ten times
-// above the neighbours and as more than a seventh of all the variation. A whole half second of
-// tone, so that a stop is decided as late into the tone as the edge counts decided it, and a fax
-// keeps the same rows.
-constexpr int kHeldBlocks = ToneDetector::kWindowBlocks;
+// The window is a tone when all its blocks but the oldest held it, one after the other (the
+// oldest may have caught only the tone's beginning), and together its blocks hold it ten times
+// above the neighbours and as more than a seventh of all the variation.
+constexpr int kHeldBlocks = ToneDetector::kWindowBlocks - 1;
 constexpr float kWindowRatio = 10;
 constexpr float kWindowShare = 0.15f;
-static_assert(kHeldBlocks <= ToneDetector::kWindowBlocks);
 // A tone already reported is reported again only after it has gone from most of the window.
 constexpr int kGoneBlocks = ToneDetector::kWindowBlocks / 2;
+// A block whose tone filter has this share of the tone's full amplitude holds some of the tone.
+constexpr double kSomeTone = 0.2;
 // Blocks shorter than this cannot tell the tones apart (only with absurd sample periods).
 constexpr int kShortestBlock = 8;
 
@@ -43,6 +43,8 @@ constexpr bool FiltersFitTheTones() {
   return true;
 }
 static_assert(FiltersFitTheTones());
+static_assert(ToneDetector::kActsAfterMs < ToneDetector::kBlockMs * kHeldBlocks,
+              "a tone acts no earlier than it is recognised");
 
 }  // namespace
 
@@ -63,10 +65,12 @@ void ToneDetector::Reset() {
   s2_.fill(0);
   sum_ = sumSquares_ = 0;
   inBlock_ = 0;
+  level_ = 0;
+  taken_ = 0;
   window_.fill({});
   next_ = filled_ = 0;
   reported_.fill(false);
-  level_ = 0;
+  late_ = 0;
 }
 
 Tone ToneDetector::Push(std::int32_t sample, double samplePeriodMs) {
@@ -80,7 +84,25 @@ Tone ToneDetector::Push(std::int32_t sample, double samplePeriodMs) {
   }
   sum_ += sample;
   sumSquares_ += static_cast<double>(sample) * sample;
+  ++taken_;
   return ++inBlock_ >= blockLength_ ? EndOfBlock() : Tone::None;
+}
+
+double ToneDetector::Onset(int t, int run) const {
+  const BlockResult& first = Back(run);
+  double power = 0;
+  for (int k = 1; k < run; ++k) power += Back(k).Power[t];
+  const double full = run > 1 ? power / (run - 1) : first.Power[t];
+  // A filter's power grows with the square of the share of the block the tone filled.
+  const auto share = [&](const BlockResult& b) {
+    return full > 0 ? std::min(1.0, std::sqrt(b.Power[t] / full)) : 1.0;
+  };
+  double onset = static_cast<double>(first.End) - share(first) * first.Length;
+  if (run < filled_ && share(first) > 1 - kSomeTone) {
+    const BlockResult& before = Back(run + 1);
+    if (share(before) >= kSomeTone) onset -= share(before) * before.Length;
+  }
+  return onset;
 }
 
 Tone ToneDetector::EndOfBlock() {
@@ -92,6 +114,8 @@ Tone ToneDetector::EndOfBlock() {
     power[f] = static_cast<float>(
         2.0 * (s1_[f] * s1_[f] + s2_[f] * s2_[f] - coefficient_[f] * s1_[f] * s2_[f]) / n);
   block.Variation = static_cast<float>(std::max(0.0, sumSquares_ - sum_ * sum_ / n));
+  block.Length = inBlock_;
+  block.End = taken_;
   for (int t = 0; t < kTones; ++t) {
     block.Power[t] = power[kToneFilters[t][0]];
     block.Neighbours[t] = (power[kToneFilters[t][1]] + power[kToneFilters[t][2]]) / 2;
@@ -108,20 +132,25 @@ Tone ToneDetector::EndOfBlock() {
 
   Tone heard = Tone::None;
   for (int t = 0; t < kTones; ++t) {
-    int held = 0;
+    int held = 0, run = 0;
     float tonePower = 0, neighbours = 0, variation = 0;
-    for (int b = 0; b < filled_; ++b) {
-      held += window_[b].Held[t];
-      tonePower += window_[b].Power[t];
-      neighbours += window_[b].Neighbours[t];
-      variation += window_[b].Variation;
+    for (int k = 1; k <= filled_; ++k) {
+      const BlockResult& b = Back(k);
+      held += b.Held[t];
+      if (run == k - 1 && b.Held[t]) ++run;
+      tonePower += b.Power[t];
+      neighbours += b.Neighbours[t];
+      variation += b.Variation;
     }
     if (held < kGoneBlocks) reported_[t] = false;
-    const bool tone = held >= kHeldBlocks && tonePower >= kWindowRatio * neighbours &&
+    const bool tone = run >= kHeldBlocks && tonePower >= kWindowRatio * neighbours &&
                       tonePower >= kWindowShare * variation;
     if (tone && !reported_[t] && heard == Tone::None) {
       reported_[t] = true;
       heard = kToneOf[t];
+      const double actsAt = Onset(t, run) + kActsAfterMs / period_;
+      late_ = std::max<std::int64_t>(
+          0, static_cast<std::int64_t>(taken_) - static_cast<std::int64_t>(std::ceil(actsAt)));
     }
   }
   return heard;

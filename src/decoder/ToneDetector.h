@@ -1,10 +1,12 @@
 #pragma once
 // Recognises the start and stop tones of a broadcast by what they are: a steady black/white
 // alternation at 300, 675 or 450 Hz. Each 20 ms block of samples is measured at the three tone
-// frequencies and at two neighbours of each (Goertzel filters); a tone is recognised when half a
-// second of blocks holds it far above its neighbours and as a large share of all the signal's
-// variation. Noise spreads over every frequency and a chart's content over many, so neither
-// passes for a tone, while a tone under heavy noise still stands out of its neighbours.
+// frequencies and at two neighbours of each (Goertzel filters); a tone is recognised when a
+// second of blocks holds it, block after block, far above its neighbours and as a large share of
+// all the signal's variation. Noise spreads over every frequency and a chart's content over many,
+// so neither passes for a tone, while a tone under heavy noise still stands out of its
+// neighbours. Broadcasts send their tones for three to five seconds; a chart with hatching of
+// the tone's period rarely fills two whole lines.
 #include <array>
 #include <cstdint>
 
@@ -15,9 +17,12 @@ enum class Tone { None, Start576, Start288, Stop };
 class ToneDetector {
  public:
   static constexpr double kBlockMs = 20;
-  // Half a second and one block more: the first block may have caught only the tone's beginning.
-  static constexpr int kWindowBlocks = 26;
-  static_assert(kBlockMs * (kWindowBlocks - 1) == 500);
+  static constexpr int kWindowBlocks = 50;  // a second
+  static_assert(kBlockMs * kWindowBlocks == 1000);
+  // A tone acts as from this long after it began, as the half-second edge counts made it act (at
+  // the first edge after 500 ms), so that a stop closes a fax after the same rows. Its
+  // beginning is read from the share of a block it filled, to within about 3 ms.
+  static constexpr double kActsAfterMs = 503;
   static constexpr int kTones = 3;
   static constexpr double kToneHz[kTones] = {300, 675, 450};
   // The filters' frequencies: the tones and their neighbours, which lie a whole number of filter
@@ -35,8 +40,9 @@ class ToneDetector {
   // Forgets everything heard so far.
   void Reset();
   // Takes one sample; returns the tone recognised with it, once per tone until the tone has
-  // ended.
+  // ended. Late() then tells how many samples ago the tone's half second was over.
   Tone Push(std::int32_t sample, double samplePeriodMs);
+  std::int64_t Late() const { return late_; }
   // True from a tone's recognition until it has gone from most of the window.
   bool Sounding() const { return reported_[0] || reported_[1] || reported_[2]; }
 
@@ -50,7 +56,8 @@ class ToneDetector {
   std::array<float, kFilters> s1_{}, s2_{};
   double sum_ = 0, sumSquares_ = 0;
   int inBlock_ = 0;
-  float level_ = 0;  // the last block's mean
+  float level_ = 0;          // the last block's mean
+  std::uint64_t taken_ = 0;  // samples taken
 
   // Per block in the window, per tone: the tone's power, its neighbours' mean power, the
   // block's variation (sum of squares about its mean), whether the block held the tone.
@@ -58,10 +65,18 @@ class ToneDetector {
     std::array<float, kTones> Power{}, Neighbours{};
     float Variation = 0;
     std::array<bool, kTones> Held{};
+    int Length = 0;         // samples
+    std::uint64_t End = 0;  // samples taken up to its end
   };
+  const BlockResult& Back(int k) const {  // k = 1: the newest block
+    return window_[(next_ - k + kWindowBlocks) % kWindowBlocks];
+  }
+  // The sample at which tone t began, from the run of `run` blocks that hold it.
+  double Onset(int t, int run) const;
   std::array<BlockResult, kWindowBlocks> window_{};
   int next_ = 0, filled_ = 0;
   std::array<bool, kTones> reported_{};
+  std::int64_t late_ = 0;
 };
 
 }  // namespace zarvo

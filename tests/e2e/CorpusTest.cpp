@@ -124,16 +124,19 @@ TEST_P(CorpusTest, ReceivedAsAFaithfulDecoderDoes) {
     EXPECT_LE(fax.RowsSaved, high) << "reference " << ref.RowsSaved;
     if (GetParam().Described) {
       // The phasing edge found through a five-sample mean is worth up to four columns.
-      if (!std::isnan(ref.Border))
+      if (!std::isnan(ref.Border)) {
         EXPECT_LE(std::abs(fax.Border), std::max(4.0, std::abs(ref.Border) + 1))
             << "reference " << ref.Border;
+      }
       EXPECT_LE(fax.GreyError, 1.25 * ref.GreyError + 1.5) << "reference " << ref.GreyError;
     } else {
       // The fold finds the pulse's middle to a fraction of a sample: the edge lands within a
       // column and a half (a sample spans 1.4 columns at 240 lines per minute on 5236/s). A
       // line start a fraction of a column off moves every sharp edge of a chart by a pixel, so
       // the grey is held pixel for pixel only up to the sent neighbours.
-      if (!std::isnan(ref.Border)) EXPECT_LE(std::abs(fax.Border), 1.5);
+      if (!std::isnan(ref.Border)) {
+        EXPECT_LE(std::abs(fax.Border), 1.5);
+      }
       EXPECT_LE(fax.GreyErrorNear, 1.25 * ref.GreyError + 1.5) << "reference " << ref.GreyError;
       EXPECT_LE(fax.GreyError, 1.25 * ref.GreyError + 8) << "reference " << ref.GreyError;
     }

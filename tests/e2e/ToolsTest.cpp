@@ -62,8 +62,9 @@ TEST(DecodeTool, DecodesTwoBroadcastsOnTheStreamsClock) {
   const auto decode = Shell(kBin + "/zarvo-decode --start \"1998-12-05 14:30\" --out " +
                             dir.File("out") + " " + dir.File("two.raw"));
   ASSERT_EQ(decode.Code, 0) << decode.Text;
-  // 5 s of start tone, then phasing; the picture starts once the phasing is over.
-  EXPECT_NE(decode.Text.find("00:00:00.5 Start IOC 576\n"), std::string::npos) << decode.Text;
+  // 5 s of start tone, recognised once it has lasted 0.98 s (49 blocks of 20 ms), then phasing;
+  // the picture starts once the phasing is over.
+  EXPECT_NE(decode.Text.find("00:00:00.9 Start IOC 576\n"), std::string::npos) << decode.Text;
   EXPECT_NE(decode.Text.find(" Synchronizing\n"), std::string::npos);
   EXPECT_NE(decode.Text.find(" Receiving\n"), std::string::npos);
   EXPECT_NE(decode.Text.find("2 fax(es) saved"), std::string::npos);
