@@ -177,6 +177,7 @@ void TDecoder::StopTone(std::int64_t late) {
 }
 
 void TDecoder::ActOnTone(Tone tone) {
+  if (tone == Tone::None) return;
   toneLate_ = tones_.Late();
   switch (tone) {
     case Tone::Start576:

@@ -71,21 +71,11 @@ void ToneDetector::Reset() {
   next_ = filled_ = 0;
   reported_.fill(false);
   late_ = 0;
-}
-
-Tone ToneDetector::Push(std::int32_t sample, double samplePeriodMs) {
-  if (inBlock_ == 0 && samplePeriodMs != period_) Configure(samplePeriodMs);
-  // About the last block's mean, so that the level of the signal does not leak into the filters.
-  const float x = static_cast<float>(sample) - level_;
-  for (int f = 0; f < kFilters; ++f) {
-    const float s0 = x + coefficient_[f] * s1_[f] - s2_[f];
-    s2_[f] = s1_[f];
-    s1_[f] = s0;
-  }
-  sum_ += sample;
-  sumSquares_ += static_cast<double>(sample) * sample;
-  ++taken_;
-  return ++inBlock_ >= blockLength_ ? EndOfBlock() : Tone::None;
+  tonePower_.fill(0);
+  neighbours_.fill(0);
+  variation_ = 0;
+  held_.fill(0);
+  run_.fill(0);
 }
 
 double ToneDetector::Onset(int t, int run) const {
@@ -108,21 +98,37 @@ double ToneDetector::Onset(int t, int run) const {
 Tone ToneDetector::EndOfBlock() {
   const double n = inBlock_;
   BlockResult& block = window_[next_];
+  // The block that leaves the window takes its share out of the window's sums.
+  if (filled_ == kWindowBlocks) {
+    variation_ -= block.Variation;
+    for (int t = 0; t < kTones; ++t) {
+      tonePower_[t] -= block.Power[t];
+      neighbours_[t] -= block.Neighbours[t];
+      held_[t] -= block.Held[t];
+    }
+  }
   // The energy of a sinusoid that fills the filter's output: 2 |X|^2 / n.
   float power[kFilters];
   for (int f = 0; f < kFilters; ++f)
     power[f] = static_cast<float>(
         2.0 * (s1_[f] * s1_[f] + s2_[f] * s2_[f] - coefficient_[f] * s1_[f] * s2_[f]) / n);
-  block.Variation = static_cast<float>(std::max(0.0, sumSquares_ - sum_ * sum_ / n));
+  const double sum = static_cast<double>(sum_);
+  block.Variation =
+      static_cast<float>(std::max(0.0, static_cast<double>(sumSquares_) - sum * sum / n));
   block.Length = inBlock_;
   block.End = taken_;
+  variation_ += block.Variation;
   for (int t = 0; t < kTones; ++t) {
     block.Power[t] = power[kToneFilters[t][0]];
     block.Neighbours[t] = (power[kToneFilters[t][1]] + power[kToneFilters[t][2]]) / 2;
     block.Held[t] = block.Power[t] > kBlockRatio * block.Neighbours[t] &&
                     block.Power[t] >= kBlockShare * block.Variation && block.Variation > 0;
+    tonePower_[t] += block.Power[t];
+    neighbours_[t] += block.Neighbours[t];
+    held_[t] += block.Held[t];
+    run_[t] = block.Held[t] ? std::min(run_[t] + 1, kWindowBlocks) : 0;
   }
-  level_ = static_cast<float>(sum_ / n);
+  level_ = static_cast<float>(sum / n);
   s1_.fill(0);
   s2_.fill(0);
   sum_ = sumSquares_ = 0;
@@ -132,23 +138,13 @@ Tone ToneDetector::EndOfBlock() {
 
   Tone heard = Tone::None;
   for (int t = 0; t < kTones; ++t) {
-    int held = 0, run = 0;
-    float tonePower = 0, neighbours = 0, variation = 0;
-    for (int k = 1; k <= filled_; ++k) {
-      const BlockResult& b = Back(k);
-      held += b.Held[t];
-      if (run == k - 1 && b.Held[t]) ++run;
-      tonePower += b.Power[t];
-      neighbours += b.Neighbours[t];
-      variation += b.Variation;
-    }
-    if (held < kGoneBlocks) reported_[t] = false;
-    const bool tone = run >= kHeldBlocks && tonePower >= kWindowRatio * neighbours &&
-                      tonePower >= kWindowShare * variation;
+    if (held_[t] < kGoneBlocks) reported_[t] = false;
+    const bool tone = run_[t] >= kHeldBlocks && tonePower_[t] >= kWindowRatio * neighbours_[t] &&
+                      tonePower_[t] >= kWindowShare * variation_;
     if (tone && !reported_[t] && heard == Tone::None) {
       reported_[t] = true;
       heard = kToneOf[t];
-      const double actsAt = Onset(t, run) + kActsAfterMs / period_;
+      const double actsAt = Onset(t, run_[t]) + kActsAfterMs / period_;
       late_ = std::max<std::int64_t>(
           0, static_cast<std::int64_t>(taken_) - static_cast<std::int64_t>(std::ceil(actsAt)));
     }

@@ -40,8 +40,22 @@ class ToneDetector {
   // Forgets everything heard so far.
   void Reset();
   // Takes one sample; returns the tone recognised with it, once per tone until the tone has
-  // ended. Late() then tells how many samples ago the tone's half second was over.
-  Tone Push(std::int32_t sample, double samplePeriodMs);
+  // ended. Late() then tells how many samples ago the tone's half second was over. Inline: it
+  // runs for every sample the decoder takes.
+  Tone Push(std::int32_t sample, double samplePeriodMs) {
+    if (inBlock_ == 0 && samplePeriodMs != period_) Configure(samplePeriodMs);
+    // About the last block's mean, so that the signal's level does not leak into the filters.
+    const float x = static_cast<float>(sample) - level_;
+    for (int f = 0; f < kFilters; ++f) {
+      const float s0 = x + coefficient_[f] * s1_[f] - s2_[f];
+      s2_[f] = s1_[f];
+      s1_[f] = s0;
+    }
+    sum_ += sample;
+    sumSquares_ += sample * sample;
+    ++taken_;
+    return ++inBlock_ >= blockLength_ ? EndOfBlock() : Tone::None;
+  }
   std::int64_t Late() const { return late_; }
   // True from a tone's recognition until it has gone from most of the window.
   bool Sounding() const { return reported_[0] || reported_[1] || reported_[2]; }
@@ -54,7 +68,7 @@ class ToneDetector {
   int blockLength_ = 0;
   std::array<float, kFilters> coefficient_{};
   std::array<float, kFilters> s1_{}, s2_{};
-  double sum_ = 0, sumSquares_ = 0;
+  std::int64_t sum_ = 0, sumSquares_ = 0;
   int inBlock_ = 0;
   float level_ = 0;          // the last block's mean
   std::uint64_t taken_ = 0;  // samples taken
@@ -75,6 +89,11 @@ class ToneDetector {
   double Onset(int t, int run) const;
   std::array<BlockResult, kWindowBlocks> window_{};
   int next_ = 0, filled_ = 0;
+  // The window's sums, kept as blocks come and go; and per tone the blocks holding it, and how
+  // many of the newest hold it one after the other.
+  std::array<double, kTones> tonePower_{}, neighbours_{};
+  double variation_ = 0;
+  std::array<int, kTones> held_{}, run_{};
   std::array<bool, kTones> reported_{};
   std::int64_t late_ = 0;
 };
