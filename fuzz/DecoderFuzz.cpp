@@ -25,6 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   staticSettings = settings;
   decoder->SetMode(speed);
+  // Either detector, switched between runs in whatever state the last one left.
+  decoder->Detector = data[15] & 4 ? zarvo::DetectorKind::Described : zarvo::DetectorKind::Robust;
   if (data[15] & 1) decoder->ManualStart();
   if (data[15] & 2) decoder->CurrentColumn = -static_cast<int>(data[15]);
   for (std::size_t i = 16; i < size; i += tick) {
