@@ -51,6 +51,9 @@ void PhasingFold::Start(double samplePeriodMs) {
 }
 
 bool PhasingFold::Push(std::int32_t grey) {
+  // Not started (a decoder switched to this detector halfway through phasing): nothing to fold
+  // into.
+  if (period_ <= 0) return false;
   if (speed_ >= 0) {  // decided: only the line start is still measured, on the speed found
     Fold(speed_, grey);
     ++samples_;

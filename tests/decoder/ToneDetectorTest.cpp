@@ -152,6 +152,7 @@ TEST(PhasingFold, FindsTheSpeedAndTheLineStart) {
 
 TEST(PhasingFold, NoPulsesNoDecision) {
   PhasingFold fold;
+  EXPECT_FALSE(fold.Push(255));  // not started yet: nothing to fold into
   const Box box = kBoxes[0];
   FrequencyStream black(box.Rate, box.Low, box.High, 300, 4);
   black.Level(1500, 20000);
