@@ -11,11 +11,11 @@
 #include <clocale>
 #include <exception>
 
-#include "app/Messages.h"
 #include "app/Splash.h"
 #include "app/Version.h"
 #include "app/Windows.h"
 #include "platform/Help.h"
+#include "platform/Messages.h"
 #include "platform/ProgramFolder.h"
 #include "platform/QtHelpViewer.h"
 #include "platform/ScreenSaverInhibitor.h"
@@ -29,8 +29,6 @@
 
 namespace zarvo {
 namespace {
-
-bool mainClosed = false;
 
 template <typename T>
 void Destroy(T*& window) {
@@ -151,29 +149,21 @@ void TMain::closeEvent(QCloseEvent* event) {
   CloseMain();
 }
 
-void CloseMain() {
-  if (Main) Main->hide();
-  if (mainClosed) return;
-  mainClosed = true;
-  // Ends the message loop and the loops of any boxes open in it. Outside every loop there is
-  // nothing to end, and an exit then would only make later boxes close at once.
-  if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
-}
-
-bool MainClosed() {
-  return mainClosed;
-}
-
-void ResetRunState() {
-  mainClosed = false;
-  ResetMessageState();
-}
-
 TZarvoApplication::TZarvoApplication(int& argc, char** argv) : QApplication(argc, argv) {
   // Qt has just set every category of the C locale from the environment. Texts made with printf
   // must show numbers with a dot, as the window does; the rest (LC_TIME gives the day names in
   // the saved faxes' names) stays the user's.
   std::setlocale(LC_NUMERIC, "C");
+  SetMainWindowCloser([](bool first) {
+    if (Main) Main->hide();
+    // Ends the message loop and the loops of any boxes open in it. Outside every loop there is
+    // nothing to end, and an exit then would only make later boxes close at once.
+    if (first && QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
+  });
+}
+
+TZarvoApplication::~TZarvoApplication() {
+  SetMainWindowCloser(nullptr);
 }
 
 bool TZarvoApplication::notify(QObject* receiver, QEvent* event) {
@@ -240,12 +230,12 @@ int RunProgram(const ProgramOptions& options) {
     // After a fatal report (an unreadable settings file) the rest is not built: no port is
     // opened and no command is sent on a record that was never loaded.
     Create(Main);
-    if (!mainClosed) Create(Conf);
-    if (!mainClosed) Create(InVid);
-    if (!mainClosed) Create(Spec);
-    if (!mainClosed) Create(ModeDlg);
-    if (!mainClosed) Create(ViewPic);
-    if (!mainClosed) Create(Detail);
+    if (!MainClosed()) Create(Conf);
+    if (!MainClosed()) Create(InVid);
+    if (!MainClosed()) Create(Spec);
+    if (!MainClosed()) Create(ModeDlg);
+    if (!MainClosed()) Create(ViewPic);
+    if (!MainClosed()) Create(Detail);
     // Kept on top also where no window manager enforces it, above a help page opened meanwhile.
     if (SplashForm) {
       SplashForm->raise();
@@ -257,7 +247,7 @@ int RunProgram(const ProgramOptions& options) {
     // A fatal report or a signal during start-up has already closed the main window. If that
     // ended a box's loop, Qt's quit request is still pending: one empty pass of the loop takes
     // it, so that the boxes of the shutdown still show.
-    if (mainClosed) QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+    if (MainClosed()) QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
     QCoreApplication::exec();
   } catch (const std::exception& e) {
     ShowExceptionReport(e.what());

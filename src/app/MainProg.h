@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <string>
 
+#include "platform/RunState.h"
+
 class QLabel;
 class QPushButton;
 
@@ -38,17 +40,13 @@ class TMain final : public QDialog {
   ScreenSaverInhibitor* saverInhibitor_ = nullptr;
 };
 
-// Closes the main window: the message loop ends (nested loops of open boxes too) and the windows
-// are destroyed. Works also before the loop has started.
-void CloseMain();
-bool MainClosed();
-// A new run: the main window not closed, no message box counted as showing.
-void ResetRunState();
-
-// Shows an exception that escapes an event handler and goes on.
+// Shows an exception that escapes an event handler and goes on. While it exists, closing the main
+// window (CloseMain) hides it and ends the message loop, nested loops of open boxes too, after
+// which the windows are destroyed.
 class TZarvoApplication final : public QApplication {
  public:
   TZarvoApplication(int& argc, char** argv);
+  ~TZarvoApplication() override;
   bool notify(QObject* receiver, QEvent* event) override;
 };
 

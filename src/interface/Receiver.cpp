@@ -5,7 +5,7 @@
 #include <new>
 #include <system_error>
 
-#include "app/Messages.h"
+#include "platform/Messages.h"
 #include "settings/Settings.h"
 
 namespace zarvo {

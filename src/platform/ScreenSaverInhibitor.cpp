@@ -9,7 +9,7 @@
 #include <windows.h>
 #include <QAbstractNativeEventFilter>
 
-#include "app/ScreenSaverRule.h"
+#include "platform/ScreenSaverRule.h"
 #endif
 
 #include "settings/Settings.h"

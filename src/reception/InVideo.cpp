@@ -12,12 +12,12 @@
 #include <QToolButton>
 
 #include "app/MainProg.h"
-#include "app/Messages.h"
 #include "app/Windows.h"
 #include "decoder/AutoSave.h"
 #include "platform/Glyphs.h"
 #include "platform/Help.h"
 #include "platform/LocalClock.h"
+#include "platform/Messages.h"
 #include "platform/PlatformError.h"
 #include "platform/ProgramFolder.h"
 #include "platform/QtHelpViewer.h"

@@ -6,7 +6,7 @@
 #include <limits>
 #include <system_error>
 
-#include "app/Messages.h"
+#include "platform/Messages.h"
 #include "settings/Settings.h"
 
 namespace zarvo {

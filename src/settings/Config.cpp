@@ -15,12 +15,12 @@
 #include <QSlider>
 #include <chrono>
 
-#include "app/MainProg.h"
-#include "app/Messages.h"
 #include "app/Windows.h"
 #include "platform/Help.h"
+#include "platform/Messages.h"
 #include "platform/ProgramFolder.h"
 #include "platform/QtHelpViewer.h"
+#include "platform/RunState.h"
 #include "reception/InVideo.h"
 #include "settings/Calibration.h"
 #include "viewer/ViewPicture.h"

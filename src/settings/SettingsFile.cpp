@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/Messages.h"
+#include "platform/Messages.h"
 #include "platform/ProgramFolder.h"
 
 namespace zarvo {

@@ -7,9 +7,9 @@
 #include <new>
 #include <system_error>
 
-#include "app/Messages.h"
 #include "app/Windows.h"
 #include "platform/Help.h"
+#include "platform/Messages.h"
 #include "platform/QtHelpViewer.h"
 #include "platform/QtWindowGeometry.h"
 #include "reception/InVideo.h"
