@@ -13,8 +13,8 @@
 
 #include "app/Splash.h"
 #include "app/Version.h"
-#include "app/Windows.h"
 #include "platform/Help.h"
+#include "platform/Lifecycle.h"
 #include "platform/Messages.h"
 #include "platform/ProgramFolder.h"
 #include "platform/QtHelpViewer.h"
@@ -28,6 +28,8 @@
 #include "viewer/ViewPicture.h"
 
 namespace zarvo {
+
+TMain* Main = nullptr;
 namespace {
 
 template <typename T>

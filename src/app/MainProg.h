@@ -65,4 +65,7 @@ std::string UsageText();
 // Needs the application object. Returns the exit code, 0 in every case.
 int RunProgram(const ProgramOptions& options);
 
+// The single instance, null until constructed.
+extern TMain* Main;
+
 }  // namespace zarvo

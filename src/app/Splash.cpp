@@ -7,9 +7,11 @@
 #include <QScreen>
 
 #include "app/MainProg.h"
-#include "app/Windows.h"
+#include "platform/Lifecycle.h"
 
 namespace zarvo {
+
+TSplashForm* SplashForm = nullptr;
 
 TSplashForm::TSplashForm()
     : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {

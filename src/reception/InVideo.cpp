@@ -12,10 +12,10 @@
 #include <QToolButton>
 
 #include "app/MainProg.h"
-#include "app/Windows.h"
 #include "decoder/AutoSave.h"
 #include "platform/Glyphs.h"
 #include "platform/Help.h"
+#include "platform/Lifecycle.h"
 #include "platform/LocalClock.h"
 #include "platform/Messages.h"
 #include "platform/PlatformError.h"
@@ -37,6 +37,8 @@
 #include <exception>
 
 namespace zarvo {
+
+TInVid* InVid = nullptr;
 namespace {
 
 // The scroll codes of the platform's scroll bars; 5 is the thumb being dragged.

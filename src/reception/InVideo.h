@@ -116,4 +116,7 @@ class TInVid final : public QWidget, private DecoderHost {
 // A timer's period: the same value changes nothing, a new one restarts the count, 0 stops it.
 void SetTimerPeriod(QTimer& timer, int milliseconds);
 
+// The single instance, null until constructed.
+extern TInVid* InVid;
+
 }  // namespace zarvo

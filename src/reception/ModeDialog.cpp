@@ -7,13 +7,15 @@
 #include <QRadioButton>
 #include <QScreen>
 
-#include "app/Windows.h"
 #include "platform/Help.h"
+#include "platform/Lifecycle.h"
 #include "platform/QtHelpViewer.h"
 #include "reception/InVideo.h"
 #include "settings/Settings.h"
 
 namespace zarvo {
+
+TModeDlg* ModeDlg = nullptr;
 
 TModeDlg::TModeDlg() : QDialog(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint) {
   ModeDlg = this;

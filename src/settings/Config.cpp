@@ -15,8 +15,8 @@
 #include <QSlider>
 #include <chrono>
 
-#include "app/Windows.h"
 #include "platform/Help.h"
+#include "platform/Lifecycle.h"
 #include "platform/Messages.h"
 #include "platform/ProgramFolder.h"
 #include "platform/QtHelpViewer.h"
@@ -26,6 +26,8 @@
 #include "viewer/ViewPicture.h"
 
 namespace zarvo {
+
+TConf* Conf = nullptr;
 namespace {
 
 constexpr int kToneBytes = 10000;

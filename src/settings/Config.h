@@ -83,4 +83,7 @@ class TConf final : public QWidget {
   bool measuring_ = false;
 };
 
+// The single instance, null until constructed.
+extern TConf* Conf;
+
 }  // namespace zarvo

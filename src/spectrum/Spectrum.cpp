@@ -7,8 +7,8 @@
 #include <new>
 #include <system_error>
 
-#include "app/Windows.h"
 #include "platform/Help.h"
+#include "platform/Lifecycle.h"
 #include "platform/Messages.h"
 #include "platform/QtHelpViewer.h"
 #include "platform/QtWindowGeometry.h"
@@ -16,6 +16,8 @@
 #include "settings/Settings.h"
 
 namespace zarvo {
+
+TSpec* Spec = nullptr;
 namespace {
 
 // Queued onto the window: what is still queued when the window goes is dropped with it.

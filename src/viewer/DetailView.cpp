@@ -3,14 +3,16 @@
 #include <QImage>
 #include <QPainter>
 
-#include "app/Windows.h"
 #include "platform/Help.h"
+#include "platform/Lifecycle.h"
 #include "platform/QtHelpViewer.h"
 #include "platform/QtWindowGeometry.h"
 #include "reception/PictureClicks.h"
 #include "settings/Settings.h"
 
 namespace zarvo {
+
+TDetail* Detail = nullptr;
 
 TDetail::TDetail() : QWidget(nullptr, Qt::Window) {
   Detail = this;

@@ -28,4 +28,7 @@ class TDetail final : public QWidget {
   void paintEvent(QPaintEvent*) override;
 };
 
+// The single instance, null until constructed.
+extern TDetail* Detail;
+
 }  // namespace zarvo

@@ -10,10 +10,10 @@
 #include <QScrollBar>
 #include <QToolButton>
 
-#include "app/Windows.h"
 #include "platform/BmpCodec.h"
 #include "platform/Glyphs.h"
 #include "platform/Help.h"
+#include "platform/Lifecycle.h"
 #include "platform/QtHelpViewer.h"
 #include "platform/QtWindowGeometry.h"
 #include "reception/PictureClicks.h"
@@ -21,6 +21,8 @@
 #include "viewer/PictureOps.h"
 
 namespace zarvo {
+
+TViewPic* ViewPic = nullptr;
 
 TViewPic::TViewPic() : QWidget(nullptr, Qt::Window) {
   ViewPic = this;

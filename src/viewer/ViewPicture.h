@@ -75,4 +75,7 @@ class TViewPic final : public QWidget {
   bool paint_ = false;  // false while the picture has no rows: nothing is painted
 };
 
+// The single instance, null until constructed.
+extern TViewPic* ViewPic;
+
 }  // namespace zarvo

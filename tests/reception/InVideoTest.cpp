@@ -14,7 +14,6 @@
 #include <fstream>
 
 #include "app/MainProg.h"
-#include "app/Windows.h"
 #include "platform/BmpCodec.h"
 #include "platform/ProgramFolder.h"
 #include "reception/InVideo.h"

@@ -22,7 +22,6 @@
 #include <cstring>
 #include <thread>
 
-#include "app/Windows.h"
 #include "platform/ProgramFolder.h"
 #include "reception/InVideo.h"
 #include "settings/CommaLocale.h"
