@@ -23,14 +23,13 @@
 #include "platform/RunState.h"
 #include "reception/InVideo.h"
 #include "settings/Calibration.h"
+#include "settings/ToneMeasurement.h"
 #include "viewer/ViewPicture.h"
 
 namespace zarvo {
 
 TConf* Conf = nullptr;
 namespace {
-
-constexpr int kToneBytes = 10000;
 
 QString Text(const std::string& s) {
   return QString::fromStdString(s);
@@ -224,16 +223,14 @@ void TConf::InterfaceTypeClick(int index) {
       ComputeCharTime(Settings.StopBits, Settings.Parity, Settings.SerialCal, Settings.BaudRate);
   ShowCalibration();
   Store->setEnabled(false);
-  if (InVid) InVid->Receive.StartupAndReopen();
+  if (ReceiveControl* receive = CurrentReceiveControl()) receive->InterfaceTypeChanged();
 }
 
 void TConf::ComPortClick(int index) {
   selectedPort_ = index;
-  // Without the reception window (during start-up) only the record changes.
-  if (InVid)
-    InVid->Receive.ChangeComPort(index + 1);
-  else
-    SetComPortFields(index + 1);
+  // Without the receive side (during start-up) only the record changes.
+  const bool changed = SetComPortFields(index + 1);
+  if (ReceiveControl* receive = CurrentReceiveControl()) receive->ComPortChosen(changed);
 }
 
 void TConf::ShowCalibration() {
@@ -258,23 +255,20 @@ void TConf::StoreClick() {
 }
 
 bool TConf::MeasureTone(std::int32_t& average) {
-  InThread* in = InVid ? InVid->Receive.InputThread.get() : nullptr;
-  if (!in) return false;
-  in->ResetWritePos();
-  // The decoder goes on at the writer's new place rather than waiting for it to come round.
-  InVid->Receive.ReadPos = 0;
+  const ToneMeasurement tone(CurrentReceiveControl());
+  if (!tone.Started()) return false;
   // The wait has no end of its own while no bytes come in: show it, and let the user stop it.
   QProgressDialog progress(QStringLiteral("Measuring the tone..."), QStringLiteral("Cancel"), 0,
-                           kToneBytes, this);
+                           ToneMeasurement::kBytes, this);
   progress.setWindowTitle(QStringLiteral("Zarvo Meteo"));
   progress.setWindowModality(Qt::ApplicationModal);
   progress.setMinimumDuration(0);  // modal at once: nothing else can be started meanwhile
-  while (!in->WaitForWritePos(kToneBytes, std::chrono::milliseconds(20))) {
-    progress.setValue(std::min(in->WritePos.load(), kToneBytes - 1));
+  while (!tone.Wait(std::chrono::milliseconds(20))) {
+    progress.setValue(std::min(tone.Received(), ToneMeasurement::kBytes - 1));
     QCoreApplication::processEvents();
     if (progress.wasCanceled() || MainClosed()) return false;
   }
-  average = AverageOfFirst(kToneBytes, [in](int i) { return in->ByteAt(i); });
+  average = tone.Average();
   return true;
 }
 

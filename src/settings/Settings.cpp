@@ -57,4 +57,16 @@ void ApplyInterfaceTypeFields(TSettings& record, int type) {
       ComputeCharTime(record.StopBits, record.Parity, record.SerialCal, record.BaudRate);
 }
 
+bool SetComPortFields(int port) {
+  if (port == Settings.ComPort) return false;
+  Settings.ComPort = port;
+  SetText(Settings.ComPortName, "COM" + std::to_string(port));
+  return true;
+}
+
+void SetInterfaceTypeFields(int type) {
+  Settings.InterfaceType = type;
+  ApplyInterfaceTypeFields(Settings, type);
+}
+
 }  // namespace zarvo

@@ -162,4 +162,9 @@ const InterfaceTypeInfo& InterfaceTypeParams(int type);
 // calibration of types 3..5, and the derived SamplePeriod and CharTime.
 void ApplyInterfaceTypeFields(TSettings& record, int type);
 
+// The record part of the configuration window's choices, on the global record: the port 1..4
+// (false when it is the one already chosen) and the interface type with its fields.
+bool SetComPortFields(int port);
+void SetInterfaceTypeFields(int type);
+
 }  // namespace zarvo

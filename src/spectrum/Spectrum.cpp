@@ -7,12 +7,12 @@
 #include <new>
 #include <system_error>
 
+#include "interface/Receiver.h"
 #include "platform/Help.h"
 #include "platform/Lifecycle.h"
 #include "platform/Messages.h"
 #include "platform/QtHelpViewer.h"
 #include "platform/QtWindowGeometry.h"
-#include "reception/InVideo.h"
 #include "settings/Settings.h"
 
 namespace zarvo {
@@ -65,10 +65,10 @@ TSpec::~TSpec() {
 }
 
 void TSpec::SpectrumUpdate() {
-  if (!Histogram || !InVid) return;
-  TReceiveSide& receive = InVid->Receive;
-  if (!receive.InputThread || !receive.RxBuffer) return;
-  if (Histogram->Update(*receive.InputThread, Settings.CalLow, Settings.CalHigh)) update();
+  TReceiveSide* receive = ActiveReceiveSide();
+  if (!Histogram || !receive) return;
+  if (!receive->InputThread || !receive->RxBuffer) return;
+  if (Histogram->Update(*receive->InputThread, Settings.CalLow, Settings.CalHigh)) update();
 }
 
 void TSpec::paintEvent(QPaintEvent*) {
