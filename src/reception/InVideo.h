@@ -86,9 +86,6 @@ class TInVid final : public QWidget, private DecoderHost {
   void MarkLeftBtnClick();
   void FormMouseDown(int x, int y);
   void FormMouseMove(int x, int y);
-  int ClockClickStage = 1;
-  int ClockClickX = 0;
-  int ClockClickY = 0;
 
  protected:
   void paintEvent(QPaintEvent*) override;

@@ -5,14 +5,9 @@
 #include <cstdint>
 #include <string>
 
-namespace zarvo {
+#include "viewer/PictureOps.h"
 
-struct DisplayRectangle {
-  std::int32_t Left = 0;
-  std::int32_t Top = 0;  // the scroll offset, 0 or negative
-  std::int32_t Right = 0;
-  std::int32_t Bottom = 0;
-};
+namespace zarvo {
 
 inline constexpr int kPanelWidth = 85;
 inline constexpr int kPictureWidth = 1810;

@@ -23,6 +23,7 @@
 #include "platform/RunState.h"
 #include "reception/InVideo.h"
 #include "settings/Calibration.h"
+#include "settings/ClockCalibration.h"
 #include "settings/ToneMeasurement.h"
 #include "viewer/ViewPicture.h"
 
@@ -43,6 +44,12 @@ TConf::TConf()
   Conf = this;
   NoteLifecycle("create Conf");
   BuildControls();
+  // The correction from a picture's corners moves the track bar as the user would.
+  ClockCalibration().Reset();
+  ClockCalibration().OnCorrected(this, [this](int position) {
+    ClockCal->setValue(position);
+    ClockCalChange();
+  });
 
   file_.Load();
   if (!file_.Loaded()) return;  // the fatal report has ended the run
@@ -66,6 +73,8 @@ TConf::TConf()
 
 TConf::~TConf() {
   NoteLifecycle("destroy Conf");
+  ClockCalibration().Forget(this);
+  ClockCalibration().Reset();
   file_.Save();
   if (Conf == this) Conf = nullptr;
 }
@@ -309,9 +318,7 @@ void TConf::ClockCalChange() {
 }
 
 void TConf::CalcClockCalClick() {
-  if (InVid) InVid->setCursor(Qt::ArrowCursor);
-  ClockCalPending = true;
-  ReportNote("Click on the top left (or right) corner of the picture.");
+  ClockCalibration().Arm();
 }
 
 void TConf::DeleteDaysChange() {

@@ -49,9 +49,6 @@ class TConf final : public QWidget {
   QLabel* ClockLabel;
   QPushButton* CalcClockCal;
 
-  // Set while the picture-based clock calibration waits for its click in the reception window.
-  bool ClockCalPending = false;
-
   // Selections as the program makes them: they act only when the choice really changes.
   // -1 selects nothing.
   void SelectInterfaceType(int index);

@@ -7,8 +7,8 @@
 #include "platform/Lifecycle.h"
 #include "platform/QtHelpViewer.h"
 #include "platform/QtWindowGeometry.h"
-#include "reception/PictureClicks.h"
 #include "settings/Settings.h"
+#include "viewer/PictureOps.h"
 
 namespace zarvo {
 

@@ -16,7 +16,6 @@
 #include "platform/Lifecycle.h"
 #include "platform/QtHelpViewer.h"
 #include "platform/QtWindowGeometry.h"
-#include "reception/PictureClicks.h"
 #include "viewer/DetailView.h"
 #include "viewer/PictureOps.h"
 

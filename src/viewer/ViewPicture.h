@@ -3,9 +3,9 @@
 #include <string>
 
 #include "platform/Bitmap.h"
-#include "reception/ReceptionLayout.h"
 #include "settings/Settings.h"
 #include "viewer/PictureCommands.h"
+#include "viewer/PictureOps.h"
 
 class QFrame;
 class QMenu;
