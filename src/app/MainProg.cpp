@@ -56,6 +56,14 @@ void Create(T*& global) {
   }
 }
 
+// The windows that act on each other without knowing each other.
+void ConnectWindows() {
+  if (InVid && Main) QObject::connect(InVid, &TInVid::AboutRequested, Main, &TMain::ShowAbout);
+  if (!Conf) return;
+  if (InVid) QObject::connect(Conf, &TConf::HintsSwitched, InVid, &TInVid::ShowHints);
+  if (ViewPic) QObject::connect(Conf, &TConf::HintsSwitched, ViewPic, &TViewPic::ShowHints);
+}
+
 void DestroyWindows() {
   Destroy(Detail);
   Destroy(ViewPic);
@@ -238,6 +246,7 @@ int RunProgram(const ProgramOptions& options) {
     if (!MainClosed()) Create(ModeDlg);
     if (!MainClosed()) Create(ViewPic);
     if (!MainClosed()) Create(Detail);
+    ConnectWindows();
     // Kept on top also where no window manager enforces it, above a help page opened meanwhile.
     if (SplashForm) {
       SplashForm->raise();

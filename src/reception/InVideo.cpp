@@ -11,7 +11,6 @@
 #include <QScrollBar>
 #include <QToolButton>
 
-#include "app/MainProg.h"
 #include "decoder/AutoSave.h"
 #include "platform/Glyphs.h"
 #include "platform/Help.h"
@@ -22,6 +21,7 @@
 #include "platform/ProgramFolder.h"
 #include "platform/QtHelpViewer.h"
 #include "platform/QtWindowGeometry.h"
+#include "platform/RunState.h"
 #include "reception/ModeDialog.h"
 #include "settings/ClockCalibration.h"
 #include "settings/Config.h"
@@ -371,7 +371,7 @@ void TInVid::ViewBtnClick() {
 }
 
 void TInVid::About() {
-  if (Main) Main->ShowAbout();
+  emit AboutRequested();
 }
 
 void TInVid::Exit() {

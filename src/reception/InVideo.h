@@ -87,6 +87,10 @@ class TInVid final : public QWidget, private DecoderHost {
   void FormMouseDown(int x, int y);
   void FormMouseMove(int x, int y);
 
+ signals:
+  // The About command: the program's about box is shown.
+  void AboutRequested();
+
  protected:
   void paintEvent(QPaintEvent*) override;
   void resizeEvent(QResizeEvent*) override;

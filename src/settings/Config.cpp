@@ -21,11 +21,9 @@
 #include "platform/ProgramFolder.h"
 #include "platform/QtHelpViewer.h"
 #include "platform/RunState.h"
-#include "reception/InVideo.h"
 #include "settings/Calibration.h"
 #include "settings/ClockCalibration.h"
 #include "settings/ToneMeasurement.h"
-#include "viewer/ViewPicture.h"
 
 namespace zarvo {
 
@@ -181,12 +179,9 @@ void TConf::BuildControls() {
   connect(LockControls, &QCheckBox::toggled, this, &TConf::LockControlsClick);
   connect(DisableSaver, &QCheckBox::toggled, this,
           [](bool on) { Settings.DisableSaver = FlagOf(on); });
-  connect(DisableHints, &QCheckBox::toggled, this, [](bool on) {
+  connect(DisableHints, &QCheckBox::toggled, this, [this](bool on) {
     Settings.DisableHints = FlagOf(on);
-    if (InVid && ViewPic) {
-      InVid->ShowHints(!on);
-      ViewPic->ShowHints(!on);
-    }
+    emit HintsSwitched(!on);
   });
   connect(AutoPTCII, &QCheckBox::toggled, this, [](bool on) { Settings.AutoPTCII = FlagOf(on); });
   connect(SlowScroll, &QCheckBox::toggled, this, [](bool on) { Settings.SlowScroll = FlagOf(on); });

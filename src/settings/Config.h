@@ -64,6 +64,10 @@ class TConf final : public QWidget {
   void DeleteDaysChange();
   void LockControlsClick();
 
+ signals:
+  // The user has switched the hints over the windows' controls on or off.
+  void HintsSwitched(bool shown);
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 

@@ -45,6 +45,10 @@ void TDetail::RefreshDetail() {
   if (DetailPicture && isVisible()) update();
 }
 
+void TDetail::Forget(const Bitmap* picture) {
+  if (DetailPicture == picture) DetailPicture = nullptr;
+}
+
 void TDetail::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   // Outside a picture smaller than the view: the blank colour of an empty picture.

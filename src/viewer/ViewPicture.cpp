@@ -37,7 +37,7 @@ TViewPic::TViewPic() : QWidget(nullptr, Qt::Window) {
 TViewPic::~TViewPic() {
   NoteLifecycle("destroy ViewPic");
   StoreGeometry(this, Settings.ViewPicWindow);
-  if (Detail && Detail->DetailPicture == &Picture) Detail->DetailPicture = nullptr;
+  if (Detail) Detail->Forget(&Picture);
   if (ViewPic == this) ViewPic = nullptr;
 }
 
