@@ -112,7 +112,7 @@ TMain::TMain() : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::Win
   connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
 
   // The screen-saver rule, the help folder and the position off the screen.
-  saverInhibitor_ = new ScreenSaverInhibitor(this);
+  saverInhibitor_ = new ScreenSaverInhibitor([] { return IsOn(Settings.DisableSaver); }, this);
   RegisterHelpFolder();
   move(-999, -999);
 }

@@ -12,7 +12,7 @@
 #include "platform/Lifecycle.h"
 #include "platform/Messages.h"
 #include "platform/QtHelpViewer.h"
-#include "platform/QtWindowGeometry.h"
+#include "settings/QtWindowGeometry.h"
 #include "settings/Settings.h"
 
 namespace zarvo {

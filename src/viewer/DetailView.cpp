@@ -6,7 +6,7 @@
 #include "platform/Help.h"
 #include "platform/Lifecycle.h"
 #include "platform/QtHelpViewer.h"
-#include "platform/QtWindowGeometry.h"
+#include "settings/QtWindowGeometry.h"
 #include "settings/Settings.h"
 #include "viewer/PictureOps.h"
 

@@ -15,7 +15,7 @@
 #include "platform/Help.h"
 #include "platform/Lifecycle.h"
 #include "platform/QtHelpViewer.h"
-#include "platform/QtWindowGeometry.h"
+#include "settings/QtWindowGeometry.h"
 #include "viewer/DetailView.h"
 #include "viewer/PictureOps.h"
 
