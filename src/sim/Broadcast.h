@@ -35,7 +35,7 @@ inline constexpr double WhiteHz = 2300;
 inline constexpr double StartToneHz576 = 300;
 inline constexpr double StartToneHz288 = 675;
 inline constexpr double StopToneHz = 450;
-inline constexpr int LineColumns = 1810;
+inline constexpr int LineColumns = TDecoder::W;  // grey values a picture line sends
 
 // The interface's byte for a frequency: CalLow at 1200 Hz, CalHigh at 2300 Hz, halves rounded
 // up, clamped to 0..255.
