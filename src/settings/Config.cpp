@@ -54,7 +54,8 @@ TConf::TConf()
 
   // The record's choices, applied as if the user had made them: the type re-derives its line
   // settings and fixed calibration at every start. No port exists yet to be touched.
-  SelectInterfaceType(Settings.InterfaceType <= 0 ? -1 : std::min(Settings.InterfaceType, 5) - 1);
+  SelectInterfaceType(
+      Settings.InterfaceType <= 0 ? -1 : std::min(Settings.InterfaceType, kInterfaceTypeCount) - 1);
   SelectComPort(Settings.ComPort <= 0 ? -1 : std::min(Settings.ComPort, 4) - 1);
   ClockCal->setValue(ClockCalPosition(Settings.ClockCal));
   ClockCalChange();
@@ -94,9 +95,9 @@ void TConf::BuildControls() {
   InterfaceType = new QGroupBox(QStringLiteral("Interface Type"), this);
   InterfaceType->setGeometry(8, 22, 150, 134);
   typeGroup_ = new QButtonGroup(this);
-  const char* types[5] = {"Quorvex", "Tarsk-bus", "PTC-II", "Morvant IV", "Morvant 1/2/3"};
-  for (int i = 0; i < 5; ++i) {
-    InterfaceTypeItems[i] = new QRadioButton(QString::fromLatin1(types[i]), InterfaceType);
+  for (int i = 0; i < kInterfaceTypeCount; ++i) {
+    InterfaceTypeItems[i] =
+        new QRadioButton(QString::fromLatin1(InterfaceTypeParams(i + 1).Name), InterfaceType);
     InterfaceTypeItems[i]->setGeometry(10, 22 + 21 * i, 134, 20);
     typeGroup_->addButton(InterfaceTypeItems[i], i);
   }

@@ -28,7 +28,7 @@ class TConf final : public QWidget {
   // The controls, named after the record's fields they show.
   QLabel* LabelInterface;
   QGroupBox* InterfaceType;
-  QRadioButton* InterfaceTypeItems[5];
+  QRadioButton* InterfaceTypeItems[kInterfaceTypeCount];
   QGroupBox* ComPort;
   QRadioButton* ComPortItems[4];
   QLabel* LabelOptions;

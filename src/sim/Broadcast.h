@@ -7,14 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "settings/Settings.h"
 #include "sim/Picture.h"
 
 namespace zarvo::sim {
 
 struct BroadcastOptions {
-  int DataRate = 7200;  // samples per second
-  int CalLow = 0;       // byte at 1200 Hz
-  int CalHigh = 255;    // byte at 2300 Hz
+  // Samples per second and the bytes at 1200 Hz and 2300 Hz: the first interface type's.
+  int DataRate = InterfaceTypeParams(1).DataRate;
+  int CalLow = InterfaceTypeParams(1).CalLow;
+  int CalHigh = InterfaceTypeParams(1).CalHigh;
   int Lpm = 120;
   int Ioc = 576;  // 576 or 288
   double LeadSeconds = 0;
