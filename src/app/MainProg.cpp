@@ -5,7 +5,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QThread>
 #include <QTimer>
 #include <clocale>
@@ -18,6 +17,7 @@
 #include "platform/Messages.h"
 #include "platform/ProgramFolder.h"
 #include "platform/QtHelpViewer.h"
+#include "platform/QtPictures.h"
 #include "platform/ScreenSaverInhibitor.h"
 #include "reception/InVideo.h"
 #include "reception/ModeDialog.h"
@@ -124,21 +124,12 @@ TMain::~TMain() {
 
 void TMain::ShowAbout() {
   hide();
-  CentreOnScreen();
+  CentreOnScreen(this);
   // The frame is known only once the box has been shown the first time.
   QTimer::singleShot(0, this, [this] {
-    if (isVisible()) CentreOnScreen();
+    if (isVisible()) CentreOnScreen(this);
   });
   exec();
-}
-
-void TMain::CentreOnScreen() {
-  QScreen* screen = QGuiApplication::primaryScreen();
-  if (!screen) return;
-  const QRect area = screen->geometry();
-  const QSize outer = frameGeometry().size();
-  move(area.x() + area.width() / 2 - outer.width() / 2,
-       area.y() + area.height() / 2 - outer.height() / 2);
 }
 
 void TMain::paintEvent(QPaintEvent* event) {

@@ -36,7 +36,6 @@ class TMain final : public QDialog {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void CentreOnScreen();
   ScreenSaverInhibitor* saverInhibitor_ = nullptr;
 };
 

@@ -20,6 +20,7 @@
 #include "platform/PlatformError.h"
 #include "platform/ProgramFolder.h"
 #include "platform/QtHelpViewer.h"
+#include "platform/QtPictures.h"
 #include "platform/RunState.h"
 #include "reception/ModeDialog.h"
 #include "settings/ClockCalibration.h"
@@ -230,8 +231,7 @@ void TInVid::resizeEvent(QResizeEvent*) {
 
 void TInVid::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  const QImage image(reinterpret_cast<const uchar*>(Decoder.Picture.Data()), TDecoder::W,
-                     TDecoder::H, TDecoder::W * 4, QImage::Format_RGB32);
+  const QImage image = BitmapImage(Decoder.Picture);
   const QRect target(DisplayRect.Left, DisplayRect.Top, DisplayRect.Right - DisplayRect.Left,
                      DisplayRect.Bottom - DisplayRect.Top);
   // Stretched as it is, without smoothing: a fax is lines of pixels.

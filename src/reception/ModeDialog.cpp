@@ -3,13 +3,12 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QRadioButton>
-#include <QScreen>
 
 #include "platform/Help.h"
 #include "platform/Lifecycle.h"
 #include "platform/QtHelpViewer.h"
+#include "platform/QtPictures.h"
 #include "reception/InVideo.h"
 #include "settings/Settings.h"
 
@@ -53,11 +52,7 @@ TModeDlg::~TModeDlg() {
 }
 
 void TModeDlg::ShowModeDlg() {
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect area = screen->geometry();
-    move(area.x() + (area.width() - frameGeometry().width()) / 2,
-         area.y() + (area.height() - frameGeometry().height()) / 2);
-  }
+  CentreOnScreen(this);
   show();
   raise();
   activateWindow();

@@ -5,13 +5,10 @@
 #include <cstdint>
 #include <string>
 
+#include "decoder/Decoder.h"
 #include "viewer/PictureOps.h"
 
 namespace zarvo {
-
-inline constexpr int kPanelWidth = 85;
-inline constexpr int kPictureWidth = 1810;
-inline constexpr int kPictureHeight = 2250;
 
 struct ReceptionLayout {
   bool PanelVisible = false;

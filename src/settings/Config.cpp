@@ -5,13 +5,11 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QSlider>
 #include <chrono>
 
@@ -20,6 +18,7 @@
 #include "platform/Messages.h"
 #include "platform/ProgramFolder.h"
 #include "platform/QtHelpViewer.h"
+#include "platform/QtPictures.h"
 #include "platform/RunState.h"
 #include "settings/Calibration.h"
 #include "settings/ClockCalibration.h"
@@ -82,10 +81,7 @@ void TConf::BuildControls() {
   setWindowTitle(QStringLiteral("Configuration Menu"));
   setFixedSize(593, 303);
   InstallHelpKey(this, kHelpConfiguration);
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect area = screen->geometry();
-    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-  }
+  CentreOnScreen(this);
   QFont heading = font();
   heading.setBold(true);
 

@@ -12,6 +12,7 @@
 #include "platform/Lifecycle.h"
 #include "platform/Messages.h"
 #include "platform/QtHelpViewer.h"
+#include "platform/QtPictures.h"
 #include "settings/QtWindowGeometry.h"
 #include "settings/Settings.h"
 
@@ -75,8 +76,7 @@ void TSpec::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   if (!Histogram) return;
   const Bitmap& picture = Histogram->SpecBitmap;
-  const QImage image(reinterpret_cast<const uchar*>(picture.Data()), picture.Width(),
-                     picture.Height(), picture.Width() * 4, QImage::Format_RGB32);
+  const QImage image = BitmapImage(picture);
   // Stretched over the whole client area without smoothing: the bars stay sharp.
   painter.drawImage(rect(), image);
 }

@@ -72,7 +72,7 @@ ViewerLayout LayOutViewer(int clientWidth, int clientHeight, int pictureWidth, i
   if (pictureHeight <= 0) return layout;
   layout.Paint = true;
   layout.PanelVisible = clientWidth > 250;
-  layout.Right = layout.PanelVisible ? clientWidth - (kViewerPanelWidth + 2) : clientWidth;
+  layout.Right = layout.PanelVisible ? clientWidth - (kPanelWidth + 2) : clientWidth;
   const std::int32_t height = static_cast<std::int32_t>(std::int64_t{pictureHeight} * layout.Right /
                                                         std::max(pictureWidth, 1));
   layout.Top = top;

@@ -12,6 +12,9 @@
 
 namespace zarvo {
 
+// The tool panel on the right of a picture window, in pixels.
+inline constexpr int kPanelWidth = 85;
+
 // Where a window stretches its picture, in client coordinates.
 struct DisplayRectangle {
   std::int32_t Left = 0;
@@ -52,8 +55,6 @@ int ShiftLeftBorder(Bitmap& picture, int column, int rows = std::numeric_limits<
 
 // Keeps rows 0 .. row-1. A row below the picture makes it taller; the new rows are `paper`.
 void CropLowerBorder(Bitmap& picture, int row, std::uint32_t paper = 0xFFFFFF);
-
-inline constexpr int kViewerPanelWidth = 85;
 
 // One run of the viewer's layout for its client area, its picture and the current scroll offset.
 struct ViewerLayout {
