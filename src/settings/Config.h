@@ -23,7 +23,6 @@ class TConf final : public QWidget {
  public:
   TConf();
   ~TConf() override;
-  bool SettingsLoaded() const { return file_.Loaded(); }
 
   // The controls, named after the record's fields they show.
   QLabel* LabelInterface;

@@ -76,7 +76,6 @@ class BroadcastStream {
   bool Next(std::uint8_t* out, std::size_t& count);
 
   std::uint64_t TotalSamples() const { return total_; }
-  std::uint64_t Position() const { return next_; }
   const std::vector<Section>& Sections() const { return sections_; }
   // The device's real sample rate, clock error included.
   double SampleRate() const { return rate_; }
