@@ -18,9 +18,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/Messages.h"
 #include "interface/PosixSerial.h"
 #include "interface/Receiver.h"
+#include "platform/Messages.h"
 #include "reception/InVideo.h"
 #include "settings/Settings.h"
 #include "sim/Broadcast.h"

@@ -5,19 +5,19 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QThread>
 #include <QTimer>
 #include <clocale>
 #include <exception>
 
-#include "app/Messages.h"
 #include "app/Splash.h"
 #include "app/Version.h"
-#include "app/Windows.h"
 #include "platform/Help.h"
+#include "platform/Lifecycle.h"
+#include "platform/Messages.h"
 #include "platform/ProgramFolder.h"
 #include "platform/QtHelpViewer.h"
+#include "platform/QtPictures.h"
 #include "platform/ScreenSaverInhibitor.h"
 #include "reception/InVideo.h"
 #include "reception/ModeDialog.h"
@@ -28,9 +28,9 @@
 #include "viewer/ViewPicture.h"
 
 namespace zarvo {
-namespace {
 
-bool mainClosed = false;
+TMain* Main = nullptr;
+namespace {
 
 template <typename T>
 void Destroy(T*& window) {
@@ -54,6 +54,14 @@ void Create(T*& global) {
     global = nullptr;
     throw;
   }
+}
+
+// The windows that act on each other without knowing each other.
+void ConnectWindows() {
+  if (InVid && Main) QObject::connect(InVid, &TInVid::AboutRequested, Main, &TMain::ShowAbout);
+  if (!Conf) return;
+  if (InVid) QObject::connect(Conf, &TConf::HintsSwitched, InVid, &TInVid::ShowHints);
+  if (ViewPic) QObject::connect(Conf, &TConf::HintsSwitched, ViewPic, &TViewPic::ShowHints);
 }
 
 void DestroyWindows() {
@@ -104,7 +112,7 @@ TMain::TMain() : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::Win
   connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
 
   // The screen-saver rule, the help folder and the position off the screen.
-  saverInhibitor_ = new ScreenSaverInhibitor(this);
+  saverInhibitor_ = new ScreenSaverInhibitor([] { return IsOn(Settings.DisableSaver); }, this);
   RegisterHelpFolder();
   move(-999, -999);
 }
@@ -116,21 +124,12 @@ TMain::~TMain() {
 
 void TMain::ShowAbout() {
   hide();
-  CentreOnScreen();
+  CentreOnScreen(this);
   // The frame is known only once the box has been shown the first time.
   QTimer::singleShot(0, this, [this] {
-    if (isVisible()) CentreOnScreen();
+    if (isVisible()) CentreOnScreen(this);
   });
   exec();
-}
-
-void TMain::CentreOnScreen() {
-  QScreen* screen = QGuiApplication::primaryScreen();
-  if (!screen) return;
-  const QRect area = screen->geometry();
-  const QSize outer = frameGeometry().size();
-  move(area.x() + area.width() / 2 - outer.width() / 2,
-       area.y() + area.height() / 2 - outer.height() / 2);
 }
 
 void TMain::paintEvent(QPaintEvent* event) {
@@ -151,29 +150,21 @@ void TMain::closeEvent(QCloseEvent* event) {
   CloseMain();
 }
 
-void CloseMain() {
-  if (Main) Main->hide();
-  if (mainClosed) return;
-  mainClosed = true;
-  // Ends the message loop and the loops of any boxes open in it. Outside every loop there is
-  // nothing to end, and an exit then would only make later boxes close at once.
-  if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
-}
-
-bool MainClosed() {
-  return mainClosed;
-}
-
-void ResetRunState() {
-  mainClosed = false;
-  ResetMessageState();
-}
-
 TZarvoApplication::TZarvoApplication(int& argc, char** argv) : QApplication(argc, argv) {
   // Qt has just set every category of the C locale from the environment. Texts made with printf
   // must show numbers with a dot, as the window does; the rest (LC_TIME gives the day names in
   // the saved faxes' names) stays the user's.
   std::setlocale(LC_NUMERIC, "C");
+  SetMainWindowCloser([](bool first) {
+    if (Main) Main->hide();
+    // Ends the message loop and the loops of any boxes open in it. Outside every loop there is
+    // nothing to end, and an exit then would only make later boxes close at once.
+    if (first && QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
+  });
+}
+
+TZarvoApplication::~TZarvoApplication() {
+  SetMainWindowCloser(nullptr);
 }
 
 bool TZarvoApplication::notify(QObject* receiver, QEvent* event) {
@@ -240,12 +231,13 @@ int RunProgram(const ProgramOptions& options) {
     // After a fatal report (an unreadable settings file) the rest is not built: no port is
     // opened and no command is sent on a record that was never loaded.
     Create(Main);
-    if (!mainClosed) Create(Conf);
-    if (!mainClosed) Create(InVid);
-    if (!mainClosed) Create(Spec);
-    if (!mainClosed) Create(ModeDlg);
-    if (!mainClosed) Create(ViewPic);
-    if (!mainClosed) Create(Detail);
+    if (!MainClosed()) Create(Conf);
+    if (!MainClosed()) Create(InVid);
+    if (!MainClosed()) Create(Spec);
+    if (!MainClosed()) Create(ModeDlg);
+    if (!MainClosed()) Create(ViewPic);
+    if (!MainClosed()) Create(Detail);
+    ConnectWindows();
     // Kept on top also where no window manager enforces it, above a help page opened meanwhile.
     if (SplashForm) {
       SplashForm->raise();
@@ -257,7 +249,7 @@ int RunProgram(const ProgramOptions& options) {
     // A fatal report or a signal during start-up has already closed the main window. If that
     // ended a box's loop, Qt's quit request is still pending: one empty pass of the loop takes
     // it, so that the boxes of the shutdown still show.
-    if (mainClosed) QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+    if (MainClosed()) QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
     QCoreApplication::exec();
   } catch (const std::exception& e) {
     ShowExceptionReport(e.what());

@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <string>
 
+#include "platform/RunState.h"
+
 class QLabel;
 class QPushButton;
 
@@ -34,21 +36,16 @@ class TMain final : public QDialog {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void CentreOnScreen();
   ScreenSaverInhibitor* saverInhibitor_ = nullptr;
 };
 
-// Closes the main window: the message loop ends (nested loops of open boxes too) and the windows
-// are destroyed. Works also before the loop has started.
-void CloseMain();
-bool MainClosed();
-// A new run: the main window not closed, no message box counted as showing.
-void ResetRunState();
-
-// Shows an exception that escapes an event handler and goes on.
+// Shows an exception that escapes an event handler and goes on. While it exists, closing the main
+// window (CloseMain) hides it and ends the message loop, nested loops of open boxes too, after
+// which the windows are destroyed.
 class TZarvoApplication final : public QApplication {
  public:
   TZarvoApplication(int& argc, char** argv);
+  ~TZarvoApplication() override;
   bool notify(QObject* receiver, QEvent* event) override;
 };
 
@@ -66,5 +63,8 @@ std::string UsageText();
 // Start-up in its fixed order, the message loop, and the windows destroyed in reverse order.
 // Needs the application object. Returns the exit code, 0 in every case.
 int RunProgram(const ProgramOptions& options);
+
+// The single instance, null until constructed.
+extern TMain* Main;
 
 }  // namespace zarvo

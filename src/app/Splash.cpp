@@ -1,15 +1,16 @@
 #include "app/Splash.h"
 
-#include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
-#include <QScreen>
 
 #include "app/MainProg.h"
-#include "app/Windows.h"
+#include "platform/Lifecycle.h"
+#include "platform/QtPictures.h"
 
 namespace zarvo {
+
+TSplashForm* SplashForm = nullptr;
 
 TSplashForm::TSplashForm()
     : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
@@ -19,10 +20,7 @@ TSplashForm::TSplashForm()
   setWindowTitle(QStringLiteral("Zarvo Meteo"));
   setFixedSize(kWidth, kHeight);
   picture_ = SplashPicture();
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect area = screen->geometry();
-    move(area.x() + (area.width() - kWidth) / 2, area.y() + (area.height() - kHeight) / 2);
-  }
+  CentreOnScreen(this);
   Timer1.setSingleShot(true);
   connect(&Timer1, &QTimer::timeout, this, &TSplashForm::Timer1Timer);
   Timer1.start(kShowMs);

@@ -29,4 +29,7 @@ class TSplashForm final : public QWidget {
 QPixmap SplashPicture();
 QPixmap ProgramIconPixmap();
 
+// The single instance, null until constructed.
+extern TSplashForm* SplashForm;
+
 }  // namespace zarvo

@@ -1,9 +1,9 @@
 #pragma once
 #include <string>
 
-namespace zarvo {
+#include "app/ProgramVersion.h"
 
-inline constexpr double kProgramVersion = 1.02;
+namespace zarvo {
 
 // "Version %.3f", without the third decimal when it is 0: 1.02 reads "Version 1.02".
 std::string VersionText(double version = kProgramVersion);

@@ -1,9 +1,9 @@
 #include <cstdio>
 
 #include "app/MainProg.h"
-#include "app/Messages.h"
 #include "app/Version.h"
 #include "demo/DemoInterface.h"
+#include "platform/Messages.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtHelpViewer.h"
 #include "platform/QtMessageBoxes.h"

@@ -5,14 +5,30 @@
 #include <new>
 #include <system_error>
 
-#include "app/Messages.h"
+#include "platform/Messages.h"
 #include "settings/Settings.h"
 
 namespace zarvo {
 
+namespace {
+TReceiveSide* activeReceiveSide = nullptr;
+}
+
+TReceiveSide* ActiveReceiveSide() {
+  return activeReceiveSide;
+}
+
+TReceiveSide::TReceiveSide() {
+  activeReceiveSide = this;
+  SetReceiveControl(this);
+}
+
 TReceiveSide::~TReceiveSide() {
   TerminateThread();
   ReleaseBuffer();
+  if (activeReceiveSide != this) return;
+  activeReceiveSide = nullptr;
+  SetReceiveControl(nullptr);
 }
 
 bool HighResolutionClockPresent() {
@@ -59,20 +75,11 @@ int TReceiveSide::Drain(const SampleSink& sink) {
   return DrainDecoder(*InputThread, ReadPos, sink);
 }
 
-bool SetComPortFields(int port) {
-  if (port == Settings.ComPort) return false;
-  Settings.ComPort = port;
-  SetText(Settings.ComPortName, "COM" + std::to_string(port));
-  return true;
-}
-
-void SetInterfaceTypeFields(int type) {
-  Settings.InterfaceType = type;
-  ApplyInterfaceTypeFields(Settings, type);
-}
-
 void TReceiveSide::ChangeComPort(int port) {
-  const bool changed = SetComPortFields(port);
+  ComPortChosen(SetComPortFields(port));
+}
+
+void TReceiveSide::ComPortChosen(bool changed) {
   if (!InputThread) return;
   // The port already chosen is left alone while it works; one that has failed or gone
   // (an unplugged adapter) is opened again.
@@ -87,6 +94,21 @@ void TReceiveSide::StartupAndReopen() {
   Link.InterfaceStartup();
   Link.ClosePort(*InputThread);
   Link.OpenPort(*InputThread);
+}
+
+bool TReceiveSide::RestartBuffer() {
+  if (!InputThread) return false;
+  InputThread->ResetWritePos();
+  ReadPos = 0;
+  return true;
+}
+
+std::int32_t TReceiveSide::BytesWritten() const {
+  return InputThread ? InputThread->WritePos.load() : 0;
+}
+
+std::uint8_t TReceiveSide::ByteAt(std::int32_t index) const {
+  return InputThread ? InputThread->ByteAt(index) : 0;
 }
 
 }  // namespace zarvo

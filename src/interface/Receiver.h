@@ -7,12 +7,18 @@
 
 #include "interface/InThread.h"
 #include "interface/SerialLink.h"
+#include "settings/ReceiveControl.h"
 
 namespace zarvo {
 
-class TReceiveSide {
+// While it exists it is the receive side in use: the configuration window's changes and the
+// spectrum reach it through ActiveReceiveSide.
+class TReceiveSide final : public ReceiveControl {
  public:
-  ~TReceiveSide();
+  TReceiveSide();
+  ~TReceiveSide() override;
+  TReceiveSide(const TReceiveSide&) = delete;
+  TReceiveSide& operator=(const TReceiveSide&) = delete;
 
   // Buffer, thread (created suspended, buffer cleared), clock check, OpenPort. False after a
   // fatal report; the window then goes on without input.
@@ -29,9 +35,17 @@ class TReceiveSide {
   // nothing while that port works, and reopens it when it has failed. Without a created receive
   // side only the record changes.
   void ChangeComPort(int port);
+  void ComPortChosen(bool changed) override;
   // The port part of a type change: the start-up sequence of the type now in the record over
   // the port still open with the old line settings, then close and open with the new ones.
   void StartupAndReopen();
+  void InterfaceTypeChanged() override { StartupAndReopen(); }
+
+  // The writer starts again at the buffer's first byte, and the decoder's reader with it rather
+  // than waiting for it to come round.
+  bool RestartBuffer() override;
+  std::int32_t BytesWritten() const override;
+  std::uint8_t ByteAt(std::int32_t index) const override;
 
   std::unique_ptr<std::uint8_t[]> RxBuffer;
   std::unique_ptr<InThread> InputThread;
@@ -39,9 +53,8 @@ class TReceiveSide {
   std::int32_t ReadPos = 0;
 };
 
-// Record-only parts of the two changes, shared with the configuration window's creation.
-bool SetComPortFields(int port);  // false when `port` is the one already chosen
-void SetInterfaceTypeFields(int type);
+// The receive side in use, null while there is none.
+TReceiveSide* ActiveReceiveSide();
 
 // True when the system has a monotonic clock of at least microsecond resolution.
 bool HighResolutionClockPresent();

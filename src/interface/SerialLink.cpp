@@ -4,7 +4,7 @@
 #include <cstring>
 #include <thread>
 
-#include "app/Messages.h"
+#include "platform/Messages.h"
 #include "settings/Settings.h"
 
 namespace zarvo {

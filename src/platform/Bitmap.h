@@ -12,7 +12,6 @@ class Bitmap {
 
   int Width() const { return width_; }
   int Height() const { return height_; }
-  bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
 
   std::uint32_t Pixel(int x, int y) const { return pixels_[Index(x, y)]; }
   void SetPixel(int x, int y, std::uint32_t colour) { pixels_[Index(x, y)] = colour; }

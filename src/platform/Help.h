@@ -4,8 +4,6 @@
 
 namespace zarvo {
 
-inline constexpr const char* kHelpFile = "Zarvo.hlp";
-
 enum HelpTopic : int {
   kHelpGettingStarted = 100,
   kHelpReception = 1000,

@@ -44,10 +44,4 @@ bool PathExists(const std::string& path) {
   return !path.empty() && stat(path.c_str(), &info) == 0;
 }
 
-std::string CurrentFolder() {
-  std::vector<char> buffer(PATH_MAX + 1);
-  if (!getcwd(buffer.data(), buffer.size())) return {};
-  return buffer.data();
-}
-
 }  // namespace zarvo

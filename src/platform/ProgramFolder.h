@@ -17,7 +17,4 @@ std::string ProgramFile(const std::string& name);
 // True if a file or folder of that name exists.
 bool PathExists(const std::string& path);
 
-// The current working folder ("" if it cannot be read).
-std::string CurrentFolder();
-
 }  // namespace zarvo

@@ -8,6 +8,7 @@
 #include <QPrinter>
 
 #include "platform/PlatformError.h"
+#include "platform/QtPictures.h"
 
 namespace zarvo {
 namespace {
@@ -86,9 +87,7 @@ void QtPrintTarget::Begin(const std::string& title) {
 
 void QtPrintTarget::StretchPicture(const Bitmap& picture, int width, int height) {
   if (!painter_.isActive()) return;
-  const QImage image(reinterpret_cast<const uchar*>(picture.Data()), picture.Width(),
-                     picture.Height(), picture.Width() * 4, QImage::Format_RGB32);
-  painter_.drawImage(QRect(0, 0, width, height), image);
+  painter_.drawImage(QRect(0, 0, width, height), BitmapImage(picture));
 }
 
 void QtPrintTarget::Text(int x, int y, int points, const std::string& text) {

@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "app/Messages.h"
+#include "platform/Messages.h"
 #include "platform/ProgramFolder.h"
 
 namespace zarvo {

@@ -1,7 +1,7 @@
 #pragma once
 #include <functional>
 
-#include "app/Messages.h"
+#include "platform/Messages.h"
 
 namespace zarvo {
 

@@ -1,5 +1,6 @@
 #include "platform/ScreenSaverInhibitor.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusInterface>
@@ -7,12 +8,9 @@
 
 #ifdef Q_OS_WIN
 #include <windows.h>
-#include <QAbstractNativeEventFilter>
 
-#include "app/ScreenSaverRule.h"
+#include "platform/ScreenSaverRule.h"
 #endif
-
-#include "settings/Settings.h"
 
 namespace zarvo {
 namespace {
@@ -21,14 +19,17 @@ namespace {
 // On Windows the screen saver starts with a system command that the rule swallows.
 class SystemCommandFilter final : public QAbstractNativeEventFilter {
  public:
+  explicit SystemCommandFilter(std::function<bool()> wanted) : wanted_(std::move(wanted)) {}
   bool nativeEventFilter(const QByteArray&, void* message, qintptr* result) override {
     const MSG* msg = static_cast<const MSG*>(message);
-    if (!DiscardSystemMessage(IsOn(Settings.DisableSaver), msg->message, msg->wParam)) return false;
+    if (!DiscardSystemMessage(wanted_(), msg->message, msg->wParam)) return false;
     *result = 0;
     return true;
   }
+
+ private:
+  std::function<bool()> wanted_;
 };
-SystemCommandFilter systemCommandFilter;
 #endif
 
 QDBusInterface ScreenSaverService() {
@@ -39,9 +40,11 @@ QDBusInterface ScreenSaverService() {
 
 }  // namespace
 
-ScreenSaverInhibitor::ScreenSaverInhibitor(QObject* parent) : QObject(parent) {
+ScreenSaverInhibitor::ScreenSaverInhibitor(std::function<bool()> wanted, QObject* parent)
+    : QObject(parent), wanted_(std::move(wanted)) {
 #ifdef Q_OS_WIN
-  QCoreApplication::instance()->installNativeEventFilter(&systemCommandFilter);
+  filter_ = std::make_unique<SystemCommandFilter>(wanted_);
+  QCoreApplication::instance()->installNativeEventFilter(filter_.get());
 #endif
   connect(&timer_, &QTimer::timeout, this, &ScreenSaverInhibitor::Update);
   timer_.start(1000);
@@ -49,14 +52,13 @@ ScreenSaverInhibitor::ScreenSaverInhibitor(QObject* parent) : QObject(parent) {
 
 ScreenSaverInhibitor::~ScreenSaverInhibitor() {
   Release();
-#ifdef Q_OS_WIN
-  QCoreApplication::instance()->removeNativeEventFilter(&systemCommandFilter);
-#endif
+  if (filter_) QCoreApplication::instance()->removeNativeEventFilter(filter_.get());
 }
 
 void ScreenSaverInhibitor::Update() {
-  if (IsOn(Settings.DisableSaver) && !inhibited_) Inhibit();
-  if (!IsOn(Settings.DisableSaver) && inhibited_) Release();
+  const bool wanted = wanted_();
+  if (wanted && !inhibited_) Inhibit();
+  if (!wanted && inhibited_) Release();
 }
 
 void ScreenSaverInhibitor::Inhibit() {

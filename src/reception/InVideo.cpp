@@ -11,24 +11,26 @@
 #include <QScrollBar>
 #include <QToolButton>
 
-#include "app/MainProg.h"
-#include "app/Messages.h"
-#include "app/Windows.h"
 #include "decoder/AutoSave.h"
 #include "platform/Glyphs.h"
 #include "platform/Help.h"
+#include "platform/Lifecycle.h"
 #include "platform/LocalClock.h"
+#include "platform/Messages.h"
 #include "platform/PlatformError.h"
 #include "platform/ProgramFolder.h"
 #include "platform/QtHelpViewer.h"
-#include "platform/QtWindowGeometry.h"
+#include "platform/QtPictures.h"
+#include "platform/RunState.h"
 #include "reception/ModeDialog.h"
-#include "reception/PictureClicks.h"
+#include "settings/ClockCalibration.h"
 #include "settings/Config.h"
+#include "settings/QtWindowGeometry.h"
 #include "settings/Settings.h"
 #include "spectrum/Spectrum.h"
 #include "viewer/DetailView.h"
 #include "viewer/PictureCommands.h"
+#include "viewer/PictureOps.h"
 #include "viewer/ViewPicture.h"
 
 #include <QMouseEvent>
@@ -37,6 +39,8 @@
 #include <exception>
 
 namespace zarvo {
+
+TInVid* InVid = nullptr;
 namespace {
 
 // The scroll codes of the platform's scroll bars; 5 is the thumb being dragged.
@@ -79,6 +83,8 @@ TInVid::TInVid() : QWidget(nullptr, Qt::Window), Decoder(Settings, *this) {
   NoteLifecycle("create InVid");
   setWindowTitle(QStringLiteral("Zarvo Meteo"));
   setCursor(Qt::CrossCursor);
+  // A clock calibration takes its corners with the arrow.
+  ClockCalibration().OnArmed(this, [this] { setCursor(Qt::ArrowCursor); });
   InstallHelpKey(this, kHelpReception);
   BuildControls();
   RestoreGeometry(this, Settings.InVidWindow);
@@ -95,6 +101,7 @@ TInVid::TInVid() : QWidget(nullptr, Qt::Window), Decoder(Settings, *this) {
 
 TInVid::~TInVid() {
   NoteLifecycle("destroy InVid");
+  ClockCalibration().Forget(this);
   InVidTimer.stop();
   Receive.TerminateThread();
   StoreGeometry(this, Settings.InVidWindow);  // as the user left it, before the last lines
@@ -224,8 +231,7 @@ void TInVid::resizeEvent(QResizeEvent*) {
 
 void TInVid::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  const QImage image(reinterpret_cast<const uchar*>(Decoder.Picture.Data()), TDecoder::W,
-                     TDecoder::H, TDecoder::W * 4, QImage::Format_RGB32);
+  const QImage image = BitmapImage(Decoder.Picture);
   const QRect target(DisplayRect.Left, DisplayRect.Top, DisplayRect.Right - DisplayRect.Left,
                      DisplayRect.Bottom - DisplayRect.Top);
   // Stretched as it is, without smoothing: a fax is lines of pixels.
@@ -286,38 +292,14 @@ void TInVid::FormMouseDown(int x, int y) {
   if (MarkLeftBtn->isChecked()) {
     MarkLeftBtn->setChecked(false);
     setCursor(Qt::CrossCursor);
-    MarkLeftBorder(Decoder.Picture, Decoder.SaveHeight, px, Decoder.CurrentColumn);
+    // The line being written moves with its row.
+    Decoder.CurrentColumn -= ShiftLeftBorder(Decoder.Picture, px, Decoder.SaveHeight);
     update();
     return;
   }
-  if (Conf && Conf->ClockCalPending) {
-    if (ClockClickStage == 1) {
-      ClockClickX = px;
-      ClockClickY = py;
-      ReportNote("Now click on the bottom left (or right) corner of the picture.");
-      ClockClickStage = 2;
-      return;
-    }
-    float correction = 0;
-    // Two corners on one row measure nothing: wait for another second corner.
-    if (!ClockCorrection(ClockClickX, ClockClickY, px, py, Settings.IOC, TDecoder::W, correction)) {
-      ReportNote(
-          "Both corners lie on the same row: click on the bottom left (or right) corner "
-          "of the picture.");
-      return;
-    }
-    if (std::fabs(correction) < 0.0001f) {
-      ReportNote("Incoming Clock Calibration already accurate.");
-    } else if (ReportQuestion("Incoming Clock Calibration needs to be corrected with %.4f%%, "
-                              "continue?",
-                              static_cast<double>(correction))) {
-      Settings.ClockCal = Settings.ClockCal + correction;
-      Conf->ClockCal->setValue(static_cast<int>(std::trunc(Settings.ClockCal * 10000.0 + 0.5)));
-      Conf->ClockCalChange();
-    }
-    setCursor(Qt::CrossCursor);
-    Conf->ClockCalPending = false;
-    ClockClickStage = 1;
+  TClockCalibration& clock = ClockCalibration();
+  if (clock.Click(px, py, Settings.IOC, TDecoder::W)) {
+    if (!clock.Pending()) setCursor(Qt::CrossCursor);
     return;
   }
   if (Detail) {
@@ -389,7 +371,7 @@ void TInVid::ViewBtnClick() {
 }
 
 void TInVid::About() {
-  if (Main) Main->ShowAbout();
+  emit AboutRequested();
 }
 
 void TInVid::Exit() {

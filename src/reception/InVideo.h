@@ -86,9 +86,10 @@ class TInVid final : public QWidget, private DecoderHost {
   void MarkLeftBtnClick();
   void FormMouseDown(int x, int y);
   void FormMouseMove(int x, int y);
-  int ClockClickStage = 1;
-  int ClockClickX = 0;
-  int ClockClickY = 0;
+
+ signals:
+  // The About command: the program's about box is shown.
+  void AboutRequested();
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -115,5 +116,8 @@ class TInVid final : public QWidget, private DecoderHost {
 
 // A timer's period: the same value changes nothing, a new one restarts the count, 0 stops it.
 void SetTimerPeriod(QTimer& timer, int milliseconds);
+
+// The single instance, null until constructed.
+extern TInVid* InVid;
 
 }  // namespace zarvo

@@ -3,17 +3,18 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QRadioButton>
-#include <QScreen>
 
-#include "app/Windows.h"
 #include "platform/Help.h"
+#include "platform/Lifecycle.h"
 #include "platform/QtHelpViewer.h"
+#include "platform/QtPictures.h"
 #include "reception/InVideo.h"
 #include "settings/Settings.h"
 
 namespace zarvo {
+
+TModeDlg* ModeDlg = nullptr;
 
 TModeDlg::TModeDlg() : QDialog(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint) {
   ModeDlg = this;
@@ -51,11 +52,7 @@ TModeDlg::~TModeDlg() {
 }
 
 void TModeDlg::ShowModeDlg() {
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect area = screen->geometry();
-    move(area.x() + (area.width() - frameGeometry().width()) / 2,
-         area.y() + (area.height() - frameGeometry().height()) / 2);
-  }
+  CentreOnScreen(this);
   show();
   raise();
   activateWindow();

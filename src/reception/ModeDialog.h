@@ -33,4 +33,7 @@ class TModeDlg final : public QDialog {
   void showEvent(QShowEvent* event) override;
 };
 
+// The single instance, null until constructed.
+extern TModeDlg* ModeDlg;
+
 }  // namespace zarvo

@@ -11,7 +11,7 @@ ReceptionLayout LayOut(int clientWidth, int clientHeight, DisplayRectangle rect,
   const int panel = out.PanelVisible ? kPanelWidth : 0;
   rect.Left = 0;
   rect.Right = clientWidth - (out.PanelVisible ? panel + 2 : 0);
-  const std::int32_t scaled = kPictureHeight * rect.Right / kPictureWidth;
+  const std::int32_t scaled = TDecoder::H * rect.Right / TDecoder::W;
   rect.Bottom = scaled + rect.Top;
   // A picture that fits whole is shown from its top.
   if (rect.Top < 0 && clientHeight > rect.Bottom - rect.Top + 1) {
@@ -34,7 +34,7 @@ ReceptionLayout LayOut(int clientWidth, int clientHeight, DisplayRectangle rect,
 bool FollowLine(std::int32_t currentLine, int clientHeight, bool slowScroll, bool userScrolling,
                 DisplayRectangle& rect) {
   if (userScrolling) return false;
-  const std::int32_t row = currentLine * rect.Right / kPictureWidth;
+  const std::int32_t row = currentLine * rect.Right / TDecoder::W;
   const std::int32_t y = row + rect.Top;
   if (y <= clientHeight && y >= 0) return false;
   const int margin = slowScroll ? 16 : 0;

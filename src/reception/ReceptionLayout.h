@@ -5,18 +5,10 @@
 #include <cstdint>
 #include <string>
 
+#include "decoder/Decoder.h"
+#include "viewer/PictureOps.h"
+
 namespace zarvo {
-
-struct DisplayRectangle {
-  std::int32_t Left = 0;
-  std::int32_t Top = 0;  // the scroll offset, 0 or negative
-  std::int32_t Right = 0;
-  std::int32_t Bottom = 0;
-};
-
-inline constexpr int kPanelWidth = 85;
-inline constexpr int kPictureWidth = 1810;
-inline constexpr int kPictureHeight = 2250;
 
 struct ReceptionLayout {
   bool PanelVisible = false;

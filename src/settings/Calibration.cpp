@@ -6,7 +6,7 @@
 #include <limits>
 #include <system_error>
 
-#include "app/Messages.h"
+#include "platform/Messages.h"
 #include "settings/Settings.h"
 
 namespace zarvo {
@@ -120,7 +120,7 @@ std::string ApplyClockCalibration(int position) {
   Settings.ClockCal = static_cast<float>(position * 0.0001);
   if (Settings.DataRate == 0) {
     ReportError("Bad Interface Data Rate, reset to default.");
-    Settings.DataRate = 7200;
+    Settings.DataRate = InterfaceTypeParams(1).DataRate;
   }
   Settings.SamplePeriod = ComputeSamplePeriod(Settings.ClockCal, Settings.DataRate);
   return FixedText(Settings.ClockCal, 4) + " %";

@@ -38,12 +38,4 @@ int ClockCalPosition(double clockCal);
 // Returns the label text ("0.0250 %").
 std::string ApplyClockCalibration(int position);
 
-// The average of the first `count` bytes, as an integer division.
-template <typename ByteAt>
-std::int32_t AverageOfFirst(int count, ByteAt byteAt) {
-  std::int64_t sum = 0;
-  for (int i = 0; i < count; ++i) sum += byteAt(i);
-  return count > 0 ? static_cast<std::int32_t>(sum / count) : 0;
-}
-
 }  // namespace zarvo

@@ -5,30 +5,29 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QSlider>
 #include <chrono>
 
-#include "app/MainProg.h"
-#include "app/Messages.h"
-#include "app/Windows.h"
 #include "platform/Help.h"
+#include "platform/Lifecycle.h"
+#include "platform/Messages.h"
 #include "platform/ProgramFolder.h"
 #include "platform/QtHelpViewer.h"
-#include "reception/InVideo.h"
+#include "platform/QtPictures.h"
+#include "platform/RunState.h"
 #include "settings/Calibration.h"
-#include "viewer/ViewPicture.h"
+#include "settings/ClockCalibration.h"
+#include "settings/ToneMeasurement.h"
 
 namespace zarvo {
-namespace {
 
-constexpr int kToneBytes = 10000;
+TConf* Conf = nullptr;
+namespace {
 
 QString Text(const std::string& s) {
   return QString::fromStdString(s);
@@ -42,13 +41,20 @@ TConf::TConf()
   Conf = this;
   NoteLifecycle("create Conf");
   BuildControls();
+  // The correction from a picture's corners moves the track bar as the user would.
+  ClockCalibration().Reset();
+  ClockCalibration().OnCorrected(this, [this](int position) {
+    ClockCal->setValue(position);
+    ClockCalChange();
+  });
 
   file_.Load();
   if (!file_.Loaded()) return;  // the fatal report has ended the run
 
   // The record's choices, applied as if the user had made them: the type re-derives its line
   // settings and fixed calibration at every start. No port exists yet to be touched.
-  SelectInterfaceType(Settings.InterfaceType <= 0 ? -1 : std::min(Settings.InterfaceType, 5) - 1);
+  SelectInterfaceType(
+      Settings.InterfaceType <= 0 ? -1 : std::min(Settings.InterfaceType, kInterfaceTypeCount) - 1);
   SelectComPort(Settings.ComPort <= 0 ? -1 : std::min(Settings.ComPort, 4) - 1);
   ClockCal->setValue(ClockCalPosition(Settings.ClockCal));
   ClockCalChange();
@@ -65,6 +71,8 @@ TConf::TConf()
 
 TConf::~TConf() {
   NoteLifecycle("destroy Conf");
+  ClockCalibration().Forget(this);
+  ClockCalibration().Reset();
   file_.Save();
   if (Conf == this) Conf = nullptr;
 }
@@ -73,10 +81,7 @@ void TConf::BuildControls() {
   setWindowTitle(QStringLiteral("Configuration Menu"));
   setFixedSize(593, 303);
   InstallHelpKey(this, kHelpConfiguration);
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect area = screen->geometry();
-    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-  }
+  CentreOnScreen(this);
   QFont heading = font();
   heading.setBold(true);
 
@@ -86,9 +91,9 @@ void TConf::BuildControls() {
   InterfaceType = new QGroupBox(QStringLiteral("Interface Type"), this);
   InterfaceType->setGeometry(8, 22, 150, 134);
   typeGroup_ = new QButtonGroup(this);
-  const char* types[5] = {"Quorvex", "Tarsk-bus", "PTC-II", "Morvant IV", "Morvant 1/2/3"};
-  for (int i = 0; i < 5; ++i) {
-    InterfaceTypeItems[i] = new QRadioButton(QString::fromLatin1(types[i]), InterfaceType);
+  for (int i = 0; i < kInterfaceTypeCount; ++i) {
+    InterfaceTypeItems[i] =
+        new QRadioButton(QString::fromLatin1(InterfaceTypeParams(i + 1).Name), InterfaceType);
     InterfaceTypeItems[i]->setGeometry(10, 22 + 21 * i, 134, 20);
     typeGroup_->addButton(InterfaceTypeItems[i], i);
   }
@@ -171,12 +176,9 @@ void TConf::BuildControls() {
   connect(LockControls, &QCheckBox::toggled, this, &TConf::LockControlsClick);
   connect(DisableSaver, &QCheckBox::toggled, this,
           [](bool on) { Settings.DisableSaver = FlagOf(on); });
-  connect(DisableHints, &QCheckBox::toggled, this, [](bool on) {
+  connect(DisableHints, &QCheckBox::toggled, this, [this](bool on) {
     Settings.DisableHints = FlagOf(on);
-    if (InVid && ViewPic) {
-      InVid->ShowHints(!on);
-      ViewPic->ShowHints(!on);
-    }
+    emit HintsSwitched(!on);
   });
   connect(AutoPTCII, &QCheckBox::toggled, this, [](bool on) { Settings.AutoPTCII = FlagOf(on); });
   connect(SlowScroll, &QCheckBox::toggled, this, [](bool on) { Settings.SlowScroll = FlagOf(on); });
@@ -222,16 +224,14 @@ void TConf::InterfaceTypeClick(int index) {
       ComputeCharTime(Settings.StopBits, Settings.Parity, Settings.SerialCal, Settings.BaudRate);
   ShowCalibration();
   Store->setEnabled(false);
-  if (InVid) InVid->Receive.StartupAndReopen();
+  if (ReceiveControl* receive = CurrentReceiveControl()) receive->InterfaceTypeChanged();
 }
 
 void TConf::ComPortClick(int index) {
   selectedPort_ = index;
-  // Without the reception window (during start-up) only the record changes.
-  if (InVid)
-    InVid->Receive.ChangeComPort(index + 1);
-  else
-    SetComPortFields(index + 1);
+  // Without the receive side (during start-up) only the record changes.
+  const bool changed = SetComPortFields(index + 1);
+  if (ReceiveControl* receive = CurrentReceiveControl()) receive->ComPortChosen(changed);
 }
 
 void TConf::ShowCalibration() {
@@ -256,23 +256,20 @@ void TConf::StoreClick() {
 }
 
 bool TConf::MeasureTone(std::int32_t& average) {
-  InThread* in = InVid ? InVid->Receive.InputThread.get() : nullptr;
-  if (!in) return false;
-  in->ResetWritePos();
-  // The decoder goes on at the writer's new place rather than waiting for it to come round.
-  InVid->Receive.ReadPos = 0;
+  const ToneMeasurement tone(CurrentReceiveControl());
+  if (!tone.Started()) return false;
   // The wait has no end of its own while no bytes come in: show it, and let the user stop it.
   QProgressDialog progress(QStringLiteral("Measuring the tone..."), QStringLiteral("Cancel"), 0,
-                           kToneBytes, this);
+                           ToneMeasurement::kBytes, this);
   progress.setWindowTitle(QStringLiteral("Zarvo Meteo"));
   progress.setWindowModality(Qt::ApplicationModal);
   progress.setMinimumDuration(0);  // modal at once: nothing else can be started meanwhile
-  while (!in->WaitForWritePos(kToneBytes, std::chrono::milliseconds(20))) {
-    progress.setValue(std::min(in->WritePos.load(), kToneBytes - 1));
+  while (!tone.Wait(std::chrono::milliseconds(20))) {
+    progress.setValue(std::min(tone.Received(), ToneMeasurement::kBytes - 1));
     QCoreApplication::processEvents();
     if (progress.wasCanceled() || MainClosed()) return false;
   }
-  average = AverageOfFirst(kToneBytes, [in](int i) { return in->ByteAt(i); });
+  average = tone.Average();
   return true;
 }
 
@@ -313,9 +310,7 @@ void TConf::ClockCalChange() {
 }
 
 void TConf::CalcClockCalClick() {
-  if (InVid) InVid->setCursor(Qt::ArrowCursor);
-  ClockCalPending = true;
-  ReportNote("Click on the top left (or right) corner of the picture.");
+  ClockCalibration().Arm();
 }
 
 void TConf::DeleteDaysChange() {

@@ -23,12 +23,11 @@ class TConf final : public QWidget {
  public:
   TConf();
   ~TConf() override;
-  bool SettingsLoaded() const { return file_.Loaded(); }
 
   // The controls, named after the record's fields they show.
   QLabel* LabelInterface;
   QGroupBox* InterfaceType;
-  QRadioButton* InterfaceTypeItems[5];
+  QRadioButton* InterfaceTypeItems[kInterfaceTypeCount];
   QGroupBox* ComPort;
   QRadioButton* ComPortItems[4];
   QLabel* LabelOptions;
@@ -49,9 +48,6 @@ class TConf final : public QWidget {
   QLabel* ClockLabel;
   QPushButton* CalcClockCal;
 
-  // Set while the picture-based clock calibration waits for its click in the reception window.
-  bool ClockCalPending = false;
-
   // Selections as the program makes them: they act only when the choice really changes.
   // -1 selects nothing.
   void SelectInterfaceType(int index);
@@ -66,6 +62,10 @@ class TConf final : public QWidget {
   void CalcClockCalClick();
   void DeleteDaysChange();
   void LockControlsClick();
+
+ signals:
+  // The user has switched the hints over the windows' controls on or off.
+  void HintsSwitched(bool shown);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -82,5 +82,8 @@ class TConf final : public QWidget {
   int selectedPort_ = -1;
   bool measuring_ = false;
 };
+
+// The single instance, null until constructed.
+extern TConf* Conf;
 
 }  // namespace zarvo

@@ -25,22 +25,6 @@ float ComputeCharTime(std::int32_t stopBits, std::int32_t parity, float serialCa
   return static_cast<float>(time);
 }
 
-namespace {
-
-constexpr InterfaceTypeInfo kInterfaceTypes[kInterfaceTypeCount] = {
-    {"Quorvex", 115200, 3, 2, 7200, false, 0, 0},
-    {"Tarsk-bus", 115200, 3, 2, 7200, false, 0, 0},
-    {"PTC-II", 57600, 0, 0, 5760, true, 28, 184},
-    {"Morvant IV", 115200, 3, 2, 4800, true, 36, 236},
-    {"Morvant 1/2/3", 57600, 0, 2, 5236, true, 36, 236},
-};
-
-}  // namespace
-
-const InterfaceTypeInfo& InterfaceTypeParams(int type) {
-  return kInterfaceTypes[std::clamp(type, 1, kInterfaceTypeCount) - 1];
-}
-
 void ApplyInterfaceTypeFields(TSettings& record, int type) {
   const InterfaceTypeInfo& info = InterfaceTypeParams(type);
   SetText(record.InterfaceName, info.Name);
@@ -55,6 +39,18 @@ void ApplyInterfaceTypeFields(TSettings& record, int type) {
   record.SamplePeriod = ComputeSamplePeriod(record.ClockCal, record.DataRate);
   record.CharTime =
       ComputeCharTime(record.StopBits, record.Parity, record.SerialCal, record.BaudRate);
+}
+
+bool SetComPortFields(int port) {
+  if (port == Settings.ComPort) return false;
+  Settings.ComPort = port;
+  SetText(Settings.ComPortName, "COM" + std::to_string(port));
+  return true;
+}
+
+void SetInterfaceTypeFields(int type) {
+  Settings.InterfaceType = type;
+  ApplyInterfaceTypeFields(Settings, type);
 }
 
 }  // namespace zarvo

@@ -142,6 +142,11 @@ float ComputeSamplePeriod(float clockCal, std::int32_t dataRate);
 float ComputeCharTime(std::int32_t stopBits, std::int32_t parity, float serialCal,
                       std::int32_t baudRate);
 
+// The calibration a record gets back when its own cannot be used: a box whose bytes run from 0
+// at 1200 Hz to 255 at 2300 Hz.
+inline constexpr std::int32_t kDefaultCalLow = 0;
+inline constexpr std::int32_t kDefaultCalHigh = 255;
+
 // Line settings and calibration of the five interface types.
 struct InterfaceTypeInfo {
   const char* Name;
@@ -149,17 +154,37 @@ struct InterfaceTypeInfo {
   std::int32_t Parity;
   std::int32_t StopBits;
   std::int32_t DataRate;
-  bool FixedCalibration;  // types 3..5 bring their own CalLow/CalHigh
+  // Types 3..5 bring their own CalLow/CalHigh; types 1 and 2 are calibrated by the user, and
+  // their pair here is the default.
+  bool FixedCalibration;
   std::int32_t CalLow;
   std::int32_t CalHigh;
 };
 
 inline constexpr int kInterfaceTypeCount = 5;
+inline constexpr InterfaceTypeInfo kInterfaceTypes[kInterfaceTypeCount] = {
+    {"Quorvex", 115200, 3, 2, 7200, false, kDefaultCalLow, kDefaultCalHigh},
+    {"Tarsk-bus", 115200, 3, 2, 7200, false, kDefaultCalLow, kDefaultCalHigh},
+    {"PTC-II", 57600, 0, 0, 5760, true, 28, 184},
+    {"Morvant IV", 115200, 3, 2, 4800, true, 36, 236},
+    {"Morvant 1/2/3", 57600, 0, 2, 5236, true, 36, 236},
+};
+
 // The table entry of type 1..5; a type above 5 is the last entry, below 1 the first.
-const InterfaceTypeInfo& InterfaceTypeParams(int type);
+constexpr const InterfaceTypeInfo& InterfaceTypeParams(int type) {
+  return kInterfaceTypes[(type < 1                     ? 1
+                          : type > kInterfaceTypeCount ? kInterfaceTypeCount
+                                                       : type) -
+                         1];
+}
 
 // Writes the type's fields into the record: name, line settings, data rate, the fixed
 // calibration of types 3..5, and the derived SamplePeriod and CharTime.
 void ApplyInterfaceTypeFields(TSettings& record, int type);
+
+// The record part of the configuration window's choices, on the global record: the port 1..4
+// (false when it is the one already chosen) and the interface type with its fields.
+bool SetComPortFields(int port);
+void SetInterfaceTypeFields(int type);
 
 }  // namespace zarvo

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/Messages.h"
+#include "platform/Messages.h"
 #include "platform/ProgramFolder.h"
 
 namespace zarvo {
@@ -43,8 +43,8 @@ void TSettingsFile::Load() {
   loaded_ = true;
   if (Settings.CalLow == Settings.CalHigh) {
     ReportError("Bad interface calibration factors, reset to default.");
-    Settings.CalLow = 0;
-    Settings.CalHigh = 255;
+    Settings.CalLow = kDefaultCalLow;
+    Settings.CalHigh = kDefaultCalHigh;
   }
 }
 

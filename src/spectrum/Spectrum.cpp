@@ -7,15 +7,18 @@
 #include <new>
 #include <system_error>
 
-#include "app/Messages.h"
-#include "app/Windows.h"
+#include "interface/Receiver.h"
 #include "platform/Help.h"
+#include "platform/Lifecycle.h"
+#include "platform/Messages.h"
 #include "platform/QtHelpViewer.h"
-#include "platform/QtWindowGeometry.h"
-#include "reception/InVideo.h"
+#include "platform/QtPictures.h"
+#include "settings/QtWindowGeometry.h"
 #include "settings/Settings.h"
 
 namespace zarvo {
+
+TSpec* Spec = nullptr;
 namespace {
 
 // Queued onto the window: what is still queued when the window goes is dropped with it.
@@ -63,18 +66,17 @@ TSpec::~TSpec() {
 }
 
 void TSpec::SpectrumUpdate() {
-  if (!Histogram || !InVid) return;
-  TReceiveSide& receive = InVid->Receive;
-  if (!receive.InputThread || !receive.RxBuffer) return;
-  if (Histogram->Update(*receive.InputThread, Settings.CalLow, Settings.CalHigh)) update();
+  TReceiveSide* receive = ActiveReceiveSide();
+  if (!Histogram || !receive) return;
+  if (!receive->InputThread || !receive->RxBuffer) return;
+  if (Histogram->Update(*receive->InputThread, Settings.CalLow, Settings.CalHigh)) update();
 }
 
 void TSpec::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   if (!Histogram) return;
   const Bitmap& picture = Histogram->SpecBitmap;
-  const QImage image(reinterpret_cast<const uchar*>(picture.Data()), picture.Width(),
-                     picture.Height(), picture.Width() * 4, QImage::Format_RGB32);
+  const QImage image = BitmapImage(picture);
   // Stretched over the whole client area without smoothing: the bars stay sharp.
   painter.drawImage(rect(), image);
 }

@@ -34,4 +34,7 @@ class TSpec final : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 };
 
+// The single instance, null until constructed.
+extern TSpec* Spec;
+
 }  // namespace zarvo

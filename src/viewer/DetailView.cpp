@@ -3,14 +3,17 @@
 #include <QImage>
 #include <QPainter>
 
-#include "app/Windows.h"
 #include "platform/Help.h"
+#include "platform/Lifecycle.h"
 #include "platform/QtHelpViewer.h"
-#include "platform/QtWindowGeometry.h"
-#include "reception/PictureClicks.h"
+#include "platform/QtPictures.h"
+#include "settings/QtWindowGeometry.h"
 #include "settings/Settings.h"
+#include "viewer/PictureOps.h"
 
 namespace zarvo {
+
+TDetail* Detail = nullptr;
 
 TDetail::TDetail() : QWidget(nullptr, Qt::Window) {
   Detail = this;
@@ -43,6 +46,10 @@ void TDetail::RefreshDetail() {
   if (DetailPicture && isVisible()) update();
 }
 
+void TDetail::Forget(const Bitmap* picture) {
+  if (DetailPicture == picture) DetailPicture = nullptr;
+}
+
 void TDetail::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   // Outside a picture smaller than the view: the blank colour of an empty picture.
@@ -51,8 +58,7 @@ void TDetail::paintEvent(QPaintEvent*) {
   int left = 0, top = 0;
   DetailOrigin(DetailCentreX, DetailCentreY, width(), height(), DetailPicture->Width(),
                DetailPicture->Height(), left, top);
-  const QImage image(reinterpret_cast<const uchar*>(DetailPicture->Data()), DetailPicture->Width(),
-                     DetailPicture->Height(), DetailPicture->Width() * 4, QImage::Format_RGB32);
+  const QImage image = BitmapImage(*DetailPicture);
   // Pixel for pixel: the part of the picture inside the view, at its place in the view.
   const QRect source = QRect(left, top, width(), height()).intersected(image.rect());
   painter.drawImage(source.topLeft() - QPoint(left, top), image, source);

@@ -19,6 +19,8 @@ class TDetail final : public QWidget {
   void DrawDetail(int x, int y, const Bitmap* picture);
   // Draws again round the remembered point.
   void RefreshDetail();
+  // A picture that is going away: shown no more.
+  void Forget(const Bitmap* picture);
 
   std::int32_t DetailCentreX = 0;
   std::int32_t DetailCentreY = 0;
@@ -27,5 +29,8 @@ class TDetail final : public QWidget {
  protected:
   void paintEvent(QPaintEvent*) override;
 };
+
+// The single instance, null until constructed.
+extern TDetail* Detail;
 
 }  // namespace zarvo

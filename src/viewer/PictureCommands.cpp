@@ -1,7 +1,7 @@
 #include "viewer/PictureCommands.h"
 
-#include "app/Messages.h"
 #include "platform/BmpCodec.h"
+#include "platform/Messages.h"
 #include "platform/PlatformError.h"
 #include "platform/ProgramFolder.h"
 #include "viewer/PictureOps.h"

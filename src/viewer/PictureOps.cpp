@@ -40,12 +40,20 @@ void RotateRight(Bitmap& picture, const RotationProgress& progress, std::uint32_
   });
 }
 
-void ShiftLeftBorder(Bitmap& picture, int column) {
+int ShiftLeftBorder(Bitmap& picture, int column, int rows) {
   const int w = picture.Width();
-  if (w <= 0) return;
+  if (w <= 0) return 0;
   const int shift = std::clamp(column, 0, w - 1);
-  for (int y = 0; y < picture.Height(); ++y)
+  const int shifted = std::clamp(rows, 0, picture.Height());
+  for (int y = 0; y < shifted; ++y)
     std::rotate(picture.Row(y), picture.Row(y) + shift, picture.Row(y) + w);
+  return shift;
+}
+
+void DetailOrigin(int x, int y, int viewWidth, int viewHeight, int pictureWidth, int pictureHeight,
+                  int& left, int& top) {
+  left = std::min(std::max(0, x - viewWidth / 2), pictureWidth - viewWidth);
+  top = std::min(std::max(0, y - viewHeight / 2), pictureHeight - viewHeight);
 }
 
 void CropLowerBorder(Bitmap& picture, int row, std::uint32_t paper) {
@@ -64,7 +72,7 @@ ViewerLayout LayOutViewer(int clientWidth, int clientHeight, int pictureWidth, i
   if (pictureHeight <= 0) return layout;
   layout.Paint = true;
   layout.PanelVisible = clientWidth > 250;
-  layout.Right = layout.PanelVisible ? clientWidth - (kViewerPanelWidth + 2) : clientWidth;
+  layout.Right = layout.PanelVisible ? clientWidth - (kPanelWidth + 2) : clientWidth;
   const std::int32_t height = static_cast<std::int32_t>(std::int64_t{pictureHeight} * layout.Right /
                                                         std::max(pictureWidth, 1));
   layout.Top = top;

@@ -1,14 +1,41 @@
 #pragma once
-// The viewer's picture operations and geometry: quarter turns, the left-border shift, the
-// lower-border crop, the layout of the viewer window, the printed rectangle, and the folder a
+// The picture operations and geometry of the picture windows: where a picture is stretched and
+// which pixel a click hits, the detailed view's part of it, quarter turns, the left-border shift,
+// the lower-border crop, the layout of the viewer window, the printed rectangle, and the folder a
 // file dialog leaves behind. All of it without a screen.
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <string>
 
 #include "platform/Bitmap.h"
 
 namespace zarvo {
+
+// The tool panel on the right of a picture window, in pixels.
+inline constexpr int kPanelWidth = 85;
+
+// Where a window stretches its picture, in client coordinates.
+struct DisplayRectangle {
+  std::int32_t Left = 0;
+  std::int32_t Top = 0;  // the scroll offset, 0 or negative
+  std::int32_t Right = 0;
+  std::int32_t Bottom = 0;
+};
+
+// A client point in a picture stretched into (0, top, right, ...): the picture's column and row,
+// in 32-bit integers truncating toward zero.
+inline std::int32_t PictureColumn(int x, int right, int width) {
+  return right > 0 ? static_cast<std::int32_t>(std::int64_t{width} * x / right) : 0;
+}
+inline std::int32_t PictureRow(int y, int top, int right, int width) {
+  return right > 0 ? static_cast<std::int32_t>(std::int64_t{width} * (y - top) / right) : 0;
+}
+
+// The top-left picture pixel that the detailed view shows for a requested centre, kept inside
+// the picture; negative when the view is larger than the picture.
+void DetailOrigin(int x, int y, int viewWidth, int viewHeight, int pictureWidth, int pictureHeight,
+                  int& left, int& top);
 
 // Called after each source row whose number is a multiple of 16, so the caller can redraw the
 // picture as it is being turned.
@@ -21,14 +48,13 @@ void RotateLeft(Bitmap& picture, const RotationProgress& progress = {},
 void RotateRight(Bitmap& picture, const RotationProgress& progress = {},
                  std::uint32_t blank = 0xFFFFFF);
 
-// Cyclic shift of every row so that column `column` becomes the left edge. A column right of the
-// picture is taken as its last column, a negative one as column 0.
-void ShiftLeftBorder(Bitmap& picture, int column);
+// Cyclic shift of the top `rows` rows (every row by default) so that column `column` becomes the
+// left edge. A column right of the picture is taken as its last column, a negative one as column
+// 0. Returns the columns shifted by, so that a line being written can move with its row.
+int ShiftLeftBorder(Bitmap& picture, int column, int rows = std::numeric_limits<int>::max());
 
 // Keeps rows 0 .. row-1. A row below the picture makes it taller; the new rows are `paper`.
 void CropLowerBorder(Bitmap& picture, int row, std::uint32_t paper = 0xFFFFFF);
-
-inline constexpr int kViewerPanelWidth = 85;
 
 // One run of the viewer's layout for its client area, its picture and the current scroll offset.
 struct ViewerLayout {

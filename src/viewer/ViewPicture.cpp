@@ -10,17 +10,19 @@
 #include <QScrollBar>
 #include <QToolButton>
 
-#include "app/Windows.h"
 #include "platform/BmpCodec.h"
 #include "platform/Glyphs.h"
 #include "platform/Help.h"
+#include "platform/Lifecycle.h"
 #include "platform/QtHelpViewer.h"
-#include "platform/QtWindowGeometry.h"
-#include "reception/PictureClicks.h"
+#include "platform/QtPictures.h"
+#include "settings/QtWindowGeometry.h"
 #include "viewer/DetailView.h"
 #include "viewer/PictureOps.h"
 
 namespace zarvo {
+
+TViewPic* ViewPic = nullptr;
 
 TViewPic::TViewPic() : QWidget(nullptr, Qt::Window) {
   ViewPic = this;
@@ -36,7 +38,7 @@ TViewPic::TViewPic() : QWidget(nullptr, Qt::Window) {
 TViewPic::~TViewPic() {
   NoteLifecycle("destroy ViewPic");
   StoreGeometry(this, Settings.ViewPicWindow);
-  if (Detail && Detail->DetailPicture == &Picture) Detail->DetailPicture = nullptr;
+  if (Detail) Detail->Forget(&Picture);
   if (ViewPic == this) ViewPic = nullptr;
 }
 
@@ -123,7 +125,7 @@ void TViewPic::FormResize() {
   }
   DisplayRect = {0, layout.Top, layout.Right, layout.Bottom};
   Panel->setVisible(layout.PanelVisible);
-  Panel->setGeometry(width() - kViewerPanelWidth, 0, kViewerPanelWidth, height());
+  Panel->setGeometry(width() - kPanelWidth, 0, kPanelWidth, height());
   ScrollBar->setPageStep(std::max(layout.ScrollLargeStep, 1));
   ScrollBar->setRange(0, layout.ScrollMax);
   update();
@@ -139,15 +141,14 @@ void TViewPic::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), BorderColour());
     return;
   }
-  const QImage image(reinterpret_cast<const uchar*>(Picture.Data()), Picture.Width(),
-                     Picture.Height(), Picture.Width() * 4, QImage::Format_RGB32);
+  const QImage image = BitmapImage(Picture);
   // Stretched as it is, without smoothing: a reduced picture drops whole rows and columns.
   painter.drawImage(
       QRect(0, DisplayRect.Top, DisplayRect.Right, DisplayRect.Bottom - DisplayRect.Top), image);
   painter.fillRect(QRect(0, DisplayRect.Bottom, width(), height() - DisplayRect.Bottom),
                    BorderColour());
   if (Panel->isVisible())
-    painter.fillRect(QRect(width() - kViewerPanelWidth - 2, 0, 2, height()), BorderColour());
+    painter.fillRect(QRect(width() - kPanelWidth - 2, 0, 2, height()), BorderColour());
 }
 
 void TViewPic::ScrollBarScroll(int position) {

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "platform/Bitmap.h"
-#include "reception/ReceptionLayout.h"
 #include "settings/Settings.h"
 #include "viewer/PictureCommands.h"
+#include "viewer/PictureOps.h"
 
 class QFrame;
 class QMenu;
@@ -74,5 +74,8 @@ class TViewPic final : public QWidget {
   QColor BorderColour() const;
   bool paint_ = false;  // false while the picture has no rows: nothing is painted
 };
+
+// The single instance, null until constructed.
+extern TViewPic* ViewPic;
 
 }  // namespace zarvo

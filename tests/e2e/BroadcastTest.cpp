@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "decode/DecodeRun.h"
+#include "settings/Settings.h"
 #include "sim/Broadcast.h"
 #include "support/TempDir.h"
 
@@ -41,12 +42,11 @@ struct Result {
 };
 
 Result Receive(const Case& c, const sim::GreyImage& chart, const test::TempDir& out) {
-  const int types[5][3] = {
-      {7200, 0, 255}, {7200, 0, 255}, {5760, 28, 184}, {4800, 36, 236}, {5236, 36, 236}};
+  const InterfaceTypeInfo& type = InterfaceTypeParams(c.Interface);
   sim::BroadcastOptions sent;
-  sent.DataRate = types[c.Interface - 1][0];
-  sent.CalLow = types[c.Interface - 1][1];
-  sent.CalHigh = types[c.Interface - 1][2];
+  sent.DataRate = type.DataRate;
+  sent.CalLow = type.CalLow;
+  sent.CalHigh = type.CalHigh;
   sent.Lpm = c.Lpm;
   sent.Ioc = c.Ioc;
   sent.PhasingSeconds = 10;

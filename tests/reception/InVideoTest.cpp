@@ -14,11 +14,11 @@
 #include <fstream>
 
 #include "app/MainProg.h"
-#include "app/Windows.h"
 #include "platform/BmpCodec.h"
 #include "platform/ProgramFolder.h"
 #include "reception/InVideo.h"
 #include "reception/ModeDialog.h"
+#include "settings/ClockCalibration.h"
 #include "settings/Config.h"
 #include "settings/Settings.h"
 #include "support/FakeDialogs.h"
@@ -291,13 +291,13 @@ TEST_F(InVideoTest, PressesOnThePanelNeverReachThePicture) {
     conf.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&conf));
     MouseClick(conf.CalcClockCal);
-    ASSERT_TRUE(conf.ClockCalPending);
+    ASSERT_TRUE(ClockCalibration().Pending());
     const std::size_t boxesBefore = boxes.Shown.size();
     MouseClick(invid->Panel, empty);
-    EXPECT_EQ(invid->ClockClickStage, 1);
+    EXPECT_EQ(ClockCalibration().Stage(), 1);
     EXPECT_EQ(boxes.Shown.size(), boxesBefore);
     MouseClick(invid.get(), {50, 20});
-    EXPECT_EQ(invid->ClockClickStage, 2);
+    EXPECT_EQ(ClockCalibration().Stage(), 2);
     ASSERT_EQ(boxes.Shown.size(), boxesBefore + 1);
     EXPECT_EQ(boxes.Shown.back().Text,
               "Now click on the bottom left (or right) corner of the picture.");

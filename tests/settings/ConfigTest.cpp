@@ -22,9 +22,9 @@
 #include <cstring>
 #include <thread>
 
-#include "app/Windows.h"
 #include "platform/ProgramFolder.h"
 #include "reception/InVideo.h"
+#include "settings/ClockCalibration.h"
 #include "settings/CommaLocale.h"
 #include "settings/Config.h"
 #include "settings/SettingsDescription.h"
@@ -524,7 +524,7 @@ TEST_F(ConfigTest, PictureClockCalibrationIsArmed) {
   Open(true);
   ShowConf();
   Click(conf->CalcClockCal);
-  EXPECT_TRUE(conf->ClockCalPending);
+  EXPECT_TRUE(ClockCalibration().Pending());
   EXPECT_EQ(invid->cursor().shape(), Qt::ArrowCursor);
   ASSERT_EQ(boxes.Shown.size(), 1u);
   EXPECT_EQ(boxes.Shown[0].Text, "Click on the top left (or right) corner of the picture.");
@@ -537,16 +537,16 @@ TEST_F(ConfigTest, PictureClockCalibrationIsArmed) {
   EXPECT_EQ(boxes.Shown.back().Text,
             "Now click on the bottom left (or right) corner of the picture.");
   ClickPicture(110, 50);  // the same row: wait for another corner
-  EXPECT_TRUE(conf->ClockCalPending);
+  EXPECT_TRUE(ClockCalibration().Pending());
   ClickPicture(110, 1850);
   EXPECT_EQ(boxes.Shown.back().Text,
             "Incoming Clock Calibration needs to be corrected with -0.0002%, continue?");
   EXPECT_EQ(conf->ClockCal->value(), -1);
   EXPECT_FLOAT_EQ(Settings.ClockCal, -0.0001f);
   EXPECT_EQ(conf->ClockLabel->text(), "-0.0001 %");
-  EXPECT_FALSE(conf->ClockCalPending);
+  EXPECT_FALSE(ClockCalibration().Pending());
   EXPECT_EQ(invid->cursor().shape(), Qt::CrossCursor);
-  EXPECT_EQ(invid->ClockClickStage, 1);
+  EXPECT_EQ(ClockCalibration().Stage(), 1);
 }
 
 TEST_F(ConfigTest, StraightPictureNeedsNoClockCorrection) {
@@ -559,7 +559,7 @@ TEST_F(ConfigTest, StraightPictureNeedsNoClockCorrection) {
   ClickPicture(100, 1850);
   EXPECT_EQ(boxes.Shown.back().Text, "Incoming Clock Calibration already accurate.");
   EXPECT_FLOAT_EQ(Settings.ClockCal, 0.0f);
-  EXPECT_FALSE(conf->ClockCalPending);
+  EXPECT_FALSE(ClockCalibration().Pending());
 }
 
 TEST_F(ConfigTest, WindowAsShown) {

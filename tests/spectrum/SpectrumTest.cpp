@@ -6,7 +6,6 @@
 #include <chrono>
 #include <thread>
 
-#include "app/Windows.h"
 #include "reception/InVideo.h"
 #include "spectrum/Spectrum.h"
 #include "support/FakeSerial.h"

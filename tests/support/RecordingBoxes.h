@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Messages.h"
+#include "platform/Messages.h"
 
 namespace zarvo::test {
 

@@ -13,6 +13,7 @@
 #include <thread>
 #include <tuple>
 
+#include "settings/Settings.h"
 #include "sim/CommandLine.h"
 #include "support/TempDir.h"
 
@@ -34,13 +35,15 @@ CommandLine Parsed(const std::vector<std::string>& args) {
 }
 
 TEST(SimCommandLine, InterfaceTypesAndLaterOptionsOverride) {
-  const int expected[][3] = {
-      {7200, 0, 255}, {7200, 0, 255}, {5760, 28, 184}, {4800, 36, 236}, {5236, 36, 236}};
-  for (int type = 1; type <= 5; ++type) {
+  // Each type's rate and calibration, as the receiver knows them.
+  for (int type = 1; type <= kInterfaceTypeCount; ++type) {
     const BroadcastOptions o = Parsed({"--interface", std::to_string(type)}).Broadcast;
+    const InterfaceTypeInfo& info = InterfaceTypeParams(type);
     EXPECT_EQ(std::tuple(o.DataRate, o.CalLow, o.CalHigh),
-              std::tuple(expected[type - 1][0], expected[type - 1][1], expected[type - 1][2]));
+              std::tuple(info.DataRate, info.CalLow, info.CalHigh));
   }
+  EXPECT_EQ(std::tuple(InterfaceTypeParams(1).CalLow, InterfaceTypeParams(1).CalHigh),
+            std::tuple(0, 255));
   BroadcastOptions o =
       Parsed({"--interface", "3", "--rate", "7000", "--cal", "10", "200"}).Broadcast;
   EXPECT_EQ(std::tuple(o.DataRate, o.CalLow, o.CalHigh), std::tuple(7000, 10, 200));

@@ -85,6 +85,45 @@ TEST(PictureOps, LeftBorderIsACyclicShift) {
   ShiftLeftBorder(none, 5);
 }
 
+// The reception window's mark: only the rows received so far move, and the line being written
+// moves with them.
+TEST(PictureOps, LeftBorderShiftOfTheReceivedRows) {
+  Bitmap picture(1810, 2250, 0);
+  for (int y = 0; y < 2250; y += 499)
+    for (int x = 0; x < 1810; ++x) picture.SetPixel(x, y, static_cast<std::uint32_t>(x));
+  EXPECT_EQ(ShiftLeftBorder(picture, 0, 500), 0);  // at column 0 nothing changes
+  EXPECT_EQ(picture.Pixel(5, 0), 5u);
+
+  EXPECT_EQ(ShiftLeftBorder(picture, 100, 500), 100);
+  EXPECT_EQ(picture.Pixel(0, 0), 100u);
+  EXPECT_EQ(picture.Pixel(1709, 499), 1809u);
+  EXPECT_EQ(picture.Pixel(1710, 499), 0u);
+  EXPECT_EQ(picture.Pixel(1809, 0), 99u);
+  EXPECT_EQ(picture.Pixel(0, 998), 0u);  // rows from SaveHeight down stay
+
+  // A click in the strip right of the picture takes its last column; nothing outside is read.
+  EXPECT_EQ(ShiftLeftBorder(picture, 5000, 1), 1809);
+  EXPECT_EQ(picture.Pixel(0, 0), (100u + 1809u) % 1810u);
+  EXPECT_EQ(picture.Pixel(0, 499), 100u);
+  EXPECT_EQ(ShiftLeftBorder(picture, 50, -3), 50);  // no rows: nothing moves
+  EXPECT_EQ(picture.Pixel(0, 0), (100u + 1809u) % 1810u);
+}
+
+TEST(PictureOps, ClickedPixelAndTheDetailedViewsPart) {
+  int left, top;
+  DetailOrigin(1809, 2249, 400, 300, 1810, 2250, left, top);
+  EXPECT_EQ(left, 1410);
+  EXPECT_EQ(top, 1950);
+  DetailOrigin(0, 0, 400, 300, 1810, 2250, left, top);
+  EXPECT_EQ(left, 0);
+  EXPECT_EQ(top, 0);
+  DetailOrigin(900, 1000, 400, 300, 1810, 2250, left, top);
+  EXPECT_EQ(left, 700);
+  EXPECT_EQ(top, 850);
+  EXPECT_EQ(PictureColumn(905, 905, 1810), 1810);
+  EXPECT_EQ(PictureRow(10, -100, 905, 1810), 220);
+}
+
 TEST(PictureOps, LowerBorderCrops) {
   Bitmap p = Numbered(5, 4);
   CropLowerBorder(p, 2);

@@ -9,7 +9,6 @@
 #include <QScrollBar>
 #include <QToolButton>
 
-#include "app/Windows.h"
 #include "platform/BmpCodec.h"
 #include "settings/Settings.h"
 #include "support/FakeDialogs.h"

@@ -148,9 +148,10 @@ DecodeRun::DecodeRun(const DecodeOptions& options, std::function<void(const std:
   if (options.HaveCal) {
     settings_.CalLow = options.CalLow;
     settings_.CalHigh = options.CalHigh;
-  } else if (!InterfaceTypeParams(options.InterfaceType).FixedCalibration) {
-    settings_.CalLow = 0;
-    settings_.CalHigh = 255;
+  } else {
+    // The user's calibration of types 1 and 2 is not in the recording: take their default.
+    settings_.CalLow = InterfaceTypeParams(options.InterfaceType).CalLow;
+    settings_.CalHigh = InterfaceTypeParams(options.InterfaceType).CalHigh;
   }
   settings_.ClockCal = options.ClockCal;
   settings_.SamplePeriod = ComputeSamplePeriod(settings_.ClockCal, settings_.DataRate);

@@ -6,6 +6,8 @@
 #include <functional>
 #include <map>
 
+#include "settings/Settings.h"
+
 namespace zarvo::sim {
 namespace {
 
@@ -21,13 +23,6 @@ bool ParseDouble(const std::string& text, double low, double high, double& value
   value = std::strtod(text.c_str(), &end);
   return end == text.c_str() + text.size() && std::isfinite(value) && value >= low && value <= high;
 }
-
-struct Interface {
-  int Rate, CalLow, CalHigh;
-};
-// The five interface types' sample rates and calibrations.
-constexpr Interface Interfaces[] = {
-    {7200, 0, 255}, {7200, 0, 255}, {5760, 28, 184}, {4800, 36, 236}, {5236, 36, 236}};
 
 }  // namespace
 
@@ -96,11 +91,11 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
        {1,
         [&b](const std::vector<std::string>& v) {
           long long type = 0;
-          if (!ParseInt(v[0], 1, 5, type)) return false;
-          const Interface& i = Interfaces[type - 1];
-          b.DataRate = i.Rate;
-          b.CalLow = i.CalLow;
-          b.CalHigh = i.CalHigh;
+          if (!ParseInt(v[0], 1, kInterfaceTypeCount, type)) return false;
+          const InterfaceTypeInfo& info = InterfaceTypeParams(static_cast<int>(type));
+          b.DataRate = info.DataRate;
+          b.CalLow = info.CalLow;
+          b.CalHigh = info.CalHigh;
           return true;
         }}},
       {"--lpm",

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "decoder/Decoder.h"
+
 namespace zarvo::sim {
 
 struct GreyImage {
@@ -39,7 +41,7 @@ bool DecodePicture(const std::vector<std::uint8_t>& bytes, const std::string& na
 //   rows 40+2B/3 .. height-1       four groups of 312 columns from 280, black and white
 //                                  vertical stripes 16, 8, 4 and 2 columns wide, black first.
 // For the default 800 rows the bands start at rows 40, 293 and 546.
-inline constexpr int ChartWidth = 1810;
+inline constexpr int ChartWidth = TDecoder::W;  // a line of the receiver's picture
 inline constexpr int ChartTopRows = 40;
 inline constexpr int ChartMinHeight = 100;
 inline constexpr int ChartBarFirst = 100;

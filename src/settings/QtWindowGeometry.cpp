@@ -1,4 +1,4 @@
-#include "platform/QtWindowGeometry.h"
+#include "settings/QtWindowGeometry.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -7,14 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "settings/Settings.h"
 #include "sim/Picture.h"
 
 namespace zarvo::sim {
 
 struct BroadcastOptions {
-  int DataRate = 7200;  // samples per second
-  int CalLow = 0;       // byte at 1200 Hz
-  int CalHigh = 255;    // byte at 2300 Hz
+  // Samples per second and the bytes at 1200 Hz and 2300 Hz: the first interface type's.
+  int DataRate = InterfaceTypeParams(1).DataRate;
+  int CalLow = InterfaceTypeParams(1).CalLow;
+  int CalHigh = InterfaceTypeParams(1).CalHigh;
   int Lpm = 120;
   int Ioc = 576;  // 576 or 288
   double LeadSeconds = 0;
@@ -35,7 +37,7 @@ inline constexpr double WhiteHz = 2300;
 inline constexpr double StartToneHz576 = 300;
 inline constexpr double StartToneHz288 = 675;
 inline constexpr double StopToneHz = 450;
-inline constexpr int LineColumns = 1810;
+inline constexpr int LineColumns = TDecoder::W;  // grey values a picture line sends
 
 // The interface's byte for a frequency: CalLow at 1200 Hz, CalHigh at 2300 Hz, halves rounded
 // up, clamped to 0..255.
@@ -74,7 +76,6 @@ class BroadcastStream {
   bool Next(std::uint8_t* out, std::size_t& count);
 
   std::uint64_t TotalSamples() const { return total_; }
-  std::uint64_t Position() const { return next_; }
   const std::vector<Section>& Sections() const { return sections_; }
   // The device's real sample rate, clock error included.
   double SampleRate() const { return rate_; }

@@ -2,9 +2,9 @@
 
 #include <cerrno>
 
-#include "app/Messages.h"
-#include "app/ScreenSaverRule.h"
 #include "app/Version.h"
+#include "platform/Messages.h"
+#include "platform/ScreenSaverRule.h"
 #include "support/RecordingBoxes.h"
 
 namespace zarvo {

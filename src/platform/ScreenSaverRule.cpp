@@ -1,4 +1,4 @@
-#include "app/ScreenSaverRule.h"
+#include "platform/ScreenSaverRule.h"
 
 namespace zarvo {
 

@@ -1,16 +1,6 @@
-#include "app/Windows.h"
+#include "platform/Lifecycle.h"
 
 namespace zarvo {
-
-TSplashForm* SplashForm = nullptr;
-TMain* Main = nullptr;
-TConf* Conf = nullptr;
-TInVid* InVid = nullptr;
-TSpec* Spec = nullptr;
-TModeDlg* ModeDlg = nullptr;
-TViewPic* ViewPic = nullptr;
-TDetail* Detail = nullptr;
-
 namespace {
 LifecycleObserver lifecycleObserver;
 }

@@ -1,0 +1,88 @@
+#include "settings/ClockCalibration.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/Messages.h"
+#include "settings/Calibration.h"
+#include "settings/Settings.h"
+
+namespace zarvo {
+
+bool ClockCorrection(int x1, int y1, int x2, int y2, int ioc, int width, float& correction) {
+  if (y2 == y1 || width <= 0) return false;
+  const double factor = ioc == 0 ? 200.0 : 100.0;
+  correction = static_cast<float>(factor * (x1 - x2) / width / (y2 - y1));
+  if (correction < 0.001f) correction = correction / 2;
+  return true;
+}
+
+int CorrectedClockPosition(float clockCal) {
+  const double position = std::trunc(clockCal * 10000.0 + 0.5);
+  if (!std::isfinite(position)) return 0;
+  return static_cast<int>(std::clamp(position, -1000.0, 1000.0));
+}
+
+void TClockCalibration::Arm() {
+  if (armed_) armed_();
+  pending_ = true;
+  ReportNote("Click on the top left (or right) corner of the picture.");
+}
+
+bool TClockCalibration::Click(int x, int y, int ioc, int width) {
+  if (!pending_) return false;
+  if (stage_ == 1) {
+    firstX_ = x;
+    firstY_ = y;
+    ReportNote("Now click on the bottom left (or right) corner of the picture.");
+    stage_ = 2;
+    return true;
+  }
+  float correction = 0;
+  // Two corners on one row measure nothing: wait for another second corner.
+  if (!ClockCorrection(firstX_, firstY_, x, y, ioc, width, correction)) {
+    ReportNote(
+        "Both corners lie on the same row: click on the bottom left (or right) corner of the "
+        "picture.");
+    return true;
+  }
+  if (std::fabs(correction) < 0.0001f) {
+    ReportNote("Incoming Clock Calibration already accurate.");
+  } else if (ReportQuestion("Incoming Clock Calibration needs to be corrected with %.4f%%, "
+                            "continue?",
+                            static_cast<double>(correction))) {
+    Settings.ClockCal = Settings.ClockCal + correction;
+    const int position = CorrectedClockPosition(Settings.ClockCal);
+    ApplyClockCalibration(position);
+    if (corrected_) corrected_(position);
+  }
+  Reset();
+  return true;
+}
+
+void TClockCalibration::Reset() {
+  pending_ = false;
+  stage_ = 1;
+}
+
+void TClockCalibration::OnArmed(const void* owner, std::function<void()> shown) {
+  armedOwner_ = owner;
+  armed_ = std::move(shown);
+}
+
+void TClockCalibration::OnCorrected(const void* owner, std::function<void(int position)> shown) {
+  correctedOwner_ = owner;
+  corrected_ = std::move(shown);
+}
+
+void TClockCalibration::Forget(const void* owner) {
+  if (armedOwner_ == owner) OnArmed(nullptr, nullptr);
+  if (correctedOwner_ == owner) OnCorrected(nullptr, nullptr);
+}
+
+TClockCalibration& ClockCalibration() {
+  static TClockCalibration calibration;
+  return calibration;
+}
+
+}  // namespace zarvo

@@ -1,0 +1,2 @@
+// The base reaching up into the program.
+#include "app/Top.h"

@@ -1,0 +1,1 @@
+// The base's own file.
