@@ -81,7 +81,9 @@ static_assert(kPeriods[2].Low == 495 && kPeriods[2].High == 505);
 static_assert(kPeriods[3].Low == 330 && kPeriods[3].High == 1010.0 / 3);
 static_assert(kPeriods[4].Low == 247.5 && kPeriods[4].High == 252.5);
 
-// Both detectors: the picture has begun once a tenth of a line is light.
+// Both detectors: phasing and the wait for the picture are given up this long after the start
+// tone, and the picture has begun once a tenth of a line is light.
+constexpr float kPhasingGiveUpMs = 45000;
 constexpr double kLightLineShare = 0.1;
 
 std::int32_t Clamp32(std::int64_t v) {

@@ -55,8 +55,6 @@ class TDecoder {
   static constexpr int W = 1810;  // 576 x pi: one IOC 576 line
   static constexpr int H = 2250;
   static constexpr std::uint32_t kBlankColour = 0xC0C0C0;
-  // Phasing and the wait for the picture are given up this long after the start tone.
-  static constexpr float kPhasingGiveUpMs = 45000;
   // The edge counter's centre is the mean of the last 512 samples (a shift divides by it).
   static constexpr int kCentreWindowLog2 = 9;
   static constexpr int kCentreWindow = 1 << kCentreWindowLog2;

@@ -31,6 +31,7 @@ struct DescribedDecoder : TDecoder {
 TEST(SampleConversion, ValuesForTheFixedCalibrations) {
   // 28/184: step 1100/156 = 7.05128 Hz per unit.
   EXPECT_EQ(FrequencyToSample(1000, 28, 184), 0);    // -28.36 + 28 + 0.5 -> 0
+  EXPECT_EQ(FrequencyToSample(1500, 28, 184), 71);   // 42.55 + 28: rounded up
   EXPECT_EQ(FrequencyToSample(1885, 28, 184), 125);  // 97.14 + 28
   EXPECT_EQ(FrequencyToSample(1900, 28, 184), 127);  // 99.27 + 28
   EXPECT_EQ(FrequencyToSample(1915, 28, 184), 129);  // 101.40 + 28
@@ -123,6 +124,31 @@ TEST_F(DecoderTest, FirstWindowUsesTheInitialCentre) {
   Feed(Samples(1, 200), false);
   EXPECT_EQ(decoder.Centre, 200);
   EXPECT_EQ(decoder.Hysteresis, 166 - 159);  // 1915 Hz less 1885 Hz at 0/255
+}
+
+// The centre is believed only between 1000 and 2300 Hz, those included; outside, the edges are
+// counted about mid-grey (1900 Hz).
+TEST_F(DecoderTest, CentreOutside1000To2300HzIsTakenAsMidGrey) {
+  const struct {
+    int CalLow, CalHigh;
+    std::uint8_t Level;
+    int Centre;
+  } cases[] = {
+      {28, 184, 150, 150}, {28, 184, 184, 184},  // 2300 Hz is 184
+      {28, 184, 185, 127}, {28, 184, 255, 127},  // 1900 Hz is 127
+      {100, 200, 82, 82},                        // 1000 Hz is 82
+      {100, 200, 81, 164}, {100, 200, 0, 164},   // 1900 Hz is 164
+  };
+  for (const auto& c : cases) {
+    TSettings s = settings;
+    s.CalLow = c.CalLow;
+    s.CalHigh = c.CalHigh;
+    RecordingHost h;
+    DescribedDecoder d(s, h);
+    const Samples level(512, c.Level);
+    d.Process(level.data(), level.size());
+    EXPECT_EQ(d.Centre, c.Centre) << c.CalLow << "/" << c.CalHigh << ", level " << int(c.Level);
+  }
 }
 
 TEST_F(DecoderTest, ToneWindowsAtTheBordersOfTheirRanges) {
@@ -325,6 +351,25 @@ TEST_F(DecoderTest, PhasingLocksAtTheSecondPulseWhenTheSpeedIsKnown) {
       << decoder.CurrentColumn;
 }
 
+// The pulse edge is where the level falls below mid-grey, not where it reaches it: pulses that
+// rest at exactly 1900 Hz for 5 % of a line before the black put the edge there, and the line
+// start 90 columns later than after a plain pulse.
+TEST_F(DecoderTest, PulseEdgeIsTheFallBelowMidGrey) {
+  Feed(Window(300));
+  Samples lines;
+  for (int l = 0; l < 3; ++l)
+    for (int i = 0; i < 4000; ++i) {
+      const double f = i / 4000.0;
+      lines.push_back(f < 0.025 || f >= 0.975 ? SampleFor(2300)
+                      : f < 0.075             ? SampleFor(1900)
+                                              : SampleFor(1500));
+    }
+  ASSERT_EQ(SampleFor(1900), 162);  // the calibration's own 1900 Hz level
+  Feed(lines);
+  EXPECT_EQ(host.Events(), (Texts{"Start IOC 576", "Synchronizing", "Waiting"}));
+  EXPECT_NEAR(decoder.CurrentColumn, TDecoder::W - 90, 3);
+}
+
 TEST_F(DecoderTest, PhasingChangesTheSpeedThenLocks) {
   settings.DrumSpeed = 0;
   decoder.SetMode(0);
@@ -354,6 +399,35 @@ TEST_F(DecoderTest, UnmatchedPeriodsRestartTimingUntilTheLimit) {
   EXPECT_EQ(host.Events(), expected);
   // The rows drawn since the start tone stay: the line is not reset to the top.
   EXPECT_GT(decoder.CurrentLine, 40);
+}
+
+// After the lock, a tenth of a line lighter than mid-grey begins the picture, whichever detector
+// locked: 1920 Hz does, 1880 Hz does not.
+TEST_F(DecoderTest, LightIsLighterThanMidGrey) {
+  Samples described = Window(300);
+  const Samples phasing = Phasing(500, 3, 0.125);
+  described.insert(described.end(), phasing.begin(), phasing.end());
+  test::FrequencyStream robust(8000);
+  robust.Level(1500, 500);
+  robust.Tone(300, 3000);
+  robust.Phasing(500, 20);
+  for (const auto& [detector, locked] : {std::pair{DetectorKind::Described, described},
+                                         std::pair{DetectorKind::Robust, robust.Bytes}})
+    for (const double hertz : {1880.0, 1920.0}) {
+      SCOPED_TRACE((detector == DetectorKind::Robust ? "robust, " : "described, ") +
+                   std::to_string(int(hertz)) + " Hz");
+      TSettings s = settings;
+      RecordingHost h;
+      TDecoder d(s, h);
+      d.Detector = detector;
+      d.SetMode(2);
+      d.Process(locked.data(), locked.size());
+      ASSERT_EQ(h.Events(), (Texts{"Start IOC 576", "Synchronizing", "Waiting"}));
+      Samples grey(8 * 100, SampleFor(hertz));  // a fifth of a line
+      test::Append(grey, 8 * 10, SampleFor(1500));
+      d.Process(grey.data(), grey.size());
+      EXPECT_EQ(h.Events().back(), hertz > 1900 ? "Receiving" : "Waiting");
+    }
 }
 
 // Feeds one sample at a time and notes when each event (status other than a mode text) was
