@@ -17,14 +17,74 @@ constexpr ModeRow kModes[5] = {
     {"240 LPM, IOC %d", 250.0f},
 };
 
-// Line periods of the five drum speeds, each +-1 %, as the phasing pulses time them.
+// The described detector: tones by the signal edges counted in half-second windows, the phasing
+// by the time from one pulse edge to the next.
+
+// A tone of f Hz alternates black and white f times a second: 2f edges a second, f in a window.
+// A window whose count lies within 5 % of a tone's is taken for that tone.
+constexpr int kToneWindowMs = 500;
+constexpr int kTonePercent = 5;
+constexpr int kStart576Hz = 300;
+constexpr int kStart288Hz = 675;
+constexpr int kStopHz = 450;
+
+struct EdgeRange {
+  std::int32_t Low;
+  std::int32_t High;
+  constexpr bool Holds(std::int32_t edges) const { return edges >= Low && edges <= High; }
+};
+
+// The whole counts within the tolerance, worked out in thousandths of an edge so that the
+// borders are exact: 641.25..708.75 edges are 642..708.
+constexpr EdgeRange ToneEdges(std::int64_t hertz) {
+  const std::int64_t milliEdges = 2 * hertz * kToneWindowMs;
+  const std::int64_t low = milliEdges * (100 - kTonePercent);
+  const std::int64_t high = milliEdges * (100 + kTonePercent);
+  return {static_cast<std::int32_t>((low + 99999) / 100000),
+          static_cast<std::int32_t>(high / 100000)};
+}
+
+constexpr EdgeRange kStart576Edges = ToneEdges(kStart576Hz);
+constexpr EdgeRange kStart288Edges = ToneEdges(kStart288Hz);
+constexpr EdgeRange kStopEdges = ToneEdges(kStopHz);
+static_assert(kStart576Edges.Low == 285 && kStart576Edges.High == 315);
+static_assert(kStart288Edges.Low == 642 && kStart288Edges.High == 708);
+static_assert(kStopEdges.Low == 428 && kStopEdges.High == 472);
+
+// Edges closer than this to the one before are glitches: they end the interval uncounted.
+constexpr double kDebounceMs = 0.37;
+// No tone leaves a pause this long between edges: the window starts again at the next one.
+constexpr double kGapMs = 3.333;
+
+// The phasing pulse's falling edge comes 2.5 % into a line: the line start is placed there.
+constexpr double kPulseEdgeShare = 0.025;
+constexpr std::int32_t kPulseEdgeColumn = static_cast<std::int32_t>(TDecoder::W * kPulseEdgeShare);
+static_assert(kPulseEdgeColumn == 45);
+
+// The line periods of the five drum speeds, each matched by the time between pulse edges to
+// within 1 %. Worked out from whole numbers, so that each border is the nearest double.
 struct PeriodRange {
   double Low;
   double High;
 };
+constexpr double kPeriodMatchPercent = 1;
+constexpr PeriodRange PeriodMatch(int linesPerMinute) {
+  return {60000.0 * (100 - kPeriodMatchPercent) / (100 * linesPerMinute),
+          60000.0 * (100 + kPeriodMatchPercent) / (100 * linesPerMinute)};
+}
 constexpr PeriodRange kPeriods[5] = {
-    {990, 1010}, {660, 2020.0 / 3}, {495, 505}, {330, 1010.0 / 3}, {247.5, 252.5},
+    PeriodMatch(60), PeriodMatch(90), PeriodMatch(120), PeriodMatch(180), PeriodMatch(240),
 };
+static_assert(kPeriods[0].Low == 990 && kPeriods[0].High == 1010);
+static_assert(kPeriods[1].Low == 660 && kPeriods[1].High == 2020.0 / 3);
+static_assert(kPeriods[2].Low == 495 && kPeriods[2].High == 505);
+static_assert(kPeriods[3].Low == 330 && kPeriods[3].High == 1010.0 / 3);
+static_assert(kPeriods[4].Low == 247.5 && kPeriods[4].High == 252.5);
+
+// Both detectors: phasing and the wait for the picture are given up this long after the start
+// tone, and the picture has begun once a tenth of a line is light.
+constexpr float kPhasingGiveUpMs = 45000;
+constexpr double kLightLineShare = 0.1;
 
 std::int32_t Clamp32(std::int64_t v) {
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
@@ -67,14 +127,14 @@ void TDecoder::Process(const std::uint8_t* samples, std::size_t count) {
     // The tone filters hear every sample, so that they know when a start tone has ended.
     const Tone tone = robust ? tones_.Push(v, period) : Tone::None;
     switch (DecoderState) {
-      case 0:
+      case Listening:
         if (robust)
           ActOnTone(tone);
         else
           Listen(v);
         WindowClock += period;
         break;
-      case 1:
+      case StartAccepted:
         if (CurrentLine < H) {
           // The picture as it stood when the start tone began to act (a sample ago for the
           // edge counts).
@@ -88,26 +148,26 @@ void TDecoder::Process(const std::uint8_t* samples, std::size_t count) {
         RingIndex = 0;
         PhaseSeen = false;
         PhaseClock = 0;
-        DecoderState = 2;
+        DecoderState = Phasing;
         if (robust) fold_.Start(period);
         break;
-      case 2:
+      case Phasing:
         if (robust)
           FoldPhasing(v, period);
         else
           Phase(v);
         break;
-      case 3:
+      case Locked:
         PhasingLocked();
         break;
-      case 4:
+      case Waiting:
         if (robust)
           WaitForLight(v, period);
         else
           WaitForPicture(v);
         break;
-      default:  // 5: the picture has started; listen again while it is written
-        DecoderState = 0;
+      default:  // Started: listen again while the picture is written
+        DecoderState = Listening;
         break;
     }
     WritePixels(v);
@@ -117,11 +177,11 @@ void TDecoder::Process(const std::uint8_t* samples, std::size_t count) {
 void TDecoder::Listen(std::int32_t v) {
   levelSum_ += v - LevelWindow[RingIndex];
   LevelWindow[RingIndex] = v;
-  if (++RingIndex >= 512) {
+  if (++RingIndex >= kCentreWindow) {
     RingIndex = 0;
-    Centre = levelSum_ >> 9;
-    if (Centre < cal_.F1000 || Centre > cal_.F2300) Centre = cal_.F1900;
-    Hysteresis = Clamp32(std::int64_t{cal_.F1915} - cal_.F1885);
+    Centre = levelSum_ >> kCentreWindowLog2;
+    if (Centre < cal_.LowestCentre || Centre > cal_.HighestCentre) Centre = cal_.MidGrey;
+    Hysteresis = Clamp32(std::int64_t{cal_.EdgeBandHigh} - cal_.EdgeBandLow);
   }
   const std::int64_t low = std::int64_t{Centre} - Hysteresis;
   const std::int64_t high = std::int64_t{Centre} + Hysteresis;
@@ -134,22 +194,22 @@ void TDecoder::Listen(std::int32_t v) {
   const bool edge = (v <= low && PrevLevel >= high) || (v >= high && PrevLevel <= low);
   if (!edge) return;
   PrevLevel = v;
-  if (EdgeClock >= 0.37) ++EdgeCount;
-  if (EdgeClock >= 3.333) {
+  if (EdgeClock >= kDebounceMs) ++EdgeCount;
+  if (EdgeClock >= kGapMs) {
     EdgeCount = 0;
     WindowClock = 0;
   }
   EdgeClock = 0;
-  if (WindowClock >= 500) EvaluateWindow();
+  if (WindowClock >= kToneWindowMs) EvaluateWindow();
 }
 
 void TDecoder::EvaluateWindow() {
   --EdgeCount;  // the edge that closed the window belongs to the next one
-  if (EdgeCount >= 285 && EdgeCount <= 315)
+  if (kStart576Edges.Holds(EdgeCount))
     StartTone(1);
-  else if (EdgeCount >= 642 && EdgeCount <= 708)
+  else if (kStart288Edges.Holds(EdgeCount))
     StartTone(0);
-  else if (EdgeCount >= 428 && EdgeCount <= 472)
+  else if (kStopEdges.Holds(EdgeCount))
     StopTone();
   EdgeCount = 0;
   EdgeClock = 0;
@@ -159,7 +219,7 @@ void TDecoder::EvaluateWindow() {
 void TDecoder::StartTone(std::int32_t ioc) {
   settings_.IOC = ioc;
   SetMode(settings_.DrumSpeed);  // the mode text of the new IOC
-  DecoderState = 1;
+  DecoderState = StartAccepted;
   host_.ShowStatus(ioc == 1 ? "Start IOC 576" : "Start IOC 288");
 }
 
@@ -201,9 +261,9 @@ void TDecoder::FoldPhasing(std::int32_t v, float period) {
   } else if (fold_.Push(GreyLevel(v))) {
     if (fold_.Speed() != settings_.DrumSpeed) SetMode(fold_.Speed());
     PlaceLineStart(period);
-    DecoderState = 3;
+    DecoderState = Locked;
   }
-  if (PhaseClock > kPhasingGiveUpMs) DecoderState = 3;
+  if (PhaseClock > kPhasingGiveUpMs) DecoderState = Locked;
 }
 
 void TDecoder::PlaceLineStart(float period) {
@@ -219,8 +279,8 @@ void TDecoder::WaitForLight(std::int32_t v, float period) {
   // A tenth of a line lighter than mid-grey: the picture's white top has begun. Judged on the
   // means of the tenth's four quarters, so that noise dipping below mid-grey now and then does
   // not hold it off, while a phasing pulse (half a tenth) never fills all four.
-  const int length =
-      std::clamp(static_cast<int>(0.1 * LinePeriodMs / period + 0.5), 4, kMaxLightWindow);
+  const int length = std::clamp(static_cast<int>(kLightLineShare * LinePeriodMs / period + 0.5), 4,
+                                kMaxLightWindow);
   const std::int32_t grey = GreyLevel(v);
   // The phasing goes on until the picture: folded as well, it places the line start finer. The
   // fold takes each sample as it leaves the tenth, so that the picture's white top, which
@@ -244,7 +304,7 @@ void TDecoder::WaitForLight(std::int32_t v, float period) {
         PlaceLineStart(period);
     }
     host_.ShowStatus("Receiving");
-    DecoderState = 5;
+    DecoderState = Started;
   }
 }
 
@@ -256,7 +316,7 @@ void TDecoder::PushRing5(std::int32_t v) {
 
 void TDecoder::Phase(std::int32_t v) {
   PushRing5(v);
-  if (PrevLevel >= cal_.F1900 && Mean5 < cal_.F1900) {
+  if (PrevLevel >= cal_.MidGrey && Mean5 < cal_.MidGrey) {
     if (!PhaseSeen) {
       PhaseSeen = true;
       EdgeClock = 0;
@@ -267,9 +327,9 @@ void TDecoder::Phase(std::int32_t v) {
       if (speed < 0) {
         EdgeClock = 0;
       } else {
-        CurrentColumn = static_cast<std::int32_t>(W * 0.025);  // the pulse edge is 2.5 % in
+        CurrentColumn = kPulseEdgeColumn;
         if (speed == settings_.DrumSpeed) {
-          DecoderState = 3;
+          DecoderState = Locked;
         } else {
           SetMode(speed);
           EdgeClock = 0;
@@ -278,14 +338,14 @@ void TDecoder::Phase(std::int32_t v) {
     }
   }
   PrevLevel = Mean5;
-  if (PhaseClock > kPhasingGiveUpMs) DecoderState = 3;
+  if (PhaseClock > kPhasingGiveUpMs) DecoderState = Locked;
 }
 
 void TDecoder::PhasingLocked() {
   host_.ShowStatus("Waiting");
   RingIndex = 0;
   EdgeClock = 0;
-  DecoderState = 4;
+  DecoderState = Waiting;
   std::fill(light_.begin(), light_.end(), 0);
   lightSum_ = 0;
   lightNext_ = lightCount_ = 0;
@@ -295,11 +355,11 @@ void TDecoder::PhasingLocked() {
 
 void TDecoder::WaitForPicture(std::int32_t v) {
   PushRing5(v);
-  if (Mean5 < cal_.F1900) EdgeClock = 0;
-  if (EdgeClock >= 0.1 * LinePeriodMs || PhaseClock > kPhasingGiveUpMs) {
+  if (Mean5 < cal_.MidGrey) EdgeClock = 0;
+  if (EdgeClock >= kLightLineShare * LinePeriodMs || PhaseClock > kPhasingGiveUpMs) {
     if (PhaseClock <= kPhasingGiveUpMs) MoveToLine(0);
     host_.ShowStatus("Receiving");
-    DecoderState = 5;
+    DecoderState = Started;
   }
 }
 

@@ -55,8 +55,20 @@ class TDecoder {
   static constexpr int W = 1810;  // 576 x pi: one IOC 576 line
   static constexpr int H = 2250;
   static constexpr std::uint32_t kBlankColour = 0xC0C0C0;
-  // Phasing and the wait for the picture are given up this long after the start tone.
-  static constexpr float kPhasingGiveUpMs = 45000;
+  // The edge counter's centre is the mean of the last 512 samples (a shift divides by it).
+  static constexpr int kCentreWindowLog2 = 9;
+  static constexpr int kCentreWindow = 1 << kCentreWindowLog2;
+
+  // The detector's states, as DecoderState holds them (the window and the tests read the
+  // number).
+  enum State : std::int32_t {
+    Listening = 0,      // for tones; a picture that is open goes on being written
+    StartAccepted = 1,  // a start tone: the open picture is saved, the new one opens at the top
+    Phasing = 2,        // the drum speed and the line start sought in the phasing lines
+    Locked = 3,         // the line start found, or the phasing given up
+    Waiting = 4,        // for the picture's white top
+    Started = 5,        // the picture has begun: listening again from the next sample
+  };
 
   // `settings` supplies CalLow, CalHigh, SamplePeriod, IOC and DrumSpeed, and receives IOC and
   // DrumSpeed from the detector.
@@ -92,8 +104,8 @@ class TDecoder {
   float WindowClock = 0;
 
   // Detector.
-  std::int32_t DecoderState = 0;
-  std::int32_t LevelWindow[512] = {};
+  std::int32_t DecoderState = Listening;
+  std::int32_t LevelWindow[kCentreWindow] = {};
   std::int32_t RingIndex = 0;
   std::int32_t Centre = 128;
   std::int32_t Hysteresis = 10;

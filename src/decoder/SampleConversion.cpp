@@ -41,11 +41,11 @@ void CalibrationTable::Update(std::int32_t low, std::int32_t high) {
   if (Valid && low == CalLow && high == CalHigh) return;
   CalLow = low;
   CalHigh = high;
-  F1000 = FrequencyToSample(1000, low, high);
-  F1885 = FrequencyToSample(1885, low, high);
-  F1900 = FrequencyToSample(1900, low, high);
-  F1915 = FrequencyToSample(1915, low, high);
-  F2300 = FrequencyToSample(2300, low, high);
+  MidGrey = FrequencyToSample(kMidGreyHz, low, high);
+  EdgeBandLow = FrequencyToSample(kMidGreyHz - kEdgeBandHz, low, high);
+  EdgeBandHigh = FrequencyToSample(kMidGreyHz + kEdgeBandHz, low, high);
+  LowestCentre = FrequencyToSample(kLowestCentreHz, low, high);
+  HighestCentre = FrequencyToSample(kHighestCentreHz, low, high);
   for (int v = 0; v < 256; ++v) Grey[v] = SampleToGrey(v, low, high);
   Valid = true;
 }

@@ -16,11 +16,21 @@ std::int32_t SampleToGreyLevel(std::int32_t sample, std::int32_t calLow, std::in
 // The same as 0x00RRGGBB with three equal components.
 std::uint32_t SampleToGrey(std::int32_t sample, std::int32_t calLow, std::int32_t calHigh);
 
+// The frequencies the decoder's levels stand for.
+constexpr double kMidGreyHz = 1900;  // halfway between black (1500 Hz) and white (2300 Hz)
+// Half the width of the edge counter's dead band around its centre: 1885..1915 Hz.
+constexpr double kEdgeBandHz = 15;
+// A centre outside these is no signal's: mid-grey is taken instead.
+constexpr double kLowestCentreHz = 1000;
+constexpr double kHighestCentreHz = 2300;
+
 // Everything the decoder needs of one calibration, worked out once.
 struct CalibrationTable {
   std::int32_t CalLow = 0;
   std::int32_t CalHigh = 0;
-  std::int32_t F1000 = 0, F1885 = 0, F1900 = 0, F1915 = 0, F2300 = 0;
+  std::int32_t MidGrey = 0;                          // 1900 Hz
+  std::int32_t EdgeBandLow = 0, EdgeBandHigh = 0;    // 1885 and 1915 Hz
+  std::int32_t LowestCentre = 0, HighestCentre = 0;  // 1000 and 2300 Hz
   std::uint32_t Grey[256] = {};
   bool Valid = false;
 

@@ -119,6 +119,28 @@ TEST_F(AutoSaveTest, CleanUpAcrossTheCentury) {
   EXPECT_EQ(CleanUpAutoFolder(folder + "Auto/", 2099, 12, 30), 1);  // 1999-12-28 is "99"
 }
 
+// Of the two centuries a name's year may belong to, the clean-up takes the one nearer its own
+// year; at fifty years either way, the later one, so that a fax is never taken for older than
+// it is.
+TEST_F(AutoSaveTest, FiftyYearsAwayIsTheLaterCentury) {
+  const struct {
+    int Year;
+    const char* Name;
+    bool Deleted;
+  } cases[] = {
+      {2000, "Fax 500101 Sat 1200.bmp", false},  // 2050, not 1950
+      {2000, "Fax 510101 Sun 1200.bmp", true},   // 1951
+      {1999, "Fax 490101 Fri 1200.bmp", false},  // 2049, not 1949
+      {1999, "Fax 500101 Sun 1200.bmp", true},   // 1950
+  };
+  for (const auto& c : cases) {
+    Touch(c.Name);
+    EXPECT_EQ(CleanUpAutoFolder(folder + "Auto/", c.Year, 6, 1), c.Deleted ? 1 : 0)
+        << c.Year << ": " << c.Name;
+    fs::remove(folder + "Auto/" + c.Name);
+  }
+}
+
 TEST_F(AutoSaveTest, AFaxThatCannotBeWrittenIsReported) {
   std::ofstream(folder + "Auto") << "a file where the folder should be";
   try {

@@ -16,6 +16,10 @@ using test::SampleFor;
 using test::Samples;
 using Texts = std::vector<std::string>;
 
+// The window and the end-to-end tests read the detector's state as a number.
+static_assert(TDecoder::Listening == 0 && TDecoder::StartAccepted == 1 && TDecoder::Phasing == 2 &&
+              TDecoder::Locked == 3 && TDecoder::Waiting == 4 && TDecoder::Started == 5);
+
 // Most of these cases pin down the half-second edge counts and the pulse timing, which the
 // decoder keeps as its described detector.
 struct DescribedDecoder : TDecoder {
@@ -27,6 +31,7 @@ struct DescribedDecoder : TDecoder {
 TEST(SampleConversion, ValuesForTheFixedCalibrations) {
   // 28/184: step 1100/156 = 7.05128 Hz per unit.
   EXPECT_EQ(FrequencyToSample(1000, 28, 184), 0);    // -28.36 + 28 + 0.5 -> 0
+  EXPECT_EQ(FrequencyToSample(1500, 28, 184), 71);   // 42.55 + 28: rounded up
   EXPECT_EQ(FrequencyToSample(1885, 28, 184), 125);  // 97.14 + 28
   EXPECT_EQ(FrequencyToSample(1900, 28, 184), 127);  // 99.27 + 28
   EXPECT_EQ(FrequencyToSample(1915, 28, 184), 129);  // 101.40 + 28
@@ -118,7 +123,32 @@ TEST_F(DecoderTest, FirstWindowUsesTheInitialCentre) {
   EXPECT_EQ(decoder.Centre, 128);
   Feed(Samples(1, 200), false);
   EXPECT_EQ(decoder.Centre, 200);
-  EXPECT_EQ(decoder.Hysteresis, 166 - 159);  // F1915 - F1885 at 0/255
+  EXPECT_EQ(decoder.Hysteresis, 166 - 159);  // 1915 Hz less 1885 Hz at 0/255
+}
+
+// The centre is believed only between 1000 and 2300 Hz, those included; outside, the edges are
+// counted about mid-grey (1900 Hz).
+TEST_F(DecoderTest, CentreOutside1000To2300HzIsTakenAsMidGrey) {
+  const struct {
+    int CalLow, CalHigh;
+    std::uint8_t Level;
+    int Centre;
+  } cases[] = {
+      {28, 184, 150, 150}, {28, 184, 184, 184},  // 2300 Hz is 184
+      {28, 184, 185, 127}, {28, 184, 255, 127},  // 1900 Hz is 127
+      {100, 200, 82, 82},                        // 1000 Hz is 82
+      {100, 200, 81, 164}, {100, 200, 0, 164},   // 1900 Hz is 164
+  };
+  for (const auto& c : cases) {
+    TSettings s = settings;
+    s.CalLow = c.CalLow;
+    s.CalHigh = c.CalHigh;
+    RecordingHost h;
+    DescribedDecoder d(s, h);
+    const Samples level(512, c.Level);
+    d.Process(level.data(), level.size());
+    EXPECT_EQ(d.Centre, c.Centre) << c.CalLow << "/" << c.CalHigh << ", level " << int(c.Level);
+  }
 }
 
 TEST_F(DecoderTest, ToneWindowsAtTheBordersOfTheirRanges) {
@@ -174,6 +204,51 @@ TEST_F(DecoderTest, EdgesCloserThanTheMinimumAreNotCounted) {
   EXPECT_EQ(host.Events().front(), "Start IOC 576");
 }
 
+// Around the debounce: at 50000 samples per second, edges 18 samples (0.36 ms) after the one
+// before are glitches, 19 samples (0.38 ms) after it are counted. Each window holds pairs of
+// edges that far apart, about 1.7 or 3.3 ms from pair to pair: a pair counts once or twice, and
+// only the right count makes a start tone.
+TEST_F(DecoderTest, EdgesJustInsideAndJustOutsideTheDebounce) {
+  constexpr double kPeriod = 0.02;
+  const struct {
+    int Apart;  // samples from a pair's first edge to its second
+    int Pairs;
+    bool Start;
+  } cases[] = {
+      {18, 300, true},   // 300 counted
+      {18, 150, false},  // 150 counted: no tone
+      {19, 150, true},   // 300 counted
+      {19, 300, false},  // 600 counted: between the stop and the IOC 288 ranges
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.Apart) + " samples apart, " + std::to_string(c.Pairs) + " pairs");
+    // Black for 4 ms (a pause that starts the window at the first edge), the first edge, the
+    // pairs ending by 498 ms, and the edge at 500.5 ms that closes the window.
+    const std::size_t lead = 200;
+    std::vector<std::size_t> edges = {lead};
+    for (int k = 1; k <= c.Pairs; ++k) {
+      const std::size_t end =
+          lead + static_cast<std::size_t>(std::lround(498.0 * k / c.Pairs / kPeriod));
+      edges.push_back(end - c.Apart);
+      edges.push_back(end);
+    }
+    edges.push_back(lead + static_cast<std::size_t>(500.5 / kPeriod));
+    Samples samples;
+    bool white = false;
+    for (const std::size_t at : edges) {
+      test::Append(samples, at - samples.size(), white ? SampleFor(2300) : SampleFor(1500));
+      white = !white;
+    }
+    test::Append(samples, 100, white ? SampleFor(2300) : SampleFor(1500));
+    TSettings s = settings;
+    s.SamplePeriod = static_cast<float>(kPeriod);
+    RecordingHost h;
+    DescribedDecoder d(s, h);
+    d.Process(samples.data(), samples.size());
+    EXPECT_EQ(h.Events(), (c.Start ? Texts{"Start IOC 576", "Synchronizing"} : Texts{}));
+  }
+}
+
 // A steady carrier at mid-level before the broadcast must not blind the edge trigger.
 TEST_F(DecoderTest, SteadyCarrierBeforeTheStartTone) {
   settings.SamplePeriod = 1000.0f / 7200;
@@ -210,7 +285,7 @@ TEST_F(DecoderTest, NewStartToneSavesTheOpenPicture) {
   EXPECT_EQ(host.Saves, 1);
   EXPECT_EQ(host.Events(), (Texts{"Start IOC 576", "Synchronizing"}));
   EXPECT_LE(decoder.CurrentLine, 1);  // the new picture opened at the top
-  EXPECT_EQ(decoder.DecoderState, 2);
+  EXPECT_EQ(decoder.DecoderState, TDecoder::Phasing);
 }
 
 // The start tone sets the IOC; the mode text follows it and is shown before the start itself,
@@ -269,11 +344,30 @@ TEST_F(DecoderTest, PhasingLocksAtTheSecondPulseWhenTheSpeedIsKnown) {
   const Texts expected = {"Start IOC 576", "Synchronizing", "Waiting"};
   EXPECT_EQ(host.Events(), expected);
   EXPECT_EQ(settings.DrumSpeed, 2);
-  EXPECT_EQ(decoder.DecoderState, 4);
+  EXPECT_EQ(decoder.DecoderState, TDecoder::Waiting);
   // Locked at the second pulse edge, 2.5 % into its line at column 45: so the stream's line
   // boundaries now fall on column 0.
   EXPECT_TRUE(decoder.CurrentColumn <= 2 || decoder.CurrentColumn >= TDecoder::W - 3)
       << decoder.CurrentColumn;
+}
+
+// The pulse edge is where the level falls below mid-grey, not where it reaches it: pulses that
+// rest at exactly 1900 Hz for 5 % of a line before the black put the edge there, and the line
+// start 90 columns later than after a plain pulse.
+TEST_F(DecoderTest, PulseEdgeIsTheFallBelowMidGrey) {
+  Feed(Window(300));
+  Samples lines;
+  for (int l = 0; l < 3; ++l)
+    for (int i = 0; i < 4000; ++i) {
+      const double f = i / 4000.0;
+      lines.push_back(f < 0.025 || f >= 0.975 ? SampleFor(2300)
+                      : f < 0.075             ? SampleFor(1900)
+                                              : SampleFor(1500));
+    }
+  ASSERT_EQ(SampleFor(1900), 162);  // the calibration's own 1900 Hz level
+  Feed(lines);
+  EXPECT_EQ(host.Events(), (Texts{"Start IOC 576", "Synchronizing", "Waiting"}));
+  EXPECT_NEAR(decoder.CurrentColumn, TDecoder::W - 90, 3);
 }
 
 TEST_F(DecoderTest, PhasingChangesTheSpeedThenLocks) {
@@ -282,14 +376,14 @@ TEST_F(DecoderTest, PhasingChangesTheSpeedThenLocks) {
   Feed(Window(300));
   Feed(Phasing(500, 2, 0.125));
   EXPECT_EQ(settings.DrumSpeed, 2);  // switched at the second pulse edge
-  EXPECT_EQ(decoder.DecoderState, 2);
+  EXPECT_EQ(decoder.DecoderState, TDecoder::Phasing);
   EXPECT_EQ(decoder.ModeText, "120 LPM, IOC 576");
   Feed(Phasing(500, 1, 0.125));
-  EXPECT_EQ(decoder.DecoderState, 4);  // locked at the third
+  EXPECT_EQ(decoder.DecoderState, TDecoder::Waiting);  // locked at the third
   // White for a tenth of a line starts the picture at its top.
   Feed(Samples(8 * 60, SampleFor(2300)));
   EXPECT_EQ(host.Events().back(), "Receiving");
-  EXPECT_EQ(decoder.DecoderState, 0);
+  EXPECT_EQ(decoder.DecoderState, TDecoder::Listening);
   EXPECT_EQ(decoder.CurrentLine, 0);
 }
 
@@ -298,13 +392,116 @@ TEST_F(DecoderTest, UnmatchedPeriodsRestartTimingUntilTheLimit) {
   decoder.SetMode(0);
   Feed(Window(300));
   Feed(Phasing(1011, 40, 0.125));  // 1 % + 1 ms off the 60 LPM period: never a match
-  EXPECT_EQ(decoder.DecoderState, 2);
+  EXPECT_EQ(decoder.DecoderState, TDecoder::Phasing);
   EXPECT_EQ(settings.DrumSpeed, 0);
   Feed(Phasing(1011, 6, 0.125));  // past 45 s since the start tone
   const Texts expected = {"Start IOC 576", "Synchronizing", "Waiting", "Receiving"};
   EXPECT_EQ(host.Events(), expected);
   // The rows drawn since the start tone stay: the line is not reset to the top.
   EXPECT_GT(decoder.CurrentLine, 40);
+}
+
+// After the lock, a tenth of a line lighter than mid-grey begins the picture, whichever detector
+// locked: 1920 Hz does, 1880 Hz does not.
+TEST_F(DecoderTest, LightIsLighterThanMidGrey) {
+  Samples described = Window(300);
+  const Samples phasing = Phasing(500, 3, 0.125);
+  described.insert(described.end(), phasing.begin(), phasing.end());
+  test::FrequencyStream robust(8000);
+  robust.Level(1500, 500);
+  robust.Tone(300, 3000);
+  robust.Phasing(500, 20);
+  for (const auto& [detector, locked] : {std::pair{DetectorKind::Described, described},
+                                         std::pair{DetectorKind::Robust, robust.Bytes}})
+    for (const double hertz : {1880.0, 1920.0}) {
+      SCOPED_TRACE((detector == DetectorKind::Robust ? "robust, " : "described, ") +
+                   std::to_string(int(hertz)) + " Hz");
+      TSettings s = settings;
+      RecordingHost h;
+      TDecoder d(s, h);
+      d.Detector = detector;
+      d.SetMode(2);
+      d.Process(locked.data(), locked.size());
+      ASSERT_EQ(h.Events(), (Texts{"Start IOC 576", "Synchronizing", "Waiting"}));
+      Samples grey(8 * 100, SampleFor(hertz));  // a fifth of a line
+      test::Append(grey, 8 * 10, SampleFor(1500));
+      d.Process(grey.data(), grey.size());
+      EXPECT_EQ(h.Events().back(), hertz > 1900 ? "Receiving" : "Waiting");
+    }
+}
+
+// Feeds one sample at a time and notes when each event (status other than a mode text) was
+// shown, in milliseconds of stream.
+struct TimedEvent {
+  std::string Text;
+  double Ms;
+};
+std::vector<TimedEvent> TimedEvents(TDecoder& decoder, RecordingHost& host, const Samples& s,
+                                    double periodMs) {
+  std::vector<TimedEvent> events;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const std::size_t before = host.Statuses.size();
+    decoder.Process(&s[i], 1);
+    for (std::size_t k = before; k < host.Statuses.size(); ++k) {
+      const std::string& text = host.Statuses[k];
+      if (!text.empty() && text.find("LPM") == std::string::npos)
+        events.push_back({text, static_cast<double>(i) * periodMs});
+    }
+  }
+  return events;
+}
+
+// Phasing that never locks, and a picture that never begins after a lock, are given up 45 s
+// after the start tone was taken ("Synchronizing"): not before, and within a millisecond after,
+// whichever detector heard the tone.
+TEST_F(DecoderTest, PhasingAndTheWaitAreGivenUp45SecondsAfterTheStartTone) {
+  const auto described = [&](const Samples& phasing) {
+    Samples s = Window(300);
+    s.insert(s.end(), phasing.begin(), phasing.end());
+    test::Append(s, 8000 * 46, SampleFor(1500));
+    return s;
+  };
+  const auto robust = [](double phasingLines) {
+    test::FrequencyStream s(8000);
+    s.Level(1500, 500);
+    s.Tone(300, 3000);
+    s.Phasing(500, phasingLines);
+    s.Level(1500, 46000);
+    return s.Bytes;
+  };
+  const struct {
+    const char* Name;
+    DetectorKind Detector;
+    Samples Stream;
+    bool Locks;  // the phasing locks, and "Waiting" comes with it
+  } cases[] = {
+      {"described, no phasing", DetectorKind::Described, described({}), false},
+      {"described, phasing", DetectorKind::Described, described(Phasing(500, 3, 0.125)), true},
+      {"robust, no phasing", DetectorKind::Robust, robust(0), false},
+      {"robust, phasing", DetectorKind::Robust, robust(20), true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TSettings s = settings;
+    RecordingHost h;
+    TDecoder d(s, h);
+    d.Detector = c.Detector;
+    d.SetMode(2);
+    const auto events = TimedEvents(d, h, c.Stream, 0.125);
+    Texts texts;
+    for (const auto& e : events) texts.push_back(e.Text);
+    ASSERT_EQ(texts, (Texts{"Start IOC 576", "Synchronizing", "Waiting", "Receiving"}));
+    const double waiting = events[2].Ms - events[1].Ms;
+    const double receiving = events[3].Ms - events[1].Ms;
+    if (c.Locks) {
+      EXPECT_LT(waiting, 15000);
+    } else {
+      EXPECT_GT(waiting, 45000);
+      EXPECT_LE(waiting, 45001);
+    }
+    EXPECT_GT(receiving, 45000);
+    EXPECT_LE(receiving, 45001);
+  }
 }
 
 // At the phasing lock the rows from the current line down are blanked, so that no row of an
@@ -340,8 +537,9 @@ TEST_F(DecoderTest, PhasingLockBlanksAnEarlierFaxBelowTheCurrentLine) {
     Samples stream = Window(300);
     stream.insert(stream.end(), c.AfterTone.begin(), c.AfterTone.end());
     // Stop at the lock: once the picture starts, it is written over from the top.
-    for (std::size_t i = 0; i < stream.size() && d.DecoderState != 4; ++i) d.Process(&stream[i], 1);
-    ASSERT_EQ(d.DecoderState, 4);
+    for (std::size_t i = 0; i < stream.size() && d.DecoderState != TDecoder::Waiting; ++i)
+      d.Process(&stream[i], 1);
+    ASSERT_EQ(d.DecoderState, TDecoder::Waiting);
     ASSERT_EQ(d.CurrentLine, c.Line);
     EXPECT_EQ(h.Refreshes, 1);
     const Bitmap& p = d.Picture;
@@ -453,7 +651,7 @@ TEST_F(DecoderTest, LongDrainSavesEveryFaxWhenItEnds) {
   ASSERT_EQ(heights.size(), 1u);
   EXPECT_EQ(heights[0], TDecoder::H);
   // A picture opened by hand while listening, a stop and another start, again in one drain.
-  decoder.DecoderState = 0;
+  decoder.DecoderState = TDecoder::Listening;
   decoder.ManualStart();
   Samples t(4000 * 6, SampleFor(1500));
   const Samples stop = Window(450);

@@ -196,5 +196,36 @@ TEST(RobustDecoder, NoisyBroadcastFromStartToStop) {
   EXPECT_NEAR(saved[0], 22, 1);
 }
 
+// A stop acts as from half a second into its tone, and closes the picture as it stood then. When
+// Start was pressed between then and the stop's recognition, there is no going back past it:
+// the picture opened by hand is closed as it stands, and the old one's rows are not saved under
+// its name.
+TEST(RobustDecoder, StartPressedWhileAStopIsRecognisedClosesThePictureOpenedByHand) {
+  TSettings settings{};
+  settings.CalLow = 0;
+  settings.CalHigh = 255;
+  settings.SamplePeriod = 1000.0f / 7200;
+  settings.IOC = 1;
+  test::RecordingHost host;
+  TDecoder decoder(settings, host);
+  decoder.SetMode(2);
+  std::vector<int> saved;
+  host.OnSave = [&] { saved.push_back(decoder.SaveHeight); };
+  decoder.ManualStart();
+  // Lines of 500 ms from the start: the stop tone from 10.3 s acts from 10.8 s, the old picture
+  // moves to row 22 at 11 s, Start is pressed at 11.15 s, the stop is recognised at 11.3 s.
+  FrequencyStream s(7200);
+  s.Level(1500, 10300);
+  s.Tone(450, 3000);
+  s.Level(1500, 1000);
+  const std::size_t pressed = 11150 * 72 / 10;
+  decoder.Process(s.Bytes.data(), pressed);
+  EXPECT_EQ(decoder.CurrentLine, 22);
+  decoder.ManualStart();
+  decoder.Process(s.Bytes.data() + pressed, s.Size() - pressed);
+  EXPECT_EQ(host.Events(), std::vector<std::string>{"Stop"});
+  EXPECT_EQ(saved, std::vector<int>{1});
+}
+
 }  // namespace
 }  // namespace zarvo
