@@ -9,8 +9,8 @@
 
 #include "sim/Broadcast.h"
 #include "sim/Picture.h"
-#include "support/CorpusFile.h"
-#include "support/ReceptionScore.h"
+#include "measure/CorpusFile.h"
+#include "measure/ReceptionScore.h"
 #include "support/TempDir.h"
 
 namespace {

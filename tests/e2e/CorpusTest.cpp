@@ -8,8 +8,8 @@
 #include <cmath>
 #include <sstream>
 
-#include "support/CorpusFile.h"
-#include "support/ReceptionScore.h"
+#include "measure/CorpusFile.h"
+#include "measure/ReceptionScore.h"
 #include "support/TempDir.h"
 
 namespace zarvo {

@@ -9,8 +9,8 @@
 #include "decode/DecodeRun.h"
 #include "sim/Broadcast.h"
 #include "sim/Picture.h"
-#include "support/CorpusFile.h"
-#include "support/FaxCompare.h"
+#include "measure/CorpusFile.h"
+#include "measure/FaxCompare.h"
 
 namespace zarvo::measure {
 

@@ -1,4 +1,4 @@
-#include "support/ReceptionScore.h"
+#include "measure/ReceptionScore.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "support/CorpusFile.h"
+#include "measure/CorpusFile.h"
 
 #include <algorithm>
 #include <cmath>

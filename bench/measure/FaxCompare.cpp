@@ -1,4 +1,4 @@
-#include "support/FaxCompare.h"
+#include "measure/FaxCompare.h"
 
 #include <algorithm>
 #include <cmath>
