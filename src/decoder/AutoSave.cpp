@@ -1,11 +1,8 @@
 #include "decoder/AutoSave.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "platform/BmpCodec.h"
@@ -55,17 +52,18 @@ std::string AutoSaveName(const LocalDateTime& moment) {
 
 int CleanUpAutoFolder(const std::string& autoFolder, int year, int month, int day) {
   const long threshold = DaysFromCivil(year, month, day);
-  DIR* dir = opendir(autoFolder.c_str());
-  if (!dir) return 0;
-  std::vector<std::string> doomed;
-  while (const dirent* entry = readdir(dir)) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  std::vector<fs::path> doomed;
+  for (fs::directory_iterator entry(autoFolder, error), end; !error && entry != end;
+       entry.increment(error)) {
     long days = 0;
-    if (NameDate(entry->d_name, year, days) && days <= threshold) doomed.push_back(entry->d_name);
+    if (NameDate(entry->path().filename().string(), year, days) && days <= threshold)
+      doomed.push_back(entry->path());
   }
-  closedir(dir);
   int deleted = 0;
-  for (const std::string& name : doomed)
-    if (unlink((autoFolder + name).c_str()) == 0) ++deleted;  // failures are ignored
+  for (const fs::path& path : doomed)
+    if (fs::remove(path, error)) ++deleted;  // failures are ignored
   return deleted;
 }
 
@@ -84,7 +82,8 @@ std::string AutoSaveFax(const Bitmap& picture, int saveHeight, int deleteDays,
                         const std::string& folder, const LocalDateTime& moment) {
   if (deleteDays == 0 || saveHeight <= 0) return {};
   const std::string autoFolder = folder + "Auto/";
-  mkdir(autoFolder.c_str(), 0755);  // an existing folder is fine
+  std::error_code ignored;  // an existing folder is fine; a failure shows as the save's
+  std::filesystem::create_directory(autoFolder, ignored);
   const std::string path = SaveUniqueGreyBmp(picture, saveHeight, autoFolder, AutoSaveName(moment));
   // A negative count (a damaged file) would reach into the future and take this very fax.
   if (deleteDays < 0) return path;

@@ -1,16 +1,12 @@
 #include "platform/BmpCodec.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cerrno>
 #include <cstring>
 
 #include "platform/PlatformError.h"
+#include "platform/PosixFiles.h"
 
 namespace zarvo {
 namespace {
@@ -71,29 +67,15 @@ std::vector<std::uint8_t> EncodeGreyBmp(const Bitmap& picture, int height) {
 }
 
 bool WriteGreyBmp(const std::string& path, const Bitmap& picture, int height, bool exclusive) {
-  const std::vector<std::uint8_t> image = EncodeGreyBmp(picture, height);
-  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (exclusive ? O_EXCL : O_TRUNC);
-  const int fd = open(path.c_str(), flags, 0644);
-  if (fd < 0) {
-    if (exclusive && errno == EEXIST) return false;
-    throw PlatformError("Cannot create file " + path);
+  switch (WriteWholeFile(path, EncodeGreyBmp(picture, height), exclusive)) {
+    case WriteResult::Written:
+      return true;
+    case WriteResult::Exists:
+      return false;
+    case WriteResult::Failed:
+      break;
   }
-  std::size_t done = 0;
-  while (done < image.size()) {
-    const ssize_t n = write(fd, image.data() + done, image.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      close(fd);
-      unlink(path.c_str());  // no half-written picture left behind
-      throw PlatformError("Cannot create file " + path);
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  if (close(fd) != 0) {
-    unlink(path.c_str());
-    throw PlatformError("Cannot create file " + path);
-  }
-  return true;
+  throw PlatformError("Cannot create file " + path);
 }
 
 namespace {
@@ -347,30 +329,15 @@ Bitmap DecodeBmp(const std::uint8_t* data, std::size_t size) {
 }
 
 Bitmap ReadBmpFile(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw PlatformError("Cannot open file " + path);
   std::vector<std::uint8_t> image;
-  struct stat info {};
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-      static_cast<std::uint64_t>(info.st_size) <= kMaxFileSize)
-    image.reserve(static_cast<std::size_t>(info.st_size));
-  std::vector<std::uint8_t> chunk(1 << 16);
-  bool failed = false;
-  bool tooLarge = false;
-  for (;;) {
-    const ssize_t n = read(fd, chunk.data(), chunk.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) failed = true;  // a folder gives EISDIR here
-    if (n <= 0) break;
-    if (image.size() + static_cast<std::size_t>(n) > kMaxFileSize) {
-      tooLarge = true;
+  switch (ReadWholeFile(path, kMaxFileSize, image)) {
+    case ReadResult::Read:
       break;
-    }
-    image.insert(image.end(), chunk.begin(), chunk.begin() + n);
+    case ReadResult::Failed:
+      throw PlatformError("Cannot open file " + path);
+    case ReadResult::TooLarge:
+      NotValid();
   }
-  close(fd);
-  if (failed) throw PlatformError("Cannot open file " + path);
-  if (tooLarge) NotValid();
   return DecodeBmp(image.data(), image.size());
 }
 

@@ -1,10 +1,9 @@
 #include "platform/ProgramFolder.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <filesystem>
+#include <system_error>
 
-#include <climits>
-#include <vector>
+#include "platform/PosixFiles.h"
 
 namespace zarvo {
 namespace {
@@ -17,15 +16,6 @@ std::string WithSlash(std::string folder) {
 }
 
 }  // namespace
-
-std::string ExecutableFolder() {
-  std::vector<char> path(PATH_MAX + 1);
-  const ssize_t n = readlink("/proc/self/exe", path.data(), path.size() - 1);
-  if (n <= 0) return {};
-  std::string exe(path.data(), static_cast<std::size_t>(n));
-  const auto slash = exe.rfind('/');
-  return slash == std::string::npos ? std::string() : exe.substr(0, slash + 1);
-}
 
 void SetProgramFolder(const std::string& folder) {
   overrideFolder = folder.empty() ? std::string() : WithSlash(folder);
@@ -40,8 +30,8 @@ std::string ProgramFile(const std::string& name) {
 }
 
 bool PathExists(const std::string& path) {
-  struct stat info;
-  return !path.empty() && stat(path.c_str(), &info) == 0;
+  std::error_code error;
+  return !path.empty() && std::filesystem::exists(path, error);
 }
 
 }  // namespace zarvo

@@ -1,10 +1,9 @@
 #pragma once
 #include <string>
 
-namespace zarvo {
+#include "platform/PosixFiles.h"  // ExecutableFolder
 
-// The folder of the running executable, with its trailing '/' ("" if it cannot be found).
-std::string ExecutableFolder();
+namespace zarvo {
 
 // Makes `folder` the program folder (for --home and tests); "" goes back to the executable's.
 void SetProgramFolder(const std::string& folder);

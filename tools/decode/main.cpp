@@ -1,8 +1,9 @@
 // zarvo-decode: decodes a recording of interface bytes with the receiver's own decoder.
-#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "decode/DecodeRun.h"
@@ -26,8 +27,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "zarvo-decode: cannot read %s\n", input.c_str());
     return 2;
   }
-  struct stat info;
-  if (stat(options.OutDir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+  std::error_code folderError;
+  if (!std::filesystem::is_directory(options.OutDir, folderError)) {
     std::fprintf(stderr, "zarvo-decode: no folder %s\n", options.OutDir.c_str());
     if (in != stdin) std::fclose(in);
     return 2;
