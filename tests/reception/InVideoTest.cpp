@@ -389,13 +389,6 @@ TEST_F(InVideoTest, PrintsTheWholePictureWithItsFooterAndViewsInTheViewer) {
   EXPECT_TRUE(view.isVisible());
   EXPECT_EQ(view.windowTitle(), "View old.bmp");
   EXPECT_EQ(std::string(Settings.ViewDir), dir.Path());
-  // A file that does not open: the standard report, and the folder stays.
-  std::strcpy(Settings.ViewDir, "/kept");
-  dialogs.OpenAnswer = {dir.File("gone.bmp")};
-  MouseClick(invid->ViewBtn);
-  ASSERT_FALSE(boxes.Shown.empty());
-  EXPECT_EQ(boxes.Shown.back().Text, "Cannot open file " + dir.File("gone.bmp") + ".");
-  EXPECT_STREQ(Settings.ViewDir, "/kept");
 }
 
 // Reception goes on while the save dialog is open; the file holds what the picture holds once
