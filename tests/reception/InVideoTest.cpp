@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "app/MainProg.h"
 #include "platform/BmpCodec.h"
@@ -36,35 +37,74 @@ namespace {
 
 using test::MouseClick;
 
-// Settings of a Quorvex box on COM1 at 120 LPM, IOC 576, with a 700 x 500 window.
-void QuorvexAt120() {
-  ClearSettings(Settings);
-  SetInterfaceTypeFields(1);
-  SetComPortFields(1);
-  Settings.CalHigh = 255;
-  Settings.IOC = 1;
-  Settings.DrumSpeed = 2;
-  Settings.InVidWindow = {0, 0, 500, 700};
-}
-
 class InVideoTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    QuorvexAt120();
-    opener.NextBytesPerRead = 0;
-    invid = std::make_unique<TInVid>();
+    Open(nullptr);
     mode = std::make_unique<TModeDlg>();
+    dialogs.WhileOpen = [] { QTest::qWait(20); };
   }
   void TearDown() override {
     mode.reset();
     invid.reset();
+    setenv("ZARVO_COM1", com1.c_str(), 1);
+    SetProgramFolder("");
+  }
+  // A Quorvex box on COM1 at 120 LPM, IOC 576, with a 700 x 500 window: on `line`, where the test
+  // plays the box, else on a port that sends nothing.
+  void Open(const test::Pty* line) {
+    invid.reset();
+    ClearSettings(Settings);
+    SetInterfaceTypeFields(1);
+    SetComPortFields(1);
+    Settings.CalHigh = 255;
+    Settings.IOC = 1;
+    Settings.DrumSpeed = 2;
+    Settings.InVidWindow = {0, 0, 500, 700};
+    if (line) {
+      opener.reset();
+      setenv("ZARVO_COM1", line->SlavePath().c_str(), 1);
+    }
+    invid = std::make_unique<TInVid>();
+    EXPECT_TRUE(!line || QTest::qWaitForWindowExposed(invid.get()));
+  }
+  bool Menu(const QString& caption) {
+    return test::ChooseFromPopup(invid.get(), {100, 100}, invid->PopupMenu, caption);
+  }
+  // `colour` at the picture's top left, and the line being written at column 500, where it stays.
+  void PrepareMark(std::uint32_t colour) {
+    invid->InVidTimer.stop();
+    invid->Decoder.SaveHeight = 10;
+    invid->Decoder.Picture.SetPixel(0, 0, colour);
+    invid->Decoder.CurrentColumn = 500;
   }
   // The client point of picture column `column` on the picture's first rows.
   QPoint PictureColumnAt(int column) const {
     return {(column * invid->DisplayRect.Right + TDecoder::W - 1) / TDecoder::W, 2};
   }
-  test::FakeSerialOpener opener;
+  std::pair<int, int> ModeChecked() const {
+    return {mode->DrumSpeedItems->checkedId(), mode->IOCItems->checkedId()};
+  }
+  // Sends `samples` on `line` and waits until the decoder has taken them all.
+  void Receive(const test::Pty& line, const test::Samples& samples) {
+    const std::int32_t before = invid->Receive.ReadPos;
+    for (std::size_t sent = 0; sent < samples.size(); sent += 1200) {
+      const std::size_t n = std::min<std::size_t>(1200, samples.size() - sent);
+      ASSERT_TRUE(line.Write({samples.begin() + sent, samples.begin() + sent + n}));
+      QTest::qWait(1);
+    }
+    // A silent line also advances the buffer a block per read time-out: at least all of ours.
+    const auto taken = [&] {
+      return static_cast<std::size_t>((invid->Receive.ReadPos - before + RxBufferSize) %
+                                      RxBufferSize);
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return taken() >= samples.size(); }, 10000));
+  }
+  std::string com1 = getenv("ZARVO_COM1");
+  std::optional<test::FakeSerialOpener> opener{std::in_place};
   test::RecordingBoxes boxes;
+  test::FakeFileDialogs dialogs;
+  test::TempDir dir;
   std::unique_ptr<TInVid> invid;
   std::unique_ptr<TModeDlg> mode;
 };
@@ -79,7 +119,26 @@ TEST_F(InVideoTest, CaptionFromTheModeAndTheStatus) {
   EXPECT_FALSE(invid->TitleTimer.isActive());
 }
 
-TEST_F(InVideoTest, StartReceptionMidPictureFromButtonAndMenu) {
+TEST_F(InVideoTest, CommandsOnThePanelAndInTheMenu) {
+  QStringList captions;
+  for (QAction* a : invid->PopupMenu->actions()) captions << a->text();
+  EXPECT_EQ(captions, (QStringList{"&Start Reception", "Mark &Left Border", "&Mode", "&Print",
+                                   "&View", "Save &As", "", "&Configuration Menu", "&Hide Spectrum",
+                                   "A&bout...", "&Help", "&Exit"}));
+  // Right-hand column from the top: Exit, Print, View, Save as.
+  QStringList hints;
+  for (QToolButton* b :
+       {invid->RxTopBtn, invid->ExitBtn, invid->PrintBtn, invid->ViewBtn, invid->SaveAsBtn})
+    hints << b->toolTip();
+  EXPECT_EQ(hints, (QStringList{"Start reception", "Exit", "Print", "View", "Save as"}));
+  EXPECT_EQ(invid->PrintBtn->x(), invid->ExitBtn->x());
+  EXPECT_LT(invid->ExitBtn->y(), invid->PrintBtn->y());
+  EXPECT_LT(invid->ViewBtn->y(), invid->SaveAsBtn->y());
+  EXPECT_EQ(invid->SaveAsBtn->y(), invid->ConfigurationMenuBtn->y());
+  invid->ShowHints(false);  // as the configuration window switches them
+  EXPECT_TRUE(invid->RxTopBtn->toolTip().isEmpty());
+
+  // Start reception, mid-picture, from the button and from the menu.
   invid->Decoder.ManualStart();
   invid->Decoder.CurrentLine = 900;
   MouseClick(invid->RxTopBtn);
@@ -87,39 +146,35 @@ TEST_F(InVideoTest, StartReceptionMidPictureFromButtonAndMenu) {
   EXPECT_EQ(invid->windowTitle(), "Incoming Fax: manual start");
   EXPECT_EQ(invid->ScrollBar->value(), 0);
   invid->Decoder.CurrentLine = 700;
-  ASSERT_TRUE(test::ChooseFromPopup(invid.get(), {100, 100}, invid->PopupMenu, "&Start Reception"));
+  ASSERT_TRUE(Menu("&Start Reception"));
   EXPECT_EQ(invid->Decoder.CurrentLine, 0);
-}
 
-TEST_F(InVideoTest, ExitAsksFirst) {
+  for (const bool hidden : {true, false}) {
+    ASSERT_TRUE(Menu("&Hide Spectrum"));
+    EXPECT_EQ(IsOn(Settings.HideSpectrum), hidden);
+    EXPECT_EQ(invid->HideSpectrumItem->isChecked(), hidden);
+  }
+
+  // Exit asks first.
   boxes.Answer = false;
   MouseClick(invid->ExitBtn);
-  ASSERT_EQ(boxes.Shown.size(), 1u);
-  EXPECT_EQ(boxes.Shown[0].Text, "Are you sure you want to exit Zarvo Meteo?");
   EXPECT_FALSE(MainClosed());
   boxes.Answer = true;
   MouseClick(invid->ExitBtn);
-  EXPECT_EQ(boxes.Shown.size(), 2u);
   EXPECT_TRUE(MainClosed());
+  ASSERT_EQ(boxes.Shown.size(), 2u);
+  EXPECT_EQ(boxes.Shown[0].Text, "Are you sure you want to exit Zarvo Meteo?");
 }
 
-TEST_F(InVideoTest, HideSpectrumTogglesFromTheMenu) {
-  ASSERT_TRUE(test::ChooseFromPopup(invid.get(), {100, 100}, invid->PopupMenu, "&Hide Spectrum"));
-  EXPECT_TRUE(IsOn(Settings.HideSpectrum));
-  EXPECT_TRUE(invid->HideSpectrumItem->isChecked());
-  ASSERT_TRUE(test::ChooseFromPopup(invid.get(), {100, 100}, invid->PopupMenu, "&Hide Spectrum"));
-  EXPECT_FALSE(IsOn(Settings.HideSpectrum));
-}
-
-TEST_F(InVideoTest, HeldThumbKeepsTheUserPlaceUntilReleased) {
+TEST_F(InVideoTest, ScrollingKeepsTheUsersPlaceUntilItsTimer) {
   invid->Decoder.ManualStart();
   invid->Decoder.CurrentLine = 200;
   invid->Decoder.EndOfTick();
   QScrollBar* bar = invid->ScrollBar;
   ASSERT_GT(bar->maximum(), 0);
-  const QPoint grip = test::ScrollThumb(bar).center();
+  const QPoint grip = test::ScrollThumb(bar).center(), down = grip + QPoint(0, 100);
   test::MousePress(bar, grip);
-  test::MouseMove(bar, grip + QPoint(0, 100));  // dragging the thumb down
+  test::MouseMove(bar, down);  // dragging the thumb down
   EXPECT_TRUE(invid->UserScrolling);
   EXPECT_EQ(invid->LastScrollCode, 5);
   EXPECT_EQ(invid->ScrollTimer.interval(), 10000);
@@ -130,18 +185,15 @@ TEST_F(InVideoTest, HeldThumbKeepsTheUserPlaceUntilReleased) {
   EXPECT_EQ(invid->DisplayRect.Top, top);  // new lines do not move the view
   invid->ScrollTimerTimer();               // ten seconds later, still held
   EXPECT_TRUE(invid->UserScrolling);
-  test::MouseRelease(bar, grip + QPoint(0, 100));
+  test::MouseRelease(bar, down);
   EXPECT_NE(invid->LastScrollCode, 5);
   invid->ScrollTimerTimer();
   EXPECT_FALSE(invid->UserScrolling);
   EXPECT_FALSE(invid->ScrollTimer.isActive());
-}
 
-TEST_F(InVideoTest, WheelScrollingGivesTheViewBackAfterItsTimer) {
-  invid->Decoder.ManualStart();
-  invid->ScrollBar->setRange(0, 1000);
-  invid->ScrollBar->setSliderPosition(300);
-  invid->ScrollBar->triggerAction(QAbstractSlider::SliderMove);  // as a wheel turn does
+  // A wheel moves the thumb without holding it: the timer gives the view back as well.
+  bar->setSliderPosition(bar->sliderPosition() - 30);
+  bar->triggerAction(QAbstractSlider::SliderMove);
   EXPECT_TRUE(invid->UserScrolling);
   invid->ScrollTimerTimer();
   EXPECT_FALSE(invid->UserScrolling);
@@ -150,9 +202,8 @@ TEST_F(InVideoTest, WheelScrollingGivesTheViewBackAfterItsTimer) {
 // A fax that cannot be saved is reported after the timer's tick, so decoding never waits for
 // the user's answer.
 TEST_F(InVideoTest, FailedSaveIsReportedOutsideTheTick) {
-  test::TempDir home;
-  std::ofstream(home.File("Auto")) << "a file where the folder should be";
-  SetProgramFolder(home.Path());
+  std::ofstream(dir.File("Auto")) << "a file where the folder should be";
+  SetProgramFolder(dir.Path());
   Settings.DeleteDays = 7;
   invid->Decoder.ManualStart();
   invid->Decoder.SaveHeight = 5;
@@ -160,19 +211,12 @@ TEST_F(InVideoTest, FailedSaveIsReportedOutsideTheTick) {
   invid->InVidTimerTimer();
   EXPECT_TRUE(boxes.Shown.empty());
   QCoreApplication::processEvents();
-  ASSERT_EQ(boxes.Shown.size(), 1u);
-  EXPECT_EQ(boxes.Shown[0].Text.rfind("Cannot create file " + home.Path() + "/Auto/Fax ", 0), 0u);
+  EXPECT_EQ(boxes.Shown.size(), 1u);
   // The fax still open is saved at the close as well; nothing would run a queued report then.
   invid.reset();
   ASSERT_EQ(boxes.Shown.size(), 2u);
-  EXPECT_EQ(boxes.Shown[1].Text.rfind("Cannot create file " + home.Path() + "/Auto/Fax ", 0), 0u);
-  SetProgramFolder("");
-}
-
-TEST_F(InVideoTest, HintsFollowTheOption) {
-  EXPECT_EQ(invid->RxTopBtn->toolTip(), "Start reception");
-  invid->ShowHints(false);
-  EXPECT_TRUE(invid->RxTopBtn->toolTip().isEmpty());
+  for (const auto& box : boxes.Shown)
+    EXPECT_EQ(box.Text.rfind("Cannot create file " + dir.Path() + "/Auto/Fax ", 0), 0u);
 }
 
 // A click repaints the button, and with it the dialog under it, before Qt reports it: the
@@ -181,27 +225,24 @@ TEST_F(InVideoTest, ModeDialogTakesClicksAndKeysAndFollowsTheDecoder) {
   invid->Decoder.ManualStart();  // while no picture is open every tick shows the empty status
   MouseClick(invid->ModeBtn);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(mode.get()));
-  EXPECT_EQ(mode->windowTitle(), "Mode");
-  EXPECT_EQ(mode->size(), QSize(111, 180));
   EXPECT_TRUE(mode->windowFlags() & Qt::WindowStaysOnTopHint);
-  EXPECT_TRUE(mode->DrumSpeedItems->button(2)->isChecked());
-  EXPECT_TRUE(mode->IOCItems->button(1)->isChecked());
+  EXPECT_EQ(ModeChecked(), std::pair(2, 1));
 
   // 288 while 120 LPM is chosen: the status at once.
   MouseClick(mode->IOCItems->button(0));
   EXPECT_EQ(Settings.IOC, 0);
-  EXPECT_TRUE(mode->IOCItems->button(0)->isChecked());
+  EXPECT_EQ(ModeChecked(), std::pair(2, 0));
   EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 120 LPM, IOC 288");
   MouseClick(mode->DrumSpeedItems->button(4));
   EXPECT_EQ(Settings.DrumSpeed, 4);
-  EXPECT_TRUE(mode->DrumSpeedItems->button(4)->isChecked());
+  EXPECT_EQ(ModeChecked(), std::pair(4, 0));
   EXPECT_FLOAT_EQ(invid->Decoder.LinePeriodMs, 250.0f);
   EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 240 LPM, IOC 288");
 
   // Space on a focused item chooses it too.
   QTest::keyClick(mode->DrumSpeedItems->button(1), Qt::Key_Space);
   EXPECT_EQ(Settings.DrumSpeed, 1);
-  EXPECT_TRUE(mode->DrumSpeedItems->button(1)->isChecked());
+  EXPECT_EQ(ModeChecked(), std::pair(1, 0));
   EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 90 LPM, IOC 288");
 
   // The decoder changes the mode: the dialog follows, and a repaint keeps it there.
@@ -209,8 +250,7 @@ TEST_F(InVideoTest, ModeDialogTakesClicksAndKeysAndFollowsTheDecoder) {
   Settings.IOC = 1;
   invid->Decoder.SetMode(0);
   mode->repaint();
-  EXPECT_TRUE(mode->DrumSpeedItems->button(0)->isChecked());
-  EXPECT_TRUE(mode->IOCItems->button(1)->isChecked());
+  EXPECT_EQ(ModeChecked(), std::pair(0, 1));
   EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 60 LPM, IOC 576");
 
   // Hidden while the mode changes: shown again, it shows the mode as it is now.
@@ -218,22 +258,17 @@ TEST_F(InVideoTest, ModeDialogTakesClicksAndKeysAndFollowsTheDecoder) {
   Settings.IOC = 0;
   invid->Decoder.SetMode(3);
   MouseClick(invid->ModeBtn);
-  EXPECT_TRUE(mode->DrumSpeedItems->button(3)->isChecked());
-  EXPECT_TRUE(mode->IOCItems->button(0)->isChecked());
+  EXPECT_EQ(ModeChecked(), std::pair(3, 0));
 }
 
 TEST_F(InVideoTest, ClicksGoToTheMarkThenTheDetail) {
   TDetail detail;
-  invid->InVidTimer.stop();  // the column of the line being written stays where it is put
-  invid->Decoder.SaveHeight = 10;
+  PrepareMark(0x111111);
   invid->Decoder.Picture.SetPixel(100, 0, 0x123456);
-  invid->Decoder.CurrentColumn = 500;
   MouseClick(invid->MarkLeftBtn);
   EXPECT_TRUE(invid->MarkLeftBtn->isChecked());
   EXPECT_EQ(invid->cursor().shape(), Qt::ArrowCursor);
-  // Choosing it again from the menu leaves it armed.
-  ASSERT_TRUE(
-      test::ChooseFromPopup(invid.get(), {100, 100}, invid->PopupMenu, "Mark &Left Border"));
+  ASSERT_TRUE(Menu("Mark &Left Border"));  // chosen again, it stays armed
   EXPECT_TRUE(invid->MarkLeftBtn->isChecked());
   MouseClick(invid.get(), PictureColumnAt(100));
   EXPECT_FALSE(invid->MarkLeftBtn->isChecked());
@@ -261,10 +296,7 @@ TEST_F(InVideoTest, ClicksGoToTheMarkThenTheDetail) {
 // pending, a press there must not shift the received rows or count as a corner.
 TEST_F(InVideoTest, PressesOnThePanelNeverReachThePicture) {
   TDetail detail;
-  invid->InVidTimer.stop();  // the column of the line being written stays where it is put
-  invid->Decoder.SaveHeight = 10;
-  invid->Decoder.Picture.SetPixel(0, 0, 0x111111);
-  invid->Decoder.CurrentColumn = 500;
+  PrepareMark(0x111111);
   const QPoint empty(45, invid->Panel->height() - 30);  // below the buttons, beside the bar
   ASSERT_EQ(invid->Panel->childAt(empty), nullptr);
 
@@ -281,11 +313,10 @@ TEST_F(InVideoTest, PressesOnThePanelNeverReachThePicture) {
   EXPECT_FALSE(invid->MarkLeftBtn->isChecked());
 
   // The configuration window's clock calibration waits for its first corner.
-  test::TempDir home;
-  std::filesystem::create_directory(home.File("Auto"));
+  std::filesystem::create_directory(dir.File("Auto"));
   const auto* raw = reinterpret_cast<const unsigned char*>(&Settings);
-  home.Write(kSettingsFileName, std::vector<unsigned char>(raw, raw + sizeof Settings));
-  SetProgramFolder(home.Path());
+  dir.Write(kSettingsFileName, {raw, raw + sizeof Settings});
+  SetProgramFolder(dir.Path());
   {
     TConf conf;
     conf.show();
@@ -302,33 +333,13 @@ TEST_F(InVideoTest, PressesOnThePanelNeverReachThePicture) {
     EXPECT_EQ(boxes.Shown.back().Text,
               "Now click on the bottom left (or right) corner of the picture.");
   }
-  SetProgramFolder("");
 
   // The right button on the panel still opens the window's menu.
   ASSERT_TRUE(test::ChooseFromPopup(invid->Panel, empty, invid->PopupMenu, "&Hide Spectrum"));
   EXPECT_TRUE(IsOn(Settings.HideSpectrum));
 }
 
-TEST_F(InVideoTest, EveryCommandOnThePanelAndInTheMenu) {
-  QStringList captions;
-  for (QAction* a : invid->PopupMenu->actions()) captions << a->text();
-  EXPECT_EQ(captions, (QStringList{"&Start Reception", "Mark &Left Border", "&Mode", "&Print",
-                                   "&View", "Save &As", "", "&Configuration Menu", "&Hide Spectrum",
-                                   "A&bout...", "&Help", "&Exit"}));
-  // Right-hand column from the top: Exit, Print, View, Save as.
-  EXPECT_EQ(invid->PrintBtn->toolTip(), "Print");
-  EXPECT_EQ(invid->ViewBtn->toolTip(), "View");
-  EXPECT_EQ(invid->SaveAsBtn->toolTip(), "Save as");
-  EXPECT_EQ(invid->PrintBtn->x(), invid->ExitBtn->x());
-  EXPECT_LT(invid->ExitBtn->y(), invid->PrintBtn->y());
-  EXPECT_LT(invid->ViewBtn->y(), invid->SaveAsBtn->y());
-  EXPECT_EQ(invid->SaveAsBtn->y(), invid->ConfigurationMenuBtn->y());
-}
-
 TEST_F(InVideoTest, SaveAsWritesTheRowsReceivedSoFar) {
-  test::FakeFileDialogs dialogs;
-  dialogs.WhileOpen = [] { QTest::qWait(20); };
-  test::TempDir dir;
   invid->Decoder.ManualStart();
   invid->Decoder.Picture.FillRect(0, 0, 1810, 2250, GreyColour(90));
   invid->Decoder.CurrentLine = 2;
@@ -336,7 +347,7 @@ TEST_F(InVideoTest, SaveAsWritesTheRowsReceivedSoFar) {
   ASSERT_EQ(invid->Decoder.SaveHeight, 3);
   dialogs.SaveAnswer = dir.File("mid.bmp");
   MouseClick(invid->SaveAsBtn);
-  Bitmap saved = ReadBmpFile(dir.File("mid.bmp"));
+  const Bitmap saved = ReadBmpFile(dir.File("mid.bmp"));
   EXPECT_EQ(saved.Width(), 1810);
   EXPECT_EQ(saved.Height(), 3);
   EXPECT_EQ(saved.Pixel(1809, 2), GreyColour(90));
@@ -347,14 +358,15 @@ TEST_F(InVideoTest, SaveAsWritesTheRowsReceivedSoFar) {
   MouseClick(invid->RxTopBtn);
   invid->InVidTimerTimer();
   EXPECT_EQ(invid->Decoder.SaveHeight, 1);
-  ASSERT_TRUE(test::ChooseFromPopup(invid.get(), {100, 100}, invid->PopupMenu, "Save &As"));
+  ASSERT_TRUE(Menu("Save &As"));
   EXPECT_EQ(ReadBmpFile(dir.File("mid.bmp")).Height(), 1);
 
   // The viewer's save dialog opens where the reception window saved.
   TViewPic view;
-  view.Picture = Bitmap(4, 4);
+  view.LoadPicture(dir.File("mid.bmp"));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
   dialogs.SaveAnswer.reset();
-  view.SaveAsBtnClick();
+  MouseClick(view.SaveAsBtn);
   EXPECT_EQ(dialogs.Saves.back().Folder, dir.Path());
 }
 
@@ -368,9 +380,6 @@ TEST_F(InVideoTest, PrintsTheWholePictureWithItsFooterAndViewsInTheViewer) {
                                                      "picture 1810x2250 into 3620x4500",
                                                      "text 0,4400 10pt Zarvo Meteo", "end"}));
 
-  test::FakeFileDialogs dialogs;
-  dialogs.WhileOpen = [] { QTest::qWait(20); };
-  test::TempDir dir;
   WriteGreyBmp(dir.File("old.bmp"), Bitmap(30, 20, GreyColour(40)), 20);
   TViewPic view;
   dialogs.OpenAnswer = {dir.File("old.bmp"), dir.File("other.bmp")};
@@ -379,65 +388,21 @@ TEST_F(InVideoTest, PrintsTheWholePictureWithItsFooterAndViewsInTheViewer) {
   EXPECT_TRUE(view.isVisible());
   EXPECT_EQ(view.windowTitle(), "View old.bmp");
   EXPECT_EQ(std::string(Settings.ViewDir), dir.Path());
-  // A file that does not open: the standard report, and the folder stays.
-  std::strcpy(Settings.ViewDir, "/kept");
-  dialogs.OpenAnswer = {dir.File("gone.bmp")};
-  MouseClick(invid->ViewBtn);
-  ASSERT_FALSE(boxes.Shown.empty());
-  EXPECT_EQ(boxes.Shown.back().Text, "Cannot open file " + dir.File("gone.bmp") + ".");
-  EXPECT_STREQ(Settings.ViewDir, "/kept");
 }
-
-// The reception window on a pseudo-terminal: the test plays the interface box.
-class InVideoLineTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(line.Ok());
-    saved = getenv("ZARVO_COM1");
-    setenv("ZARVO_COM1", line.SlavePath().c_str(), 1);
-    QuorvexAt120();
-    invid = std::make_unique<TInVid>();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(invid.get()));
-  }
-  void TearDown() override {
-    invid.reset();
-    setenv("ZARVO_COM1", saved.c_str(), 1);
-  }
-  // Sends `samples` and waits until the decoder has taken them all.
-  void Receive(const test::Samples& samples) {
-    const std::int32_t before = invid->Receive.ReadPos;
-    for (std::size_t sent = 0; sent < samples.size(); sent += 1200) {
-      const std::size_t n = std::min<std::size_t>(1200, samples.size() - sent);
-      ASSERT_TRUE(line.Write({samples.begin() + sent, samples.begin() + sent + n}));
-      QTest::qWait(1);
-    }
-    // A silent line also advances the buffer a block per read time-out: at least all of ours.
-    const auto taken = [&] {
-      return static_cast<std::size_t>((invid->Receive.ReadPos - before + RxBufferSize) %
-                                      RxBufferSize);
-    };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return taken() >= samples.size(); }, 10000));
-  }
-  test::Pty line;
-  std::string saved;
-  test::RecordingBoxes boxes;
-  std::unique_ptr<TInVid> invid;
-};
 
 // Reception goes on while the save dialog is open; the file holds what the picture holds once
 // the user has chosen it: the rows that came meanwhile, or the new fax that began meanwhile.
-TEST_F(InVideoLineTest, SaveAsWritesWhatHoldsDataWhenTheFileIsWritten) {
-  test::FakeFileDialogs dialogs;
-  test::TempDir dir;
-  const double period = Settings.SamplePeriod;
+TEST_F(InVideoTest, SaveAsWritesWhatHoldsDataWhenTheFileIsWritten) {
+  test::Pty line;
+  ASSERT_TRUE(line.Ok());
+  Open(&line);
   const auto lines = [&](int n) { return test::Samples(3600 * n, test::SampleFor(1900)); };
-
   MouseClick(invid->RxTopBtn);
-  Receive(lines(2));
+  Receive(line, lines(2));
   const int before = invid->Decoder.SaveHeight;
   ASSERT_GE(before, 2);
   dialogs.SaveAnswer = dir.File("grown.bmp");
-  dialogs.WhileOpen = [&] { Receive(lines(5)); };
+  dialogs.WhileOpen = [&] { Receive(line, lines(5)); };
   MouseClick(invid->SaveAsBtn);
   EXPECT_GE(invid->Decoder.SaveHeight, before + 5);
   EXPECT_EQ(ReadBmpFile(dir.File("grown.bmp")).Height(), invid->Decoder.SaveHeight);
@@ -445,10 +410,10 @@ TEST_F(InVideoLineTest, SaveAsWritesWhatHoldsDataWhenTheFileIsWritten) {
   // A start tone while the dialog is open: the new fax's rows, not the old fax's count.
   const int old = invid->Decoder.SaveHeight;
   test::Samples start;
-  test::AppendTone(start, 300, 1200, period);  // taken after its first half second
+  test::AppendTone(start, 300, 1200, Settings.SamplePeriod);  // taken after its first half second
   test::Append(start, 3600, test::SampleFor(1900));
   dialogs.SaveAnswer = dir.File("new.bmp");
-  dialogs.WhileOpen = [&] { Receive(start); };
+  dialogs.WhileOpen = [&] { Receive(line, start); };
   MouseClick(invid->SaveAsBtn);
   ASSERT_LT(invid->Decoder.SaveHeight, old);
   EXPECT_EQ(ReadBmpFile(dir.File("new.bmp")).Height(), invid->Decoder.SaveHeight);

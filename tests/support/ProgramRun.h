@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,49 +32,46 @@ struct Child {
 
 inline Child StartProcess(const std::vector<std::string>& args,
                           const std::vector<std::string>& env) {
-  std::vector<char*> argv;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  std::vector<char*> envp;
-  for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
-  envp.push_back(nullptr);
+  const auto pointers = [](const std::vector<std::string>& strings) {
+    std::vector<char*> result;
+    for (const auto& s : strings) result.push_back(const_cast<char*>(s.c_str()));
+    result.push_back(nullptr);
+    return result;
+  };
   int out[2];
   if (pipe(out) != 0) return {};
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   posix_spawn_file_actions_addclose(&actions, out[0]);
-  Child child;
-  if (posix_spawn(&child.Pid, args[0].c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
+  Child child{-1, out[0]};
+  if (posix_spawn(&child.Pid, args[0].c_str(), &actions, nullptr, pointers(args).data(),
+                  pointers(env).data()) != 0)
     child.Pid = -1;
   posix_spawn_file_actions_destroy(&actions);
   close(out[1]);
-  child.OutFd = out[0];
   return child;
+}
+
+// Polls `done` every 20 ms until it holds (true) or `limit` has passed (false).
+template <typename Done>
+bool PollUntil(Done done, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
 }
 
 // Exit status, or -1 if the child did not end within the time (it is killed then).
 inline int WaitFor(pid_t pid, std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < end) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid)
-      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  int status = 0;
+  if (PollUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, limit))
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   kill(pid, SIGKILL);
   waitpid(pid, nullptr, 0);
   return -1;
-}
-
-inline std::string ReadAll(int fd) {
-  std::string text;
-  char buffer[512];
-  ssize_t n;
-  while ((n = read(fd, buffer, sizeof buffer)) > 0)
-    text.append(buffer, static_cast<std::size_t>(n));
-  close(fd);
-  return text;
 }
 
 // A command through the shell: its exit code and everything it printed.
@@ -128,30 +124,30 @@ inline std::string FirstTypeOnCom1(int deleteDays) {
 
 // Until the program has its SIGTERM handler, the signal would simply kill it.
 inline void WaitForTermHandler(pid_t pid) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (std::chrono::steady_clock::now() < end) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line))
-      if (line.rfind("SigCgt:", 0) == 0 &&
-          (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1))
-        return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  PollUntil(
+      [pid] {
+        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+        for (std::string line; std::getline(status, line);)
+          if (line.rfind("SigCgt:", 0) == 0)
+            return (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1) != 0;
+        return false;
+      },
+      std::chrono::seconds(20));
 }
 
 // True once the process holds `device` open: it reads its port from then on.
 inline bool WaitForOpenDevice(pid_t pid, const std::string& device,
                               std::chrono::seconds limit = std::chrono::seconds(20)) {
   namespace fs = std::filesystem;
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < end) {
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error))
-      if (fs::read_symlink(entry.path(), error) == device) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return false;
+  return PollUntil(
+      [&] {
+        std::error_code error;
+        for (const auto& entry :
+             fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error))
+          if (fs::read_symlink(entry.path(), error) == device) return true;
+        return false;
+      },
+      limit);
 }
 
 // Plays the box: writes `bytes` to the line, `perSecond` of them a second in 10 ms steps (0: as
@@ -182,17 +178,12 @@ inline std::vector<std::uint8_t> ReadBytes(const std::string& path) {
 // The bitmaps in `folder`, oldest first.
 inline std::vector<std::string> SavedFaxes(const std::string& folder) {
   namespace fs = std::filesystem;
-  std::vector<std::pair<timespec, std::string>> found;
+  std::vector<std::pair<fs::file_time_type, std::string>> found;
   std::error_code error;
-  for (const auto& entry : fs::directory_iterator(folder, error)) {
-    if (entry.path().extension() != ".bmp") continue;
-    struct stat info {};
-    if (stat(entry.path().c_str(), &info) == 0) found.push_back({info.st_mtim, entry.path()});
-  }
-  std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
-    return a.first.tv_sec != b.first.tv_sec ? a.first.tv_sec < b.first.tv_sec
-                                            : a.first.tv_nsec < b.first.tv_nsec;
-  });
+  for (const auto& entry : fs::directory_iterator(folder, error))
+    if (entry.path().extension() == ".bmp")
+      found.push_back({entry.last_write_time(), entry.path()});
+  std::sort(found.begin(), found.end());
   std::vector<std::string> paths;
   for (const auto& f : found) paths.push_back(f.second);
   return paths;
@@ -200,23 +191,20 @@ inline std::vector<std::string> SavedFaxes(const std::string& folder) {
 
 // The same picture: size and every pixel. On a difference, where it starts and how far it goes.
 inline ::testing::AssertionResult SamePicture(const std::string& a, const std::string& b) {
-  const Bitmap first = ReadBmpFile(a);
-  const Bitmap second = ReadBmpFile(b);
+  const Bitmap first = ReadBmpFile(a), second = ReadBmpFile(b);
   if (first.Width() != second.Width() || first.Height() != second.Height())
     return ::testing::AssertionFailure()
            << a << " is " << first.Width() << " x " << first.Height() << ", " << b << " "
            << second.Width() << " x " << second.Height();
   long differing = 0;
-  int firstRow = -1, firstColumn = -1;
+  std::string where;
   for (int y = 0; y < first.Height(); ++y)
     for (int x = 0; x < first.Width(); ++x)
-      if (first.Pixel(x, y) != second.Pixel(x, y)) {
-        if (differing++ == 0) firstRow = y, firstColumn = x;
-      }
+      if (first.Pixel(x, y) != second.Pixel(x, y) && differing++ == 0)
+        where = "row " + std::to_string(y) + ", column " + std::to_string(x);
   if (differing == 0) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure()
-         << differing << " pixels differ between " << a << " and " << b << ", the first at row "
-         << firstRow << ", column " << firstColumn;
+  return ::testing::AssertionFailure() << differing << " pixels differ between " << a << " and "
+                                       << b << ", the first at " << where;
 }
 
 }  // namespace zarvo::test

@@ -14,38 +14,35 @@
 
 namespace zarvo::test {
 
-// The window and the point in it of `pos` in `widget` (its centre when not given).
-inline QWindow* WindowAt(QWidget* widget, QPoint& pos, bool centre) {
-  if (centre) pos = widget->rect().center();
-  QWidget* top = widget->window();
-  pos = widget->mapTo(top, pos);
-  return top->windowHandle();
-}
-
-inline void MouseClick(QWidget* widget, Qt::MouseButton button = Qt::LeftButton) {
-  QPoint pos;
-  QWindow* window = WindowAt(widget, pos, true);
-  QTest::mouseClick(window, button, {}, pos);
+// `pos` in `widget` as a point of its top-level window.
+inline QWindow* WindowAt(QWidget* widget, QPoint& pos) {
+  pos = widget->mapTo(widget->window(), pos);
+  return widget->window()->windowHandle();
 }
 
 inline void MouseClick(QWidget* widget, QPoint pos, Qt::MouseButton button = Qt::LeftButton) {
-  QWindow* window = WindowAt(widget, pos, false);
+  QWindow* window = WindowAt(widget, pos);
   QTest::mouseClick(window, button, {}, pos);
 }
 
+// A click in the middle of `widget`.
+inline void MouseClick(QWidget* widget, Qt::MouseButton button = Qt::LeftButton) {
+  MouseClick(widget, widget->rect().center(), button);
+}
+
 inline void MousePress(QWidget* widget, QPoint pos, Qt::MouseButton button = Qt::LeftButton) {
-  QWindow* window = WindowAt(widget, pos, false);
+  QWindow* window = WindowAt(widget, pos);
   QTest::mousePress(window, button, {}, pos);
 }
 
 inline void MouseRelease(QWidget* widget, QPoint pos, Qt::MouseButton button = Qt::LeftButton) {
-  QWindow* window = WindowAt(widget, pos, false);
+  QWindow* window = WindowAt(widget, pos);
   QTest::mouseRelease(window, button, {}, pos);
 }
 
 // A move with whatever buttons are held since the last press.
 inline void MouseMove(QWidget* widget, QPoint pos) {
-  QWindow* window = WindowAt(widget, pos, false);
+  QWindow* window = WindowAt(widget, pos);
   QTest::mouseMove(window, pos);
 }
 
@@ -68,13 +65,10 @@ inline bool ChooseFromPopup(QWidget* widget, QPoint pos, QMenu* menu, const QStr
 inline QRect ScrollThumb(QScrollBar* bar) {
   QStyleOptionSlider option;
   option.initFrom(bar);
-  option.subControls = QStyle::SC_All;
   option.orientation = bar->orientation();
   option.minimum = bar->minimum();
   option.maximum = bar->maximum();
   option.sliderPosition = bar->sliderPosition();
-  option.sliderValue = bar->value();
-  option.singleStep = bar->singleStep();
   option.pageStep = bar->pageStep();
   return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
                                       bar);

@@ -100,13 +100,27 @@ TEST_F(ViewPictureTest, OpensTheFirstChosenFileAndKeepsItsPictureOnFailure) {
   view->grab();  // painting an empty picture
 }
 
-TEST_F(ViewPictureTest, BothMarksArmedShiftThenCrop) {
+// The panel is not the picture: with a mark armed, a press on its empty part neither crops nor
+// shifts the picture (there is no undo); the right button still opens the menu. On the picture,
+// both marks armed: the left border first, then the lower.
+TEST_F(ViewPictureTest, BothMarksArmedShiftThenCropButNeverFromThePanel) {
   Show(WriteFax("fax.bmp", 2250));
+  TDetail detail;
+  const QPoint empty(45, view->Panel->height() - 40);
+  ASSERT_EQ(view->Panel->childAt(empty), nullptr);
   ASSERT_TRUE(ChooseFromMenu("&Mark Left"));
-  EXPECT_TRUE(view->MarkLeftBtn->isChecked());
   EXPECT_EQ(view->cursor().shape(), Qt::ArrowCursor);
   MouseClick(view->MarkLowerBtn);
+  MouseClick(view->Panel, empty);
+  test::MousePress(view->Panel, empty);
+  test::MouseMove(view->Panel, empty + QPoint(0, 10));
+  test::MouseRelease(view->Panel, empty + QPoint(0, 10));
+  EXPECT_TRUE(view->MarkLeftBtn->isChecked());
   EXPECT_TRUE(view->MarkLowerBtn->isChecked());
+  EXPECT_EQ(view->Picture.Height(), 2250);
+  EXPECT_EQ(view->Picture.Pixel(0, 5), GreyColour(0));
+  EXPECT_FALSE(detail.isVisible());
+
   // x 30 is column 1810 x 30 / 600 = 90.
   MouseClick(view.get(), {30, 300});
   EXPECT_FALSE(view->MarkLeftBtn->isChecked());
@@ -120,12 +134,13 @@ TEST_F(ViewPictureTest, BothMarksArmedShiftThenCrop) {
   EXPECT_FALSE(view->MarkLowerBtn->isChecked());
   EXPECT_EQ(view->Picture.Height(), 301);
   // No mark armed: the click goes to the detailed view.
-  TDetail detail;
   MouseClick(view.get(), {30, 10});
   EXPECT_TRUE(detail.isVisible());
   EXPECT_EQ(detail.DetailPicture, &view->Picture);
   EXPECT_EQ(detail.DetailCentreX, 90);
   EXPECT_EQ(detail.DetailCentreY, 30);
+  ASSERT_TRUE(test::ChooseFromPopup(view->Panel, empty, view->PopupMenu, "Rotate &Right"));
+  EXPECT_EQ(view->Picture.Width(), 301);
 }
 
 TEST_F(ViewPictureTest, TurnsAndScrolls) {
@@ -159,8 +174,17 @@ TEST_F(ViewPictureTest, TurnsAndScrolls) {
   EXPECT_EQ(view->DisplayRect.Right, 250);
 }
 
-TEST_F(ViewPictureTest, SavesAndPrintsWhatItShows) {
-  Show(WriteFax("fax.bmp", 40));
+TEST_F(ViewPictureTest, PaintsSavesAndPrintsWhatItShows) {
+  Show(WriteFax("fax.bmp", 40));  // 40 x 600 / 1810 = 13 rows on screen
+  // The grey below a short picture stops at the panel, which shows one colour from top to bottom;
+  // left of it the area below the picture has the border colour.
+  const QImage shot = view->grab().toImage();
+  const int x = view->Panel->x() + 45;
+  const QColor panel = view->Panel->palette().color(QPalette::Window);
+  EXPECT_EQ(shot.pixelColor(x, 120), panel);
+  EXPECT_EQ(shot.pixelColor(x, view->height() - 10), panel);
+  EXPECT_NE(shot.pixelColor(100, view->height() - 10), panel);
+
   ASSERT_TRUE(ChooseFromMenu("Rotate &Left"));
   dialogs.SaveAnswer = dir.File("turned.bmp");
   MouseClick(view->SaveAsBtn);
@@ -178,41 +202,6 @@ TEST_F(ViewPictureTest, SavesAndPrintsWhatItShows) {
   ASSERT_TRUE(ChooseFromMenu("&Print"));
   ASSERT_EQ(boxes.Shown.size(), 1u);
   EXPECT_EQ(boxes.Shown[0].Text, "Printer selected is not valid.");
-}
-
-// The panel is not the picture: with a mark armed, a press on its empty part neither crops nor
-// shifts the picture (there is no undo); the right button still opens the menu.
-TEST_F(ViewPictureTest, PressesOnThePanelNeverReachThePicture) {
-  Show(WriteFax("fax.bmp", 2250));
-  TDetail detail;
-  const QPoint empty(45, view->Panel->height() - 40);
-  ASSERT_EQ(view->Panel->childAt(empty), nullptr);
-  MouseClick(view->MarkLowerBtn);
-  MouseClick(view->MarkLeftBtn);
-  MouseClick(view->Panel, empty);
-  test::MousePress(view->Panel, empty);
-  test::MouseMove(view->Panel, empty + QPoint(0, 10));
-  test::MouseRelease(view->Panel, empty + QPoint(0, 10));
-  EXPECT_TRUE(view->MarkLeftBtn->isChecked());
-  EXPECT_TRUE(view->MarkLowerBtn->isChecked());
-  EXPECT_EQ(view->Picture.Height(), 2250);
-  EXPECT_EQ(view->Picture.Pixel(0, 5), GreyColour(0));
-  EXPECT_FALSE(detail.isVisible());
-  ASSERT_TRUE(test::ChooseFromPopup(view->Panel, empty, view->PopupMenu, "Rotate &Right"));
-  EXPECT_EQ(view->Picture.Width(), 2250);
-}
-
-// The grey below a short picture stops at the panel, which shows one colour from top to bottom.
-TEST_F(ViewPictureTest, PanelPaintsItsOwnBackground) {
-  Show(WriteFax("short.bmp", 40));  // 40 x 600 / 1810 = 13 rows on screen
-  ASSERT_LT(view->DisplayRect.Bottom, 100);
-  const QImage shot = view->grab().toImage();
-  const int x = view->Panel->x() + 45;
-  const QColor panel = view->Panel->palette().color(QPalette::Window);
-  EXPECT_EQ(shot.pixelColor(x, 120), panel);
-  EXPECT_EQ(shot.pixelColor(x, view->height() - 10), panel);
-  // Left of the panel the area below the picture has the border colour.
-  EXPECT_NE(shot.pixelColor(100, view->height() - 10), panel);
 }
 
 }  // namespace
