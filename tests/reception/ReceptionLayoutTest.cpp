@@ -1,43 +1,30 @@
 // The reception window's geometry and title cycle, in the window's own integer arithmetic.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "reception/ReceptionLayout.h"
 
 namespace zarvo {
 namespace {
 
-TEST(ReceptionLayout, HalfScaleAndTheScrollBar) {
-  // 905 picture pixels left of the 85-pixel panel and its 2-pixel strip: half scale.
-  DisplayRectangle rect;
-  ReceptionLayout l = LayOut(905 + 87, 600, rect, false, true);
-  EXPECT_TRUE(l.PanelVisible);
-  EXPECT_EQ(l.Rect.Right, 905);
-  EXPECT_EQ(l.Rect.Bottom, 1125);  // 2250 rows in 1125 screen rows
-  EXPECT_EQ(l.ScrollMax, 1126 - 600);
-  EXPECT_EQ(l.ScrollLargeStep, 599);
-  EXPECT_EQ(l.StripLeft, 905);
-  EXPECT_EQ(l.StripRight, 907);
-  EXPECT_TRUE(l.SetScrollPosition);
-  EXPECT_EQ(l.ClientHeight, 600);
-}
-
-TEST(ReceptionLayout, NarrowWindowHidesThePanel) {
-  ReceptionLayout l = LayOut(250, 300, {}, false, false);
-  EXPECT_FALSE(l.PanelVisible);
-  EXPECT_EQ(l.Rect.Right, 250);
-  EXPECT_EQ(l.StripLeft, 250);
+TEST(ReceptionLayout, HalfScaleThePanelAndTheScrollBar) {
+  // 905 picture pixels left of the 85-pixel panel and its 2-pixel strip: half scale, 2250 rows
+  // in 1125 screen rows.
+  ReceptionLayout l = LayOut(905 + 87, 600, {}, false, true);
+  EXPECT_EQ(std::tuple(l.PanelVisible, l.Rect.Right, l.Rect.Bottom, l.StripLeft, l.StripRight),
+            std::tuple(true, 905, 1125, 905, 907));
+  EXPECT_EQ(std::tuple(l.ScrollMax, l.ScrollLargeStep, l.SetScrollPosition, l.ClientHeight),
+            std::tuple(1126 - 600, 599, true, 600));
+  l = LayOut(250, 300, {}, false, false);  // too narrow for the panel
+  EXPECT_EQ(std::tuple(l.PanelVisible, l.Rect.Right, l.StripLeft), std::tuple(false, 250, 250));
   EXPECT_TRUE(LayOut(251, 300, {}, false, false).PanelVisible);
-}
-
-TEST(ReceptionLayout, NeverTallerThanThePicture) {
-  // Scrolled down, in a window that now holds the whole picture: back to the top, then shrunk.
-  DisplayRectangle rect;
-  rect.Top = -300;
-  ReceptionLayout l = LayOut(905 + 87, 2000, rect, false, true);
-  EXPECT_EQ(l.Rect.Top, 0);
-  EXPECT_EQ(l.Rect.Bottom, 1125);
-  EXPECT_EQ(l.ClientHeight, 1126);
-  EXPECT_FALSE(LayOut(905 + 87, 600, rect, true, true).SetScrollPosition);  // user scrolling
+  // Scrolled down, in a window that now holds the whole picture: back to the top, then shrunk;
+  // but not while the user scrolls.
+  const DisplayRectangle scrolled{0, -300, 0, 0};
+  l = LayOut(905 + 87, 2000, scrolled, false, true);
+  EXPECT_EQ(std::tuple(l.Rect.Top, l.Rect.Bottom, l.ClientHeight), std::tuple(0, 1125, 1126));
+  EXPECT_FALSE(LayOut(905 + 87, 600, scrolled, true, true).SetScrollPosition);
 }
 
 TEST(ReceptionLayout, FollowingTheWriter) {
@@ -63,15 +50,17 @@ TEST(ReceptionLayout, FollowingTheWriter) {
 TEST(TitleCycle, TextsInOrder) {
   EXPECT_EQ(TitleCycle::StatusCaption(""), "Incoming Fax");
   EXPECT_EQ(TitleCycle::StatusCaption("manual start"), "Incoming Fax: manual start");
+  // The mode and the product name for 5 s, then the mode alone until the next status.
   TitleCycle cycle;
-  int period = -1;
-  EXPECT_EQ(cycle.Tick(false, "120 LPM, IOC 576", period), "Incoming Fax     Zarvo Meteo");
-  EXPECT_EQ(period, 5000);
-  EXPECT_EQ(cycle.Tick(false, "120 LPM, IOC 576", period), "Incoming Fax     ");
-  EXPECT_EQ(period, 0);
-  EXPECT_EQ(cycle.Tick(true, "120 LPM, IOC 576", period),
-            "Incoming Fax: 120 LPM, IOC 576     Zarvo Meteo");
-  EXPECT_EQ(cycle.Tick(true, "120 LPM, IOC 576", period), "Incoming Fax: 120 LPM, IOC 576     ");
+  for (const auto& [open, title, next] :
+       {std::tuple{false, "Incoming Fax     Zarvo Meteo", 5000},
+        std::tuple{false, "Incoming Fax     ", 0},
+        std::tuple{true, "Incoming Fax: 120 LPM, IOC 576     Zarvo Meteo", 5000},
+        std::tuple{true, "Incoming Fax: 120 LPM, IOC 576     ", 0}}) {
+    int period = -1;
+    EXPECT_EQ(cycle.Tick(open, "120 LPM, IOC 576", period), title);
+    EXPECT_EQ(period, next) << title;
+  }
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The spectrum's histogram over a receive buffer, and the thread that asks for its updates.
 #include <gtest/gtest.h>
 
-#include <limits>
+#include <climits>
+#include <tuple>
 #include <utility>
 
 #include "decoder/SampleConversion.h"
@@ -14,18 +15,20 @@ namespace {
 using namespace std::chrono_literals;
 
 TEST(SpecColumn, TonesAndEdges) {
-  EXPECT_EQ(SpecColumn(70, 0, 255), 45);  // 1500 Hz: (201 x 70 / 255 + 36) / 2 = (55 + 36) / 2
+  // 1500 Hz at 0/255: (201 x 70 / 255 + 36) / 2 = (55 + 36) / 2. At 40/240: 201 x -37 / 200 + 36
+  // = -1, and -38 + 36 = -2. Equal values count as a difference of 1. The widest span:
+  // 201 x (255 + 2^31) / (2^32 - 1) = 100.
+  const std::tuple<int, int, int, int> cases[] = {{70, 0, 255, 45},
+                                                  {3, 40, 240, 0},
+                                                  {2, 40, 240, -1},
+                                                  {101, 100, 100, 118},
+                                                  {255, INT_MIN, INT_MAX, 68}};
+  for (const auto& [sample, low, high, column] : cases)
+    EXPECT_EQ(SpecColumn(sample, low, high), column) << sample << " at " << low << "/" << high;
   for (const auto& [low, high] : {std::pair{0, 255}, {40, 200}, {100, 30}}) {
     EXPECT_EQ(SpecColumn(FrequencyToSample(1200, low, high), low, high), 18);
     EXPECT_EQ(SpecColumn(FrequencyToSample(2300, low, high), low, high), 118);
   }
-  EXPECT_EQ(SpecColumn(3, 40, 240), 0);       // 201 x -37 / 200 + 36 = -1
-  EXPECT_EQ(SpecColumn(2, 40, 240), -1);      // -38 + 36 = -2
-  EXPECT_EQ(SpecColumn(101, 100, 100), 118);  // equal values: a difference of 1
-  // The widest span: 201 x (255 + 2^31) / (2^32 - 1) = 100.
-  EXPECT_EQ(SpecColumn(255, std::numeric_limits<std::int32_t>::min(),
-                       std::numeric_limits<std::int32_t>::max()),
-            68);
 }
 
 // Rows 0..29 show each bar (blue from the base line up, white above); rows 30, 31 the marks at
@@ -62,16 +65,13 @@ TEST_F(SpectrumHistogramTest, BarsGrowByTwoAndLeakOneColumnPerSample) {
   ExpectPicture(h);
   EXPECT_FALSE(h.Update(in, 0, 255));  // nothing new: no repaint
   Feed(70, 1);
-  EXPECT_EQ(h.SpecHeights[45], 2);
-  EXPECT_EQ(h.DecayColumn, 1);
-  EXPECT_EQ(h.SpecShownPos, 1);
+  EXPECT_EQ(std::tuple(h.SpecHeights[45], h.DecayColumn, h.SpecShownPos), std::tuple(2, 1, 1));
   Feed(255, 13);  // 13 x 2 = 26; the leak has not reached 45 yet
   EXPECT_EQ(h.SpecHeights[118], 26);
   ExpectPicture(h);
   // Column 45 loses one at sample 45, column 118 one every 128 samples, 26 times over.
   Feed(70, 26 * 128);
-  for (int x = 0; x < 128; ++x)
-    if (x != 45) EXPECT_EQ(h.SpecHeights[x], 0) << x;
+  for (int x = 0; x < 128; ++x) EXPECT_TRUE(x == 45 || h.SpecHeights[x] == 0) << x;
   for (int i = 0; i < 300; ++i) {
     Feed(70, 1);
     ASSERT_GE(h.SpecHeights[45], 24);
@@ -85,8 +85,8 @@ TEST_F(SpectrumHistogramTest, DroppedSamplesDriveTheLeak) {
   buffer[0] = 3;
   in.WritePos = 128;  // the rest stays 0: column -2, dropped
   low.Update(in, 40, 240);
-  EXPECT_EQ(low.DecayColumn, 0);
-  EXPECT_EQ(low.SpecHeights[0], 1);  // 2, then shortened by the 128th sample
+  // 2 in column 0, then shortened by the 128th sample.
+  EXPECT_EQ(std::pair(low.DecayColumn, low.SpecHeights[0]), std::pair(0, 1));
   EXPECT_EQ(low.SpecBitmap.Pixel(0, 28), 0xFFFFFFu);
 }
 
@@ -96,14 +96,13 @@ TEST_F(SpectrumHistogramTest, OverrunSkipsToTheWriterAndARestartIsFollowed) {
   in.Wrapped = true;
   in.WritePos = 1500;
   EXPECT_TRUE(h.Update(in, 0, 255));
-  EXPECT_EQ(h.SpecReadPos, 1500);
-  EXPECT_EQ(h.SpecHeights[45], 26);  // nothing counted, nothing leaked
-  EXPECT_EQ(h.DecayColumn, 1000 % 128);
+  // Nothing counted, nothing leaked.
+  EXPECT_EQ(std::tuple(h.SpecReadPos, h.SpecHeights[45], h.DecayColumn),
+            std::tuple(1500, 26, 1000 % 128));
   // A tone measurement starts the writer again at 0: everything from there is new.
   in.ResetWritePos();
   Feed(255, 10, 10);
-  EXPECT_EQ(h.SpecReadPos, 10);
-  EXPECT_EQ(h.SpecHeights[118], 20);
+  EXPECT_EQ(std::pair(h.SpecReadPos, h.SpecHeights[118]), std::pair(10, 20));
 }
 
 // Stands in for the GUI thread's queue, which the thread fills one request at a time.

@@ -42,8 +42,8 @@ class FrequencyStream {
                            unsigned seed = 1)
       : rate_(rate), low_(calLow), high_(calHigh), noise_(noiseHz), random_(seed) {}
 
-  double Rate() const { return rate_; }
   std::size_t Size() const { return Bytes.size(); }
+  void SetNoise(double hz) { noise_ = hz; }
 
   void Level(double hz, double ms) {
     for (long n = Count(ms); n > 0; --n) Push(hz);
@@ -51,7 +51,8 @@ class FrequencyStream {
   // The black/white alternation of a start or stop tone.
   void Tone(double toneHz, double ms) {
     const long count = Count(ms);
-    for (long n = 0; n < count; ++n) Push(std::fmod(n * toneHz / rate_, 1.0) < 0.5 ? 2300 : 1500);
+    for (long n = 0; n < count; ++n)
+      Push(std::fmod(static_cast<double>(n) * toneHz / rate_, 1.0) < 0.5 ? 2300 : 1500);
   }
   // Phasing lines: black, white for 2.5 % of a line either side of each line start. The stream
   // begins `offset` (a share of a line) after a line start.
@@ -59,7 +60,7 @@ class FrequencyStream {
     const double perLine = lineMs * rate_ / 1000;
     const long count = std::lround(lines * perLine);
     for (long n = 0; n < count; ++n) {
-      const double place = std::fmod(n / perLine + offset, 1.0);
+      const double place = std::fmod(static_cast<double>(n) / perLine + offset, 1.0);
       Push(place < 0.025 || place >= 0.975 ? 2300 : 1500);
     }
   }
@@ -82,8 +83,7 @@ class FrequencyStream {
     if (noise_ > 0)
       hz +=
           noise_ * std::sqrt(-2 * std::log(Uniform())) * std::cos(2 * std::numbers::pi * Uniform());
-    const double v = low_ + (hz - 1200) * (high_ - low_) / 1100;
-    Bytes.push_back(static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0, 255.0))));
+    Bytes.push_back(SampleFor(hz, low_, high_));
   }
   double rate_;
   int low_, high_;
