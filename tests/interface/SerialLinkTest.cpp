@@ -14,6 +14,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
+using namespace std::chrono_literals;
 using Calls = std::vector<std::string>;
 
 class SerialLinkTest : public ::testing::Test {
@@ -34,52 +35,44 @@ class SerialLinkTest : public ::testing::Test {
 };
 
 TEST_F(SerialLinkTest, StartUpAndShutDownOfEachType) {
+  // "fax\rd 900\rmb 57600\rfmfax\r", 25 bytes, no terminating zero, a second after the CRs.
+  const Calls ptc = {"purge", "write 0D0D",
+                     "write 6661780D64203930300D6D622035373630300D666D6661780D", "purge",
+                     "write FF"};
   struct Row {
     int Type;
     Flag AutoPtc;  // any non-zero value is on
     milliseconds StartUpTakes;
     Calls Expected;
+    bool FailWrites = false;  // each is reported, and the sequence and its pause go on
   };
   const Row rows[] = {
-      {1, 1, milliseconds(100), {"purge", "purge"}},
-      {4, 1, milliseconds(100), {"purge", "purge"}},
-      {5, 1, milliseconds(100), {"purge", "purge"}},
-      {3, 0, milliseconds(100), {"purge", "purge"}},
+      {1, 1, 100ms, {"purge", "purge"}},
+      {4, 1, 100ms, {"purge", "purge"}},
+      {5, 1, 100ms, {"purge", "purge"}},
+      {3, 0, 100ms, {"purge", "purge"}},
       // The pause after the purge, then an RTS pulse before each byte.
       {2,
        0,
-       milliseconds(100),
+       100ms,
        {"purge", "rts on", "rts off", "write 01", "purge", "rts on", "rts off", "write 00"}},
-      // "fax\rd 900\rmb 57600\rfmfax\r", 25 bytes, no terminating zero, a second after the CRs.
-      {3,
-       5,
-       milliseconds(1100),
-       {"purge", "write 0D0D", "write 6661780D64203930300D6D622035373630300D666D6661780D", "purge",
-        "write FF"}},
+      {3, 5, 1100ms, ptc},
+      {3, 1, 1100ms, ptc, true},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.Type);
     Start(r.Type, r.AutoPtc);
+    opener.Last->FailWrites = r.FailWrites;
     const auto before = Clock::now();
     rx.Link.InterfaceStartup();
     EXPECT_GE(Clock::now() - before, r.StartUpTakes);
     rx.Link.InterfaceShutdown();
     EXPECT_EQ(opener.Last->Calls(), r.Expected);
+    EXPECT_EQ(boxes.Shown.size(), r.FailWrites ? 3u : 0u);
+    for (const auto& box : boxes.Shown) EXPECT_EQ(box.Text, "Interface: error calling WriteFile");
     rx.TerminateThread();
     rx.ReleaseBuffer();
   }
-  EXPECT_TRUE(boxes.Shown.empty());
-}
-
-TEST_F(SerialLinkTest, FailedWritesAreReportedAndTheSequenceGoesOn) {
-  Start(3, 1);
-  opener.Last->FailWrites = true;
-  const auto before = Clock::now();
-  rx.Link.InterfaceStartup();
-  EXPECT_GE(Clock::now() - before, milliseconds(1100));  // the pause still follows
-  ASSERT_EQ(boxes.Shown.size(), 2u);
-  for (const auto& box : boxes.Shown) EXPECT_EQ(box.Text, "Interface: error calling WriteFile");
-  EXPECT_EQ(opener.Last->Calls().size(), 3u);  // purge and both writes
 }
 
 TEST_F(SerialLinkTest, PortThatCannotBeOpenedIsReportedOnceByName) {

@@ -42,12 +42,9 @@ TEST(SimCommandLine, InterfaceTypesAndLaterOptionsOverride) {
   EXPECT_EQ(Parsed({"--rate", "7000", "--interface", "4"}).Broadcast.DataRate, 4800);
   const CommandLine line = Parsed({"--ioc", "288", "--clock-error", "-40", "--seed", "4000000000",
                                    "--pty", "--speed", "20", "--", "-odd.pgm"});
-  EXPECT_EQ(line.Broadcast.Ioc, 288);
-  EXPECT_EQ(line.Broadcast.ClockErrorPpm, -40);
-  EXPECT_EQ(line.Broadcast.Seed, 4000000000u);
-  EXPECT_TRUE(line.Pty);
-  EXPECT_EQ(line.Speed, 20);
-  EXPECT_EQ(line.PicturePath, "-odd.pgm");
+  EXPECT_EQ(std::tuple(line.Broadcast.Ioc, line.Broadcast.ClockErrorPpm, line.Broadcast.Seed,
+                       line.Pty, line.Speed, line.PicturePath),
+            std::tuple(288, -40.0, 4000000000u, true, 20.0, "-odd.pgm"));
 }
 
 TEST(SimCommandLine, RejectsBadOptions) {
@@ -68,25 +65,6 @@ TEST(SimCommandLine, RejectsBadOptions) {
 
 test::ShellOutput RunSim(const std::string& args) {
   return test::Shell(std::string(ZARVO_SIM) + " " + args);
-}
-
-// 4 lines at 240 LPM with short tones: 3 s of broadcast, 8 grey levels across.
-const std::vector<std::string> Short = {
-    "--lpm",          "240", "--start-seconds",   "0.5", "--phasing-seconds", "1",
-    "--stop-seconds", "0.3", "--trailer-seconds", "0.2"};
-
-std::string WritePicture(const TempDir& dir) {
-  std::string pgm = "P5 8 4 255 ";
-  for (int i = 0; i < 32; ++i) pgm += static_cast<char>(i % 8 * 32);
-  dir.Write("small.pgm", {pgm.begin(), pgm.end()});
-  return dir.File("small.pgm");
-}
-
-Bytes Expected(const std::vector<std::string>& args, const TempDir& dir) {
-  GreyImage picture;
-  std::string error;
-  EXPECT_TRUE(ReadPicture(dir.File("small.pgm"), picture, error));
-  return MakeBroadcast(picture, Parsed(args).Broadcast);
 }
 
 TEST(SimProgram, BadInputExitsWithTwoAndNoFile) {
@@ -136,8 +114,27 @@ std::string StartOnPty(const std::vector<std::string>& args, pid_t& pid) {
 
 TEST(SimProgram, PtyStreamsInOrderAtTheDevicesPace) {
   TempDir dir;
-  std::vector<std::string> args = Short;
-  args.insert(args.end(), {"--pty", "--speed", "20", "--hold", "0.3", WritePicture(dir)});
+  GreyImage picture{8, 4, {}};  // 8 grey levels across
+  for (int i = 0; i < 32; ++i) picture.Pixels.push_back(static_cast<std::uint8_t>(i % 8 * 32));
+  const std::string pgm = "P5 8 4 255 " + std::string(picture.Pixels.begin(), picture.Pixels.end());
+  dir.Write("small.pgm", {pgm.begin(), pgm.end()});
+  // 4 lines at 240 LPM with short tones: 3 s of broadcast.
+  const std::vector<std::string> args = {"--lpm",
+                                         "240",
+                                         "--start-seconds",
+                                         "0.5",
+                                         "--phasing-seconds",
+                                         "1",
+                                         "--stop-seconds",
+                                         "0.3",
+                                         "--trailer-seconds",
+                                         "0.2",
+                                         "--pty",
+                                         "--speed",
+                                         "20",
+                                         "--hold",
+                                         "0.3",
+                                         dir.File("small.pgm")};
   const auto started = Clock::now();
   pid_t pid = -1;
   const std::string path = StartOnPty(args, pid);
@@ -145,7 +142,7 @@ TEST(SimProgram, PtyStreamsInOrderAtTheDevicesPace) {
   std::vector<std::pair<Clock::time_point, std::size_t>> arrivals;
   const Bytes got = ReadSlave(path, &arrivals);
   EXPECT_EQ(test::WaitFor(pid, 10s), 0);
-  const Bytes expected = Expected(args, dir);
+  const Bytes expected = MakeBroadcast(picture, Parsed(args).Broadcast);
   ASSERT_EQ(got.size(), expected.size());
   EXPECT_EQ(got, expected);
   // Never ahead of 7200 * 20 bytes a second (give or take a 10 ms step), and not all at once.
