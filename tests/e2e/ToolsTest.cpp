@@ -1,10 +1,6 @@
-// The two tools as programs: zarvo-sim's stream decoded by zarvo-decode, its report and files,
-// and the live program receiving a simulated interface on a pseudo-terminal.
+// The two tools as programs: zarvo-sim's stream decoded by zarvo-decode, its report and files.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
-#include "settings/SettingsFile.h"
 #include "support/ProgramRun.h"
 
 namespace zarvo {
@@ -62,57 +58,6 @@ TEST(DecodeTool, BadInputIsRefusedWithoutFiles) {
     EXPECT_NE(out.Text.find("zarvo-decode: "), std::string::npos) << args;
   }
   EXPECT_TRUE(fs::is_empty(dir.Path()));
-}
-
-// The live program on a simulated interface: a pseudo-terminal fed by zarvo-sim at twenty times
-// real time. The fax must arrive in Auto, as on air.
-TEST(LiveReception, SimulatedBroadcastIsSavedInAuto) {
-  test::TempDir home;
-  fs::create_directory(home.File("Auto"));
-  ASSERT_TRUE(test::WriteSettingsRecord(home, test::FirstTypeOnCom1(7)));
-  FILE* sim =
-      popen((kBin + "/zarvo-sim --pty --speed 20 --hold 3 --chart-height 120 --phasing-seconds 10")
-                .c_str(),
-            "r");
-  ASSERT_NE(sim, nullptr);
-  char path[256] = {};
-  ASSERT_NE(std::fgets(path, sizeof path, sim), nullptr);
-  const std::string device(path, std::strcspn(path, "\r\n"));
-  ASSERT_EQ(device.rfind("/dev/pts/", 0), 0u) << device;
-  const test::Child program = test::StartProcess(
-      {kBin + "/zarvo-meteo", "--home", home.Path()},
-      {"QT_QPA_PLATFORM=offscreen", "ZARVO_COM1=" + device, "HOME=" + home.Path(),
-       "XDG_CONFIG_HOME=" + home.File("config"), "XDG_RUNTIME_DIR=" + home.Path()});
-  ASSERT_GT(program.Pid, 0);
-  // 82 s of broadcast at twenty times: about 4 s, and the hold.
-  for (char rest[256]; std::fgets(rest, sizeof rest, sim);) {
-  }
-  pclose(sim);
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  kill(program.Pid, SIGTERM);
-  EXPECT_EQ(test::WaitFor(program.Pid, std::chrono::seconds(20)), 0);
-  close(program.OutFd);
-
-  const auto faxes = test::SavedFaxes(home.File("Auto"));
-  ASSERT_EQ(faxes.size(), 1u);
-  const Bitmap fax = ReadBmpFile(faxes[0]);
-  EXPECT_NEAR(fax.Height(), 119, 3);
-  // 8-bit rows of 1812 bytes after 1078 header bytes.
-  EXPECT_EQ(fs::file_size(faxes[0]), 1078u + 1812u * static_cast<unsigned>(fax.Height()));
-  // The saved picture is the chart: its black bar starts at column 100 on every row below the
-  // white top.
-  const auto grey = [&](int x, int y) { return fax.Pixel(x, y) & 0xFF; };
-  for (int y = 60; y < fax.Height() - 5; y += 20) {
-    int edge = 0;
-    while (edge < 1810 && grey(edge, y) >= 128) ++edge;
-    EXPECT_NEAR(edge, 100, 2) << "row " << y;
-    EXPECT_LT(grey(120, y), 64u) << "row " << y;   // inside the bar
-    EXPECT_GT(grey(200, y), 192u) << "row " << y;  // the white between bar and pattern
-  }
-  TSettings saved{};
-  ASSERT_TRUE(ReadSettingsFile(home.File("Zarvo.cfg"), saved));
-  EXPECT_EQ(saved.IOC, 1);  // set by the start tone
-  EXPECT_EQ(saved.DrumSpeed, 2);
 }
 
 }  // namespace
