@@ -66,8 +66,9 @@ TEST(FaxCompare, FindsWhereTheSentPictureLanded) {
     const sim::GreyImage& sent = r.Ioc == 288 ? lines : chart;
     const int perLine = r.Ioc == 288 ? 2 : 1, height = perLine * sent.Height + r.ExtraRows;
     const auto c = CompareFax(Drawn(sent, height, r.FirstRow, r.Border, perLine), sent, r.Ioc);
-    EXPECT_EQ(std::tuple(c.Valid, c.RowsSaved, c.RowsSent, c.FirstRow, c.GreyError, c.GreyErrorNear),
-              std::tuple(true, height, perLine * sent.Height, r.FirstRow, 0.0, 0.0));
+    EXPECT_EQ(
+        std::tuple(c.Valid, c.RowsSaved, c.RowsSent, c.FirstRow, c.GreyError, c.GreyErrorNear),
+        std::tuple(true, height, perLine * sent.Height, r.FirstRow, 0.0, 0.0));
     EXPECT_NEAR(c.Border, r.Border, 0.01);
   }
   EXPECT_EQ(CompareFax(Drawn(chart, 126, 2, -2), chart, 576).OverlapRows, 120);
