@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <tuple>
 
 #include "interface/Receiver.h"
 #include "settings/Settings.h"
@@ -13,6 +14,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
+using namespace std::chrono_literals;
 using Calls = std::vector<std::string>;
 
 class SerialLinkTest : public ::testing::Test {
@@ -20,75 +22,57 @@ class SerialLinkTest : public ::testing::Test {
   void SetUp() override {
     ClearSettings(Settings);
     ResetMessageState();
-    SetInterfaceTypeFields(1);
     SetComPortFields(1);
-    opener.NextBytesPerRead = 0;  // a silent line
   }
-  void Start(int type, bool autoPtc = false) {
+  void Start(int type, Flag autoPtc = 0) {
     SetInterfaceTypeFields(type);
-    Settings.AutoPTCII = FlagOf(autoPtc);
+    Settings.AutoPTCII = autoPtc;
     ASSERT_TRUE(rx.Create());
   }
-  test::FakeSerialOpener opener;
+  test::FakeSerialOpener opener;  // a silent line
   test::RecordingBoxes boxes;
   TReceiveSide rx;
 };
 
-TEST_F(SerialLinkTest, TarskBusPulsesRtsAndSendsStartAndStopBytes) {
-  Start(2);
-  const auto before = Clock::now();
-  rx.Link.InterfaceStartup();
-  EXPECT_GE(Clock::now() - before, milliseconds(100));  // the pause after the purge
-  rx.Link.InterfaceShutdown();
-  const Calls expected = {"purge", "rts on", "rts off", "write 01",
-                          "purge", "rts on", "rts off", "write 00"};
-  EXPECT_EQ(opener.Last->Calls(), expected);
-  EXPECT_TRUE(boxes.Shown.empty());
-}
-
-TEST_F(SerialLinkTest, PtcTextOnlyWithItsOption) {
-  Start(3, false);
-  rx.Link.InterfaceStartup();
-  rx.Link.InterfaceShutdown();
-  EXPECT_EQ(opener.Last->Calls(), (Calls{"purge", "purge"}));
-
-  Settings.AutoPTCII = 5;  // any non-zero value is on
-  const auto before = Clock::now();
-  rx.Link.InterfaceStartup();
-  EXPECT_GE(Clock::now() - before, milliseconds(1100));
-  rx.Link.InterfaceShutdown();
-  // "fax\rd 900\rmb 57600\rfmfax\r", 25 bytes, no terminating zero.
-  const Calls expected = {"purge",
-                          "purge",
-                          "purge",
-                          "write 0D0D",
-                          "write 6661780D64203930300D6D62203537363030"
-                          "0D666D6661780D",
-                          "purge",
-                          "write FF"};
-  EXPECT_EQ(opener.Last->Calls(), expected);
-}
-
-TEST_F(SerialLinkTest, OtherTypesOnlyPurge) {
-  for (int type : {1, 4, 5}) {
-    SetInterfaceTypeFields(type);
-    Settings.AutoPTCII = 1;
-    if (!rx.InputThread) ASSERT_TRUE(rx.Create());
+TEST_F(SerialLinkTest, StartUpAndShutDownOfEachType) {
+  // "fax\rd 900\rmb 57600\rfmfax\r", 25 bytes, no terminating zero, a second after the CRs.
+  const Calls ptc = {"purge", "write 0D0D",
+                     "write 6661780D64203930300D6D622035373630300D666D6661780D", "purge",
+                     "write FF"};
+  struct Row {
+    int Type;
+    Flag AutoPtc;  // any non-zero value is on
+    milliseconds StartUpTakes;
+    Calls Expected;
+    bool FailWrites = false;  // each is reported, and the sequence and its pause go on
+  };
+  const Row rows[] = {
+      {1, 1, 100ms, {"purge", "purge"}},
+      {4, 1, 100ms, {"purge", "purge"}},
+      {5, 1, 100ms, {"purge", "purge"}},
+      {3, 0, 100ms, {"purge", "purge"}},
+      // The pause after the purge, then an RTS pulse before each byte.
+      {2,
+       0,
+       100ms,
+       {"purge", "rts on", "rts off", "write 01", "purge", "rts on", "rts off", "write 00"}},
+      {3, 5, 1100ms, ptc},
+      {3, 1, 1100ms, ptc, true},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.Type);
+    Start(r.Type, r.AutoPtc);
+    opener.Last->FailWrites = r.FailWrites;
+    const auto before = Clock::now();
     rx.Link.InterfaceStartup();
+    EXPECT_GE(Clock::now() - before, r.StartUpTakes);
     rx.Link.InterfaceShutdown();
+    EXPECT_EQ(opener.Last->Calls(), r.Expected);
+    EXPECT_EQ(boxes.Shown.size(), r.FailWrites ? 3u : 0u);
+    for (const auto& box : boxes.Shown) EXPECT_EQ(box.Text, "Interface: error calling WriteFile");
+    rx.TerminateThread();
+    rx.ReleaseBuffer();
   }
-  EXPECT_EQ(opener.Last->Calls(), Calls(6, "purge"));
-}
-
-TEST_F(SerialLinkTest, FailedWritesAreReportedAndTheSequenceGoesOn) {
-  Start(3, true);
-  opener.Last->FailWrites = true;
-  const auto before = Clock::now();
-  rx.Link.InterfaceStartup();
-  EXPECT_GE(Clock::now() - before, milliseconds(1100));  // the pause still follows
-  ASSERT_EQ(boxes.Shown.size(), 2u);
-  for (const auto& box : boxes.Shown) EXPECT_EQ(box.Text, "Interface: error calling WriteFile");
-  EXPECT_EQ(opener.Last->Calls().size(), 3u);  // purge and both writes
 }
 
 TEST_F(SerialLinkTest, PortThatCannotBeOpenedIsReportedOnceByName) {
@@ -111,19 +95,18 @@ TEST_F(SerialLinkTest, TypeChangeStartsOverTheOldLineThenReopens) {
   SetInterfaceTypeFields(3);
   rx.StartupAndReopen();
   ASSERT_EQ(opener.Opened.size(), 2u);
-  EXPECT_EQ(opener.Opened[0].Line.BaudRate, 115200);
-  EXPECT_EQ(opener.Opened[0].Line.Parity, 3);
-  EXPECT_EQ(opener.Opened[0].Line.StopBits, 2);
-  EXPECT_EQ(opener.Opened[1].Line.BaudRate, 57600);
-  EXPECT_EQ(opener.Opened[1].Line.Parity, 0);
-  EXPECT_EQ(opener.Opened[1].Line.StopBits, 0);
+  const auto line = [&](int i) {
+    const LineSettings& l = opener.Opened[i].Line;
+    return std::tuple(l.BaudRate, l.Parity, l.StopBits);
+  };
+  EXPECT_EQ(line(0), std::tuple(115200, 3, 2));
+  EXPECT_EQ(line(1), std::tuple(57600, 0, 0));
   const Calls oldCalls = opener.Opened[0].Log->Get();
   ASSERT_EQ(oldCalls.size(), 3u);
   EXPECT_EQ(oldCalls[1], "write 0D0D");
   EXPECT_TRUE(opener.Opened[1].Log->Get().empty());
-  EXPECT_EQ(Settings.InterfaceType, 3);
-  EXPECT_EQ(TextOf(Settings.InterfaceName), "PTC-II");
-  EXPECT_EQ(Settings.CalLow, 28);
+  EXPECT_EQ(std::tuple(Settings.InterfaceType, TextOf(Settings.InterfaceName), Settings.CalLow),
+            std::tuple(3, std::string("PTC-II"), 28));
 }
 
 TEST_F(SerialLinkTest, PortChangeReopensOnlyForAnotherPort) {

@@ -4,7 +4,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -16,20 +15,17 @@
 namespace zarvo::test {
 
 // What was done to one port; outlives the port, which the link closes when it likes.
-class CallLog {
- public:
+struct CallLog {
   void Add(std::string call) {
-    std::lock_guard lock(mutex_);
-    calls_.push_back(std::move(call));
+    std::lock_guard lock(Mutex);
+    Calls.push_back(std::move(call));
   }
   std::vector<std::string> Get() const {
-    std::lock_guard lock(mutex_);
-    return calls_;
+    std::lock_guard lock(Mutex);
+    return Calls;
   }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<std::string> calls_;
+  mutable std::mutex Mutex;
+  std::vector<std::string> Calls;
 };
 
 class FakeSerialPort final : public SerialPort {
@@ -59,27 +55,20 @@ class FakeSerialPort final : public SerialPort {
     return got;
   }
   bool Write(const std::uint8_t* data, std::size_t count) override {
-    Record("write " + Hex(data, count));
+    std::string call = "write ";
+    for (std::size_t i = 0; i < count; ++i)
+      call += {"0123456789ABCDEF"[data[i] >> 4], "0123456789ABCDEF"[data[i] & 15]};
+    log_->Add(call);
     return !FailWrites;
   }
-  void PurgeTransmit() override { Record("purge"); }
-  void SetRts(bool on) override { Record(on ? "rts on" : "rts off"); }
+  void PurgeTransmit() override { log_->Add("purge"); }
+  void SetRts(bool on) override { log_->Add(on ? "rts on" : "rts off"); }
   void Wake() override { woken_ = true; }
   bool Woken() const { return woken_; }
 
   std::vector<std::string> Calls() const { return log_->Get(); }
 
  private:
-  static std::string Hex(const std::uint8_t* data, std::size_t count) {
-    std::string text;
-    char two[4];
-    for (std::size_t i = 0; i < count; ++i) {
-      std::snprintf(two, sizeof two, "%02X", data[i]);
-      text += two;
-    }
-    return text;
-  }
-  void Record(std::string call) { log_->Add(std::move(call)); }
   std::shared_ptr<CallLog> log_;
   std::atomic<bool> woken_{false};
   std::uint8_t next_ = 0;

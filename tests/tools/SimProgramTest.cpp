@@ -3,10 +3,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -15,9 +11,7 @@
 
 #include "settings/Settings.h"
 #include "sim/CommandLine.h"
-#include "support/TempDir.h"
-
-extern char** environ;
+#include "support/ProgramRun.h"
 
 namespace zarvo::sim {
 namespace {
@@ -42,20 +36,15 @@ TEST(SimCommandLine, InterfaceTypesAndLaterOptionsOverride) {
     EXPECT_EQ(std::tuple(o.DataRate, o.CalLow, o.CalHigh),
               std::tuple(info.DataRate, info.CalLow, info.CalHigh));
   }
-  EXPECT_EQ(std::tuple(InterfaceTypeParams(1).CalLow, InterfaceTypeParams(1).CalHigh),
-            std::tuple(0, 255));
   BroadcastOptions o =
       Parsed({"--interface", "3", "--rate", "7000", "--cal", "10", "200"}).Broadcast;
   EXPECT_EQ(std::tuple(o.DataRate, o.CalLow, o.CalHigh), std::tuple(7000, 10, 200));
   EXPECT_EQ(Parsed({"--rate", "7000", "--interface", "4"}).Broadcast.DataRate, 4800);
   const CommandLine line = Parsed({"--ioc", "288", "--clock-error", "-40", "--seed", "4000000000",
                                    "--pty", "--speed", "20", "--", "-odd.pgm"});
-  EXPECT_EQ(line.Broadcast.Ioc, 288);
-  EXPECT_EQ(line.Broadcast.ClockErrorPpm, -40);
-  EXPECT_EQ(line.Broadcast.Seed, 4000000000u);
-  EXPECT_TRUE(line.Pty);
-  EXPECT_EQ(line.Speed, 20);
-  EXPECT_EQ(line.PicturePath, "-odd.pgm");
+  EXPECT_EQ(std::tuple(line.Broadcast.Ioc, line.Broadcast.ClockErrorPpm, line.Broadcast.Seed,
+                       line.Pty, line.Speed, line.PicturePath),
+            std::tuple(288, -40.0, 4000000000u, true, 20.0, "-odd.pgm"));
 }
 
 TEST(SimCommandLine, RejectsBadOptions) {
@@ -74,70 +63,8 @@ TEST(SimCommandLine, RejectsBadOptions) {
   }
 }
 
-// Starts the simulator with standard output on a pipe and standard error into a file.
-pid_t Spawn(const std::vector<std::string>& args, int& outFd, const std::string& errPath) {
-  std::vector<char*> argv{const_cast<char*>(ZARVO_SIM)};
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  int out[2];
-  if (pipe(out) != 0) return -1;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_addclose(&actions, out[0]);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT, 0600);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, ZARVO_SIM, &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  close(out[1]);
-  outFd = out[0];
-  return pid;
-}
-
-int Wait(pid_t pid) {
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-struct SimRun {
-  int Status = -1;
-  Bytes Out;
-  std::string Err;
-};
-
-SimRun RunSim(const std::vector<std::string>& args) {
-  const TempDir errDir;
-  SimRun run;
-  int out = -1;
-  const pid_t pid = Spawn(args, out, errDir.File("stderr"));
-  std::uint8_t buffer[65536];
-  for (ssize_t n; (n = read(out, buffer, sizeof buffer)) > 0;)
-    run.Out.insert(run.Out.end(), buffer, buffer + n);
-  close(out);
-  run.Status = pid > 0 ? Wait(pid) : -1;
-  const auto err = errDir.Read("stderr");
-  run.Err.assign(err.begin(), err.end());
-  return run;
-}
-
-// 4 lines at 240 LPM with short tones: 3 s of broadcast, 8 grey levels across.
-const std::vector<std::string> Short = {
-    "--lpm",          "240", "--start-seconds",   "0.5", "--phasing-seconds", "1",
-    "--stop-seconds", "0.3", "--trailer-seconds", "0.2"};
-
-std::string WritePicture(const TempDir& dir) {
-  std::string pgm = "P5 8 4 255 ";
-  for (int i = 0; i < 32; ++i) pgm += static_cast<char>(i % 8 * 32);
-  dir.Write("small.pgm", {pgm.begin(), pgm.end()});
-  return dir.File("small.pgm");
-}
-
-Bytes Expected(const std::vector<std::string>& args, const TempDir& dir) {
-  GreyImage picture;
-  std::string error;
-  EXPECT_TRUE(ReadPicture(dir.File("small.pgm"), picture, error));
-  return MakeBroadcast(picture, Parsed(args).Broadcast);
+test::ShellOutput RunSim(const std::string& args) {
+  return test::Shell(std::string(ZARVO_SIM) + " " + args);
 }
 
 TEST(SimProgram, BadInputExitsWithTwoAndNoFile) {
@@ -145,14 +72,14 @@ TEST(SimProgram, BadInputExitsWithTwoAndNoFile) {
   dir.Write("broken.bmp", {'B', 'M', 1, 2, 3});
   for (const std::string& bad :
        {std::string("--lpm=120"), dir.File("missing.pgm"), dir.File("broken.bmp")}) {
-    const SimRun run = RunSim({bad, "-o", dir.File("out.raw")});
-    EXPECT_EQ(run.Status, 2) << bad;
-    EXPECT_NE(run.Err.find("usage:"), std::string::npos) << run.Err;
+    const auto run = RunSim(bad + " -o " + dir.File("out.raw"));
+    EXPECT_EQ(run.Code, 2) << bad;
+    EXPECT_NE(run.Text.find("usage:"), std::string::npos) << run.Text;
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
       EXPECT_EQ(entry.path().filename(), "broken.bmp");
   }
-  EXPECT_NE(RunSim({dir.File("broken.bmp")}).Err.find("broken.bmp: "), std::string::npos);
-  EXPECT_EQ(RunSim({"-o", dir.File("no/such/folder/out.raw")}).Status, 2);
+  EXPECT_NE(RunSim(dir.File("broken.bmp")).Text.find("broken.bmp: "), std::string::npos);
+  EXPECT_EQ(RunSim("-o " + dir.File("no/such/folder/out.raw")).Code, 2);
 }
 
 // Reads the slave until the simulator closes its side, noting the bytes so far at each read.
@@ -160,8 +87,7 @@ Bytes ReadSlave(const std::string& path,
                 std::vector<std::pair<Clock::time_point, std::size_t>>* arrivals) {
   Bytes got;
   const int fd = open(path.c_str(), O_RDONLY | O_NOCTTY);
-  const auto end = Clock::now() + 5s;
-  while (fd >= 0 && Clock::now() < end) {
+  for (const auto end = Clock::now() + 5s; fd >= 0 && Clock::now() < end;) {
     pollfd p{fd, POLLIN, 0};
     if (poll(&p, 1, 100) == 0) continue;
     std::uint8_t buffer[4096];
@@ -174,27 +100,49 @@ Bytes ReadSlave(const std::string& path,
   return got;
 }
 
-std::string StartOnPty(const std::vector<std::string>& args, pid_t& pid, const TempDir& dir) {
-  int out = -1;
-  pid = Spawn(args, out, dir.File("stderr"));
+// Starts the simulator on a pseudo-terminal; the device it names on its first line.
+std::string StartOnPty(const std::vector<std::string>& args, pid_t& pid) {
+  std::vector<std::string> argv = {ZARVO_SIM};
+  argv.insert(argv.end(), args.begin(), args.end());
+  const test::Child child = test::StartProcess(argv, {"PATH=/usr/bin:/bin"});
+  pid = child.Pid;
   std::string line;
-  for (char c; read(out, &c, 1) == 1 && c != '\n';) line += c;
-  close(out);
+  for (char c; read(child.OutFd, &c, 1) == 1 && c != '\n';) line += c;
+  close(child.OutFd);
   return line;
 }
 
 TEST(SimProgram, PtyStreamsInOrderAtTheDevicesPace) {
   TempDir dir;
-  std::vector<std::string> args = Short;
-  args.insert(args.end(), {"--pty", "--speed", "20", "--hold", "0.3", WritePicture(dir)});
+  GreyImage picture{8, 4, {}};  // 8 grey levels across
+  for (int i = 0; i < 32; ++i) picture.Pixels.push_back(static_cast<std::uint8_t>(i % 8 * 32));
+  const std::string pgm = "P5 8 4 255 " + std::string(picture.Pixels.begin(), picture.Pixels.end());
+  dir.Write("small.pgm", {pgm.begin(), pgm.end()});
+  // 4 lines at 240 LPM with short tones: 3 s of broadcast.
+  const std::vector<std::string> args = {"--lpm",
+                                         "240",
+                                         "--start-seconds",
+                                         "0.5",
+                                         "--phasing-seconds",
+                                         "1",
+                                         "--stop-seconds",
+                                         "0.3",
+                                         "--trailer-seconds",
+                                         "0.2",
+                                         "--pty",
+                                         "--speed",
+                                         "20",
+                                         "--hold",
+                                         "0.3",
+                                         dir.File("small.pgm")};
   const auto started = Clock::now();
   pid_t pid = -1;
-  const std::string path = StartOnPty(args, pid, dir);
+  const std::string path = StartOnPty(args, pid);
   ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
   std::vector<std::pair<Clock::time_point, std::size_t>> arrivals;
   const Bytes got = ReadSlave(path, &arrivals);
-  EXPECT_EQ(Wait(pid), 0);
-  const Bytes expected = Expected(args, dir);
+  EXPECT_EQ(test::WaitFor(pid, 10s), 0);
+  const Bytes expected = MakeBroadcast(picture, Parsed(args).Broadcast);
   ASSERT_EQ(got.size(), expected.size());
   EXPECT_EQ(got, expected);
   // Never ahead of 7200 * 20 bytes a second (give or take a 10 ms step), and not all at once.
@@ -208,15 +156,14 @@ TEST(SimProgram, PtyStreamsInOrderAtTheDevicesPace) {
 }
 
 TEST(SimProgram, SignalEndsThePtyStreamCleanly) {
-  TempDir dir;
   pid_t pid = -1;
-  const std::string path = StartOnPty({"--pty", "--chart-height", "100"}, pid, dir);
+  const std::string path = StartOnPty({"--pty", "--chart-height", "100"}, pid);
   ASSERT_FALSE(path.empty());
   std::this_thread::sleep_for(50ms);
   kill(pid, SIGTERM);
   const auto sent = Clock::now();
   EXPECT_LT(ReadSlave(path, nullptr).size(), 7200u);  // ends when the master closes
-  EXPECT_EQ(Wait(pid), 0);
+  EXPECT_EQ(test::WaitFor(pid, 10s), 0);
   EXPECT_LT(Clock::now() - sent, 1s);
 }
 
