@@ -1,11 +1,11 @@
 // main() of the window tests: one application object on Qt's offscreen platform.
 #include <gtest/gtest.h>
 
-#include <QStandardPaths>
 #include <cstdlib>
 
 #include "app/MainProg.h"
 #include "support/Pty.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -19,8 +19,10 @@ class NewRunPerTest final : public ::testing::EmptyTestEventListener {
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  // Per-user values (the help folder) go to a test location, not the user's settings.
-  QStandardPaths::setTestModeEnabled(true);
+  // Per-user values (the help folder) go to a folder of this run's own: neither the user's
+  // settings nor another test run's, which may be writing its own at the same time.
+  const zarvo::test::TempDir config;
+  setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
   // Every COM port is one pseudo-terminal: never a real serial port of the test machine.
   zarvo::test::Pty line;
   for (int n = 1; n <= 4; ++n)
