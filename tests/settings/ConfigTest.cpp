@@ -46,11 +46,6 @@ void TypeOver(QLineEdit* edit, const QString& text) {
   QCoreApplication::processEvents();
 }
 
-void Press(QWidget* control, Qt::Key key, int times = 1) {
-  for (int i = 0; i < times; ++i) QTest::keyClick(control, key);
-  QCoreApplication::processEvents();
-}
-
 // What the record holds of the window's choices.
 std::string Record() {
   std::ostringstream s;
@@ -322,7 +317,7 @@ TEST_F(ConfigTest, CalibrationsTypedAndStoredInEitherLocale) {
                 after.second);
     }
     for (const auto& m : moves) {
-      Press(conf->ClockCal, m.Key, m.Times);
+      for (int i = 0; i < m.Times; ++i) QTest::keyClick(conf->ClockCal, m.Key);
       EXPECT_EQ(conf->ClockLabel->text().toStdString(), m.Label) << m.Times;
     }
   }
