@@ -10,6 +10,7 @@ namespace zarvo {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using Colours = std::vector<std::uint32_t>;
 
 void Le(Bytes& b, std::uint32_t v, int n) {
   for (int i = 0; i < n; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
@@ -36,28 +37,28 @@ Bytes Patched(Bytes b, std::size_t at, std::uint32_t v, int n = 4) {
   return b;
 }
 
-std::vector<std::uint32_t> Pixels(const Bytes& file) {
+Colours Decoded(const Bytes& file) {
   const Bitmap p = DecodeBmp(file.data(), file.size());
   return {p.Data(), p.Data() + p.Width() * p.Height()};
 }
 
-std::string ErrorOf(const Bytes& file) {
+template <typename Read>
+std::string ErrorOf(Read read) {
   try {
-    DecodeBmp(file.data(), file.size());
+    read();
   } catch (const PlatformError& e) {
     return e.what();
   }
   return "decoded";
 }
+std::string ErrorOf(const Bytes& file) {
+  return ErrorOf([&] { DecodeBmp(file.data(), file.size()); });
+}
 
 // 2 x 2, 24 bits, bottom-up: top row red, green; bottom row blue, 0x123456. Rows of 6 + 2 bytes.
-const Bytes kRgb2x2 = {'B', 'M', 70,  0,  0,   0,  0, 0, 0, 0, 54, 0, 0, 0,         // file header
-                       40,  0,   0,   0,  2,   0,  0, 0, 2, 0, 0,  0, 1, 0, 24, 0,  //
-                       0,   0,   0,   0,  0,   0,  0, 0, 0, 0, 0,  0, 0, 0, 0,  0,  //
-                       0,   0,   0,   0,  0,   0,  0, 0,                            // info header
-                       255, 0,   0,   86, 52,  18, 0, 0,                            // bottom row
-                       0,   0,   255, 0,  255, 0,  0, 0};                           // top row
-const std::vector<std::uint32_t> kRgb2x2Pixels = {0xFF0000, 0x00FF00, 0x0000FF, 0x123456};
+const Bytes kRgb2x2 =
+    InfoFile(2, 2, 24, 0, 0, {}, {255, 0, 0, 86, 52, 18, 0, 0, 0, 0, 255, 0, 255, 0, 0, 0});
+const Colours kRgb2x2Colours = {0xFF0000, 0x00FF00, 0x0000FF, 0x123456};
 
 TEST(BmpRead, OwnGreyFormatRoundTripsWithPaddedRows) {
   for (int width : {1, 2, 3, 5, 8}) {
@@ -74,26 +75,25 @@ TEST(BmpRead, OwnGreyFormatRoundTripsWithPaddedRows) {
 }
 
 TEST(BmpRead, TrueColourBottomUpTopDownAndBitFields) {
-  EXPECT_EQ(Pixels(kRgb2x2), kRgb2x2Pixels);
+  EXPECT_EQ(Decoded(kRgb2x2), kRgb2x2Colours);
   Bytes topDown = Patched(kRgb2x2, 22, static_cast<std::uint32_t>(-2));
   std::swap_ranges(topDown.begin() + 54, topDown.begin() + 62, topDown.begin() + 62);
-  EXPECT_EQ(Pixels(topDown), kRgb2x2Pixels);
+  EXPECT_EQ(Decoded(topDown), kRgb2x2Colours);
 
   // 16 bits: 5-6-5 masks after the header, offset 0 (pixels follow the masks); 16 of 31 -> 132,
   // 32 of 63 -> 130.
   const Bytes masks565 = {0, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0};
-  EXPECT_EQ(Pixels(Patched(InfoFile(2, 1, 16, 3, 0, masks565, {0xFF, 0xFF, 0x10, 0x84}), 10, 0)),
-            (std::vector<std::uint32_t>{0xFFFFFF, 0x848284}));
+  EXPECT_EQ(Decoded(Patched(InfoFile(2, 1, 16, 3, 0, masks565, {0xFF, 0xFF, 0x10, 0x84}), 10, 0)),
+            (Colours{0xFFFFFF, 0x848284}));
   // Plain 16 bits are 5-5-5.
-  EXPECT_EQ(Pixels(InfoFile(3, 1, 16, 0, 0, {}, {0xFF, 0x7F, 0x1F, 0, 0x10, 0x42, 0, 0})),
-            (std::vector<std::uint32_t>{0xFFFFFF, 0x0000FF, 0x848484}));
+  EXPECT_EQ(Decoded(InfoFile(3, 1, 16, 0, 0, {}, {0xFF, 0x7F, 0x1F, 0, 0x10, 0x42, 0, 0})),
+            (Colours{0xFFFFFF, 0x0000FF, 0x848484}));
   // 32 bits: BGRx, or masks inside a V5 header (here red in the low byte).
-  EXPECT_EQ(Pixels(InfoFile(1, 1, 32, 0, 0, {}, {0x11, 0x22, 0x33, 0x44})),
-            std::vector<std::uint32_t>{0x332211});
+  EXPECT_EQ(Decoded(InfoFile(1, 1, 32, 0, 0, {}, {0x11, 0x22, 0x33, 0x44})), Colours{0x332211});
   Bytes v5Tail = {0xFF, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0, 0xFF, 0};
   v5Tail.resize(124 - 40);
-  EXPECT_EQ(Pixels(InfoFile(1, 1, 32, 3, 0, v5Tail, {0x11, 0x22, 0x33, 0x44}, 124)),
-            std::vector<std::uint32_t>{0x112233});
+  EXPECT_EQ(Decoded(InfoFile(1, 1, 32, 3, 0, v5Tail, {0x11, 0x22, 0x33, 0x44}, 124)),
+            Colours{0x112233});
 }
 
 // Colour table entries used below: 0 -> 0x0000FF, 1 -> 0x332211, 2 -> 0xCCBBAA.
@@ -103,16 +103,15 @@ TEST(BmpRead, PalettedDepthsAndShortTables) {
   // 1 bit, table size implied, 10 pixels 1011001001.
   const Bytes twoColours = {0x10, 0x20, 0x30, 0, 0xFF, 0xFF, 0xFF, 0};
   const std::uint32_t c = 0x302010, W = 0xFFFFFF;
-  EXPECT_EQ(Pixels(InfoFile(10, 1, 1, 0, 0, twoColours, {0xB2, 0x40, 0, 0})),
-            (std::vector<std::uint32_t>{W, c, W, W, c, c, W, c, c, W}));
+  EXPECT_EQ(Decoded(InfoFile(10, 1, 1, 0, 0, twoColours, {0xB2, 0x40, 0, 0})),
+            (Colours{W, c, W, W, c, c, W, c, c, W}));
   // 4 bits, three colours; index 5 lies past the table and is black.
-  EXPECT_EQ(Pixels(InfoFile(3, 2, 4, 0, 3, kTable3, {0x21, 0x00, 0, 0, 0x05, 0x10, 0, 0})),
-            (std::vector<std::uint32_t>{0x0000FF, 0, 0x332211, 0xCCBBAA, 0x332211, 0x0000FF}));
+  EXPECT_EQ(Decoded(InfoFile(3, 2, 4, 0, 3, kTable3, {0x21, 0x00, 0, 0, 0x05, 0x10, 0, 0})),
+            (Colours{0x0000FF, 0, 0x332211, 0xCCBBAA, 0x332211, 0x0000FF}));
   // OS/2 header, 3-byte entries, offset left 0: the pixels follow the table.
   const Bytes os2 = {'B', 'M', 40, 0, 0, 0, 0, 0, 0,   0,   0, 0, 0,    0, 12, 0, 0,    0, 3, 0,
                      2,   0,   1,  0, 1, 0, 0, 0, 255, 255, 0, 0, 0xA0, 0, 0,  0, 0x40, 0, 0, 0};
-  EXPECT_EQ(Pixels(os2), (std::vector<std::uint32_t>{0xFF0000, 0x0000FF, 0xFF0000, 0x0000FF,
-                                                     0xFF0000, 0x0000FF}));
+  EXPECT_EQ(Decoded(os2), (Colours{0xFF0000, 0x0000FF, 0xFF0000, 0x0000FF, 0xFF0000, 0x0000FF}));
 }
 
 TEST(BmpRead, RunLengthStreams) {
@@ -121,16 +120,16 @@ TEST(BmpRead, RunLengthStreams) {
   const Bytes table4 = {0x80, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0, 0xFF, 0, 0xFF, 0xFF, 0xFF, 0};
   const Bytes rle8 = {1, 1, 0, 2, 2, 1, 1, 3, 0, 0, 0, 3, 2, 3, 1, 0, 2, 1, 0, 1, 4, 3};
   const std::uint32_t n = 0x000080;
-  EXPECT_EQ(Pixels(InfoFile(4, 3, 8, 1, 4, table4, rle8)),
-            (std::vector<std::uint32_t>{0xFF0000, 0xFFFFFF, 0x00FF00, 0x00FF00,  //
-                                        n, n, n, 0xFFFFFF,                       //
-                                        0x00FF00, n, n, n}));
+  EXPECT_EQ(Decoded(InfoFile(4, 3, 8, 1, 4, table4, rle8)),
+            (Colours{0xFF0000, 0xFFFFFF, 0x00FF00, 0x00FF00,  //
+                     n, n, n, 0xFFFFFF,                       //
+                     0x00FF00, n, n, n}));
   // RLE4, 5 x 2: alternating run, end of line, absolute run of 5 (3 bytes + pad) that uses an
   // index past the table; the stream stops without its end code.
   const Bytes rle4 = {5, 0x12, 0, 0, 0, 5, 0x12, 0x0F, 0x20, 0};
-  EXPECT_EQ(Pixels(InfoFile(5, 2, 4, 2, 3, kTable3, rle4)),
-            (std::vector<std::uint32_t>{0x332211, 0xCCBBAA, 0x0000FF, 0, 0xCCBBAA,  //
-                                        0x332211, 0xCCBBAA, 0x332211, 0xCCBBAA, 0x332211}));
+  EXPECT_EQ(Decoded(InfoFile(5, 2, 4, 2, 3, kTable3, rle4)),
+            (Colours{0x332211, 0xCCBBAA, 0x0000FF, 0, 0xCCBBAA,  //
+                     0x332211, 0xCCBBAA, 0x332211, 0xCCBBAA, 0x332211}));
 }
 
 TEST(BmpRead, FailuresCarryTheirTexts) {
@@ -160,8 +159,7 @@ TEST(BmpRead, EmptyAndOversizedPictures) {
   EXPECT_EQ(DecodeBmp(nullptr, 0).Width(), 0);
   const Bytes flat = InfoFile(3, 0, 24, 0, 0, {}, {});
   const Bitmap p = DecodeBmp(flat.data(), flat.size());
-  EXPECT_EQ(p.Width(), 3);
-  EXPECT_EQ(p.Height(), 0);
+  EXPECT_EQ(std::pair(p.Width(), p.Height()), std::pair(3, 0));
   // Refused by their headers alone, though the data are missing too.
   for (auto [w, h] : std::initializer_list<std::pair<int, int>>{
            {32769, 1}, {1, -32769}, {8192, 8193}, {2, INT_MIN}})
@@ -176,17 +174,11 @@ TEST(BmpFile, ReadsWhatTheWriterWroteOrNamesTheFile) {
   picture.SetPixel(2, 1, GreyColour(7));
   ASSERT_TRUE(WriteGreyBmp(dir.File("fax.bmp"), picture, 2));
   const Bitmap back = ReadBmpFile(dir.File("fax.bmp"));
-  EXPECT_EQ(std::vector<std::uint32_t>(back.Data(), back.Data() + 6),
-            (std::vector<std::uint32_t>{GreyColour(200), 0, 0, 0, 0, GreyColour(7)}));
+  EXPECT_EQ(Colours(back.Data(), back.Data() + 6),
+            (Colours{GreyColour(200), 0, 0, 0, 0, GreyColour(7)}));
 
-  for (const std::string& path : {dir.File("missing.bmp"), dir.Path()}) {
-    try {
-      ReadBmpFile(path);
-      ADD_FAILURE() << path;
-    } catch (const PlatformError& e) {
-      EXPECT_EQ(std::string(e.what()), "Cannot open file " + path);
-    }
-  }
+  for (const std::string& path : {dir.File("missing.bmp"), dir.Path()})
+    EXPECT_EQ(ErrorOf([&] { ReadBmpFile(path); }), "Cannot open file " + path);
 }
 
 }  // namespace

@@ -10,7 +10,9 @@
 namespace zarvo {
 namespace {
 
-using test::RecordingBoxes;
+using Strings = std::vector<std::string>;
+const std::string kShutdown = "\n\nZarvo Meteo will now shutdown...";
+const std::string kTooLong = "ReportNote: Text too long" + kShutdown;
 
 class MessagesTest : public ::testing::Test {
  protected:
@@ -18,7 +20,12 @@ class MessagesTest : public ::testing::Test {
     ResetMessageState();
     errno = 0;
   }
-  RecordingBoxes boxes;
+  Strings Texts() const {
+    Strings texts;
+    for (const auto& box : boxes.Shown) texts.push_back(box.Text);
+    return texts;
+  }
+  test::RecordingBoxes boxes;
 };
 
 TEST_F(MessagesTest, BoxesCarryTitleIconAndFormattedText) {
@@ -28,95 +35,69 @@ TEST_F(MessagesTest, BoxesCarryTitleIconAndFormattedText) {
   EXPECT_FALSE(ReportQuestion("Are you sure you want to exit %s?", "Zarvo Meteo"));
   boxes.Answer = true;
   EXPECT_TRUE(ReportQuestion("Again?"));
-  ASSERT_EQ(boxes.Shown.size(), 4u);
-  EXPECT_EQ(boxes.Shown[0].Icon, MessageIcon::Error);
-  EXPECT_EQ(boxes.Shown[0].Text, "Unable to open I/O port \"COM3\", check configuration.");
-  EXPECT_EQ(boxes.Shown[1].Icon, MessageIcon::Information);
-  EXPECT_EQ(boxes.Shown[1].Text, "3 faxes");
-  EXPECT_EQ(boxes.Shown[2].Icon, MessageIcon::Question);
-  EXPECT_EQ(boxes.Shown[2].Text, "Are you sure you want to exit Zarvo Meteo?");
-  for (const auto& box : boxes.Shown) EXPECT_EQ(box.Title, "Zarvo Meteo");
+  ASSERT_EQ(Texts(), (Strings{"Unable to open I/O port \"COM3\", check configuration.", "3 faxes",
+                              "Are you sure you want to exit Zarvo Meteo?", "Again?"}));
+  const MessageIcon icons[] = {MessageIcon::Error, MessageIcon::Information, MessageIcon::Question,
+                               MessageIcon::Question};
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(boxes.Shown[i].Icon, icons[i]) << i;
+    EXPECT_EQ(boxes.Shown[i].Title, "Zarvo Meteo") << i;
+  }
   EXPECT_EQ(boxes.CloseCount, 0);
 }
 
 // An error raised while an error box is open is dropped for good; notes are not guarded.
 TEST_F(MessagesTest, NestedErrorIsDroppedNestedNoteIsShown) {
-  int depth = 0;
-  boxes.WhileOpen = [&](const test::ShownBox&) {
-    if (depth++ > 0) return;
+  boxes.WhileOpen = [](const test::ShownBox& box) {
+    if (box.Text != "first error") return;
     ReportError("second error");
     ReportNote("a note meanwhile");
   };
   ReportError("first error");
-  boxes.WhileOpen = nullptr;
-  ASSERT_EQ(boxes.Shown.size(), 2u);
-  EXPECT_EQ(boxes.Shown[0].Text, "first error");
-  EXPECT_EQ(boxes.Shown[1].Text, "a note meanwhile");
   ReportError("after the box closed");
-  ASSERT_EQ(boxes.Shown.size(), 3u);
-  EXPECT_EQ(boxes.Shown[2].Text, "after the box closed");
+  EXPECT_EQ(Texts(), (Strings{"first error", "a note meanwhile", "after the box closed"}));
 }
 
-TEST_F(MessagesTest, OnlyTheFirstFatalReportIsShownAndClosesOnce) {
-  ReportFatal("first");
+// Only the first fatal report is shown, its text unchanged (it is no format), and the main window
+// closed once.
+TEST_F(MessagesTest, OnlyTheFirstFatalReportIsShown) {
+  EXPECT_FALSE(FatalReported());
+  ReportFatal("100% %s");
   ReportFatal("second");
-  ASSERT_EQ(boxes.Shown.size(), 1u);
+  ASSERT_EQ(Texts(), Strings{"100% %s" + kShutdown});
   EXPECT_EQ(boxes.Shown[0].Title, "Zarvo Meteo fatal error message");
-  EXPECT_EQ(boxes.Shown[0].Text, "first\n\nZarvo Meteo will now shutdown...");
   EXPECT_EQ(boxes.Shown[0].Icon, MessageIcon::Error);
   EXPECT_EQ(boxes.CloseCount, 1);
   EXPECT_TRUE(FatalReported());
 }
 
-// A fatal text is shown unchanged: it is no format.
-TEST_F(MessagesTest, FatalTextIsNotAFormat) {
-  ReportFatal("100% %s");
-  ASSERT_EQ(boxes.Shown.size(), 1u);
-  EXPECT_EQ(boxes.Shown[0].Text, "100% %s\n\nZarvo Meteo will now shutdown...");
-}
-
 TEST_F(MessagesTest, OverlongTextsAreFatalAndCut) {
-  const std::string long1001(1001, 'x');
-  ReportNote("%s", long1001.c_str());
-  ASSERT_EQ(boxes.Shown.size(), 2u);
-  EXPECT_EQ(boxes.Shown[0].Text, "ReportNote: Text too long\n\nZarvo Meteo will now shutdown...");
-  EXPECT_EQ(boxes.Shown[1].Text, std::string(1000, 'x'));
+  const std::string x1000(1000, 'x'), x1001(1001, 'x');
+  ReportNote("%s", x1001.c_str());
+  EXPECT_EQ(Texts(), (Strings{kTooLong, x1000}));
   EXPECT_EQ(boxes.CloseCount, 1);
-
   ResetMessageState();
   boxes.Shown.clear();
-  ReportNote("%s", std::string(1000, 'y').c_str());  // exactly at the limit
-  ASSERT_EQ(boxes.Shown.size(), 1u);
-  EXPECT_EQ(boxes.Shown[0].Text.size(), 1000u);
-
-  boxes.Shown.clear();
-  EXPECT_TRUE(ReportQuestion("%s", long1001.c_str()));
-  ASSERT_EQ(boxes.Shown.size(), 2u);
-  EXPECT_EQ(boxes.Shown[0].Text, "ReportNote: Text too long\n\nZarvo Meteo will now shutdown...");
+  ReportNote("%s", x1000.c_str());  // exactly at the limit
+  EXPECT_TRUE(ReportQuestion("%s", x1001.c_str()));
+  EXPECT_EQ(Texts(), (Strings{x1000, kTooLong, x1000}));
 }
 
-// The error's limit counts the "." and the system's text for the last error code.
+// The error's limit counts the "." and the system's text for the last error code; the box shows
+// the message alone.
 TEST_F(MessagesTest, ErrorLimitCountsTheSystemText) {
   ReportError("%s", std::string(999, 'e').c_str());  // 999 + "." fits
-  ASSERT_EQ(boxes.Shown.size(), 1u);
   EXPECT_FALSE(FatalReported());
-
   errno = ENOENT;
   ReportError("%s", std::string(990, 'e').c_str());
-  ASSERT_EQ(boxes.Shown.size(), 3u);
-  EXPECT_TRUE(FatalReported());
-  EXPECT_EQ(boxes.Shown[1].Title, "Zarvo Meteo fatal error message");
-  EXPECT_EQ(boxes.Shown[2].Text, std::string(990, 'e'));  // shown without the system's text
+  EXPECT_EQ(Texts(), (Strings{std::string(999, 'e'), kTooLong, std::string(990, 'e')}));
 }
 
 TEST_F(MessagesTest, ExceptionReportEndsWithAPeriod) {
-  ShowExceptionReport("Cannot open file \"a.bmp\"");
-  ShowExceptionReport("Already ends.");
-  ShowExceptionReport(nullptr);
-  ASSERT_EQ(boxes.Shown.size(), 3u);
-  EXPECT_EQ(boxes.Shown[0].Text, "Cannot open file \"a.bmp\".");
-  EXPECT_EQ(boxes.Shown[1].Text, "Already ends.");
-  EXPECT_EQ(boxes.Shown[2].Text, "Unknown error.");
+  const char* whats[] = {"Cannot open file \"a.bmp\"", "Already ends.", "", nullptr};
+  for (const char* what : whats) ShowExceptionReport(what);
+  EXPECT_EQ(Texts(), (Strings{"Cannot open file \"a.bmp\".", "Already ends.", "Unknown error.",
+                              "Unknown error."}));
   EXPECT_EQ(boxes.CloseCount, 0);
 }
 

@@ -16,12 +16,10 @@ TEST(ProgramFolder, ExecutableFolderUnlessAHomeIsGiven) {
   EXPECT_EQ(exe.back(), '/');
   EXPECT_TRUE(PathExists(exe));
   EXPECT_EQ(ProgramFile("Zarvo.cfg"), exe + "Zarvo.cfg");
-
   test::TempDir home;
   SetProgramFolder(home.Path());
-  EXPECT_EQ(ProgramFile("Auto"), home.Path() + "/Auto");
   EXPECT_FALSE(PathExists(ProgramFile("Auto")));
-  std::filesystem::create_directory(home.File("Auto"));
+  std::filesystem::create_directory(home.Path() + "/Auto");
   EXPECT_TRUE(PathExists(ProgramFile("Auto")));  // a folder counts
   SetProgramFolder(home.Path() + "/");
   EXPECT_EQ(ProgramFile("x"), home.Path() + "/x");
@@ -30,40 +28,28 @@ TEST(ProgramFolder, ExecutableFolderUnlessAHomeIsGiven) {
   EXPECT_FALSE(PathExists(""));
 }
 
-TEST(WindowPlacement, PulledBackToTheScreenWithoutLowerBound) {
-  // Fits: unchanged.
-  WindowPlacement p = PlaceWindow(20, 30, 600, 400, 10, 30, 1280, 800);
-  EXPECT_EQ(p.Left, 20);
-  EXPECT_EQ(p.Top, 30);
-  EXPECT_EQ(p.ClientWidth, 600);
-  EXPECT_EQ(p.ClientHeight, 400);
-  // Beyond the right and bottom edges: ends at the edge (1280 - 610, 800 - 430).
-  p = PlaceWindow(2000, 700, 600, 400, 10, 30, 1280, 800);
-  EXPECT_EQ(p.Left, 670);
-  EXPECT_EQ(p.Top, 370);
-  // Larger than the screen: outer size limited to it, then placed at 0.
-  p = PlaceWindow(5, 5, 3000, 2000, 10, 30, 1280, 800);
-  EXPECT_EQ(p.ClientWidth, 1270);
-  EXPECT_EQ(p.ClientHeight, 770);
-  EXPECT_EQ(p.Left, 0);
-  EXPECT_EQ(p.Top, 0);
-  // Negative positions stay.
-  p = PlaceWindow(-300, -50, 200, 100, 0, 0, 1280, 800);
-  EXPECT_EQ(p.Left, -300);
-  EXPECT_EQ(p.Top, -50);
-}
-
-// Sizes from a damaged file are made usable; the position keeps its missing lower bound.
-TEST(WindowPlacement, DamagedValuesGiveUsableSizes) {
-  WindowPlacement p = PlaceWindow(INT_MAX, INT_MIN, INT_MAX, -50, 10, 30, 1280, 800);
-  EXPECT_EQ(p.ClientWidth, 1270);
-  EXPECT_EQ(p.ClientHeight, 1);
-  EXPECT_EQ(p.Left, 0);
-  EXPECT_EQ(p.Top, INT_MIN);
+// The window ends inside the screen (1280 x 800, frame 10 x 30); the position has no lower bound,
+// and sizes from a damaged file are made usable.
+TEST(WindowPlacement, PulledBackToTheScreen) {
+  const struct {
+    int Left, Top, Width, Height;
+    WindowPlacement Placed;
+  } cases[] = {
+      {20, 30, 600, 400, {20, 30, 600, 400}},
+      {2000, 700, 600, 400, {670, 370, 600, 400}},  // 1280 - 610, 800 - 430
+      {5, 5, 3000, 2000, {0, 0, 1270, 770}},        // outer size held to the screen
+      {-300, -50, 200, 100, {-300, -50, 200, 100}},
+      {INT_MAX, INT_MIN, INT_MAX, -50, {0, INT_MIN, 1270, 1}},
+  };
+  for (const auto& c : cases) {
+    const WindowPlacement p = PlaceWindow(c.Left, c.Top, c.Width, c.Height, 10, 30, 1280, 800);
+    EXPECT_EQ(std::tie(p.Left, p.Top, p.ClientWidth, p.ClientHeight),
+              std::tie(c.Placed.Left, c.Placed.Top, c.Placed.ClientWidth, c.Placed.ClientHeight))
+        << c.Left << ", " << c.Top;
+  }
 }
 
 TEST(Help, PageNames) {
-  EXPECT_EQ(HelpPageName(100), "topic-100.html");
   EXPECT_EQ(HelpPageName(kHelpConfiguration), "topic-5000.html");
 }
 

@@ -1,16 +1,8 @@
 // Qt's file dialog and printer behind the seams: the default extension, the overwrite question,
-// and a document printed into a file.
+// the print dialog's choices kept for the run, and a document printed into a file.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QDialogButtonBox>
-#include <QFile>
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTimer>
+#include <QtWidgets>
 #include <functional>
 
 #include "platform/QtDialogs.h"
@@ -27,14 +19,17 @@ void WhileModal(std::function<bool(QWidget*)> step) {
   QObject::connect(timer, &QTimer::timeout, [timer, step] {
     if (QWidget* modal = QApplication::activeModalWidget()) {
       timer->stop();
-      const bool more = step(modal);
-      if (more)
-        timer->start(20);
-      else
-        timer->deleteLater();
+      step(modal) ? timer->start(20) : timer->deleteLater();
     }
   });
   timer->start(20);
+}
+
+// Types over a name field. Its completer offers the folder's files; Escape puts its list away.
+void TypeName(QLineEdit* edit, const QString& name) {
+  QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(edit, name);
+  if (QWidget* list = QApplication::activePopupWidget()) QTest::keyClick(list, Qt::Key_Escape);
 }
 
 // Types a name into the file dialog's name field and presses Return, as the user does. Queued:
@@ -43,9 +38,7 @@ void TypeAndEnter(QWidget* dialog, const QString& name) {
   EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog));
   auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
   ASSERT_NE(edit, nullptr);
-  QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-  QTest::keyClicks(edit, name);
-  if (QWidget* list = QApplication::activePopupWidget()) QTest::keyClick(list, Qt::Key_Escape);
+  TypeName(edit, name);
   QTimer::singleShot(0, edit, [edit] { QTest::keyClick(edit, Qt::Key_Return); });
 }
 
@@ -79,20 +72,6 @@ TEST(QtFileDialogs, SaveAddsTheExtensionAndAsksBeforeReplacing) {
   EXPECT_EQ(questions, 1);
 }
 
-TEST(QtPrintTarget, PrintsOnePageIntoAFile) {
-  test::TempDir dir;
-  QtPrintTarget printer;
-  printer.PrintToFile(QString::fromStdString(dir.File("page.pdf")));
-  Bitmap picture(1810, 2250, 0x808080);
-  ASSERT_TRUE(PrintPicture(printer, picture, true));
-  QFile pdf(QString::fromStdString(dir.File("page.pdf")));
-  ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
-  const QByteArray bytes = pdf.readAll();
-  EXPECT_TRUE(bytes.startsWith("%PDF"));
-  EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r"), 1);
-  EXPECT_GT(printer.PageWidth(), 0);
-}
-
 QPushButton* OkOf(QWidget* dialog) {
   auto* buttons = dialog->findChild<QDialogButtonBox*>();
   return buttons ? buttons->button(QDialogButtonBox::Ok) : nullptr;
@@ -124,10 +103,7 @@ TEST(QtPrintTarget, OffersTheLastChoicesAgain) {
     }
     if (!typed) {
       typed = true;
-      QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
-      QTest::keyClicks(name, file);
-      // The name field's completer offers the folder's files; Escape puts its list away.
-      if (QWidget* list = QApplication::activePopupWidget()) QTest::keyClick(list, Qt::Key_Escape);
+      TypeName(name, file);
       // Queued: the properties dialog is a modal loop of its own.
       QTimer::singleShot(0, properties, [properties] { test::MouseClick(properties); });
       return true;
@@ -157,6 +133,16 @@ TEST(QtPrintTarget, OffersTheLastChoicesAgain) {
   EXPECT_EQ(offered, file);
   EXPECT_GT(printer.PageWidth(), printer.PageHeight());
   EXPECT_TRUE(QFile::exists(file));
+
+  // Printed into a file named by the program, without a dialog: one page, with its footer.
+  const QString page = QString::fromStdString(dir.File("page.pdf"));
+  printer.PrintToFile(page);
+  ASSERT_TRUE(PrintPicture(printer, picture, true));
+  QFile pdf(page);
+  ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+  const QByteArray bytes = pdf.readAll();
+  EXPECT_TRUE(bytes.startsWith("%PDF"));
+  EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r"), 1);
 }
 
 }  // namespace

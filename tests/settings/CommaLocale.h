@@ -9,39 +9,26 @@
 
 namespace zarvo::test {
 
-inline constexpr const char* kCommaLocale = "de_DE.UTF-8";
-
 class CommaNumbers {
  public:
-  CommaNumbers() {
-    const char* before = std::setlocale(LC_NUMERIC, nullptr);
-    previous_ = before ? before : "C";
-    bool switched = std::setlocale(LC_NUMERIC, kCommaLocale) != nullptr;
-#ifdef ZARVO_TEST_LOCPATH
+  CommaNumbers() : previous_(std::setlocale(LC_NUMERIC, nullptr)) {
+    bool switched = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
     if (!switched && *ZARVO_TEST_LOCPATH) {
       // glibc looks at LOCPATH when it loads a locale; afterwards the variable can go again.
       const char* oldPath = std::getenv("LOCPATH");
       const std::string kept = oldPath ? oldPath : "";
       setenv("LOCPATH", ZARVO_TEST_LOCPATH, 1);
-      switched = std::setlocale(LC_NUMERIC, kCommaLocale) != nullptr;
-      if (oldPath)
-        setenv("LOCPATH", kept.c_str(), 1);
-      else
-        unsetenv("LOCPATH");
+      switched = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+      oldPath ? setenv("LOCPATH", kept.c_str(), 1) : unsetenv("LOCPATH");
     }
-#endif
     active_ = switched && std::strcmp(std::localeconv()->decimal_point, ",") == 0;
   }
-  ~CommaNumbers() {
-    std::setlocale(LC_NUMERIC, previous_.c_str());
-  }
+  ~CommaNumbers() { std::setlocale(LC_NUMERIC, previous_.c_str()); }
   CommaNumbers(const CommaNumbers&) = delete;
   CommaNumbers& operator=(const CommaNumbers&) = delete;
 
   // False when the locale could be neither found nor built (no `locales` package).
-  bool Active() const {
-    return active_;
-  }
+  bool Active() const { return active_; }
   static constexpr const char* kMissing =
       "de_DE.UTF-8 is not installed and could not be built here (install the 'locales' package)";
 

@@ -8,42 +8,30 @@
 namespace zarvo {
 namespace {
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // The file installed with the program: type 1 on COM1, 0/255, 120 LPM, IOC 576, 7 days,
 // windows inside 1280 x 800, spectrum shown, hints on.
 TEST(SettingsDescription, InstalledDefaults) {
-  const std::string text = ReadText(ZARVO_SOURCE_DIR "/data/Zarvo.cfg.txt");
-  ASSERT_FALSE(text.empty());
+  std::stringstream text;
+  text << std::ifstream(ZARVO_SOURCE_DIR "/data/Zarvo.cfg.txt").rdbuf();
+  ASSERT_FALSE(text.str().empty());
   TSettings record{};
   std::string error;
-  ASSERT_TRUE(ParseSettingsDescription(text, record, error)) << error;
-  EXPECT_EQ(record.InterfaceType, 1);
-  EXPECT_EQ(TextOf(record.InterfaceName), "Quorvex");
-  EXPECT_EQ(record.ComPort, 1);
-  EXPECT_EQ(TextOf(record.ComPortName), "COM1");
-  EXPECT_EQ(record.CalLow, 0);
-  EXPECT_EQ(record.CalHigh, 255);
-  EXPECT_EQ(record.DrumSpeed, 2);
-  EXPECT_EQ(record.IOC, 1);
-  EXPECT_EQ(record.DeleteDays, 7);
-  EXPECT_FALSE(IsOn(record.HideSpectrum));
-  EXPECT_FALSE(IsOn(record.DisableHints));
+  ASSERT_TRUE(ParseSettingsDescription(text.str(), record, error)) << error;
+  EXPECT_EQ(TextOf(record.InterfaceName) + ' ' + TextOf(record.ComPortName), "Quorvex COM1");
+  EXPECT_EQ(std::tie(record.InterfaceType, record.ComPort, record.CalLow, record.CalHigh,
+                     record.DrumSpeed, record.IOC, record.DeleteDays),
+            std::make_tuple(1, 1, 0, 255, 2, 1, 7));
+  EXPECT_EQ(record.HideSpectrum | record.DisableHints, 0);
   EXPECT_NEAR(record.SamplePeriod, 0.138889, 1e-6);
   EXPECT_NEAR(record.CharTime, 0.104167, 1e-6);
   for (const WindowBlock& w : {record.InVidWindow, record.SpecWindow, record.DetailWindow}) {
-    EXPECT_GE(w.Left, 0);
-    EXPECT_GE(w.Top, 0);
+    EXPECT_GE(std::min(w.Left, w.Top), 0);
     EXPECT_LE(w.Left + w.ClientWidth, 1280);
     EXPECT_LE(w.Top + w.ClientHeight + 40, 800);  // room for a title bar
   }
-  EXPECT_LE(record.ViewPicWindow.Left + record.ViewPicWindow.ClientWidth, 1280);
-  EXPECT_LE(record.ViewPicWindow.Top + record.ViewPicWindow.ClientHeight + 40, 800);
+  const ViewWindowBlock& v = record.ViewPicWindow;
+  EXPECT_LE(v.Left + v.ClientWidth, 1280);
+  EXPECT_LE(v.Top + v.ClientHeight + 40, 800);
 }
 
 TEST(SettingsDescription, ValuesCommentsAndQuotes) {
@@ -60,9 +48,9 @@ TEST(SettingsDescription, ValuesCommentsAndQuotes) {
       << error;
   EXPECT_EQ(TextOf(record.SaveDir), "/home/sk # ipper");
   EXPECT_EQ(TextOf(record.ViewDir), "/charts");
-  EXPECT_EQ(record.ViewPicWindow.Left, -5);
-  EXPECT_EQ(record.ViewPicWindow.ClientWidth, 700);  // width before height in this block
-  EXPECT_EQ(record.ViewPicWindow.ClientHeight, 500);
+  const ViewWindowBlock& v = record.ViewPicWindow;  // width before height in this block
+  EXPECT_EQ(std::tie(v.Left, v.Top, v.ClientWidth, v.ClientHeight),
+            std::make_tuple(-5, 6, 700, 500));
   EXPECT_EQ(record.DisableSaver, 1);
   EXPECT_FLOAT_EQ(record.ClockCal, -0.0125f);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <random>
 
 #include "platform/ProgramFolder.h"
@@ -11,13 +12,11 @@
 namespace zarvo {
 namespace {
 
-using test::RecordingBoxes;
-using test::TempDir;
 using Bytes = std::vector<unsigned char>;
 
-std::int32_t Int32At(const Bytes& b, std::size_t offset) {
-  return static_cast<std::int32_t>(b[offset] | b[offset + 1] << 8 | b[offset + 2] << 16 |
-                                   static_cast<unsigned>(b[offset + 3]) << 24);
+Bytes SettingsBytes() {
+  const auto* raw = reinterpret_cast<const unsigned char*>(&Settings);
+  return Bytes(raw, raw + kSettingsSize);
 }
 
 void PutInt32(Bytes& b, std::size_t offset, std::uint32_t v) {
@@ -32,8 +31,8 @@ class SettingsFileTest : public ::testing::Test {
     SetProgramFolder(dir.Path());
   }
   void TearDown() override { SetProgramFolder(""); }
-  TempDir dir;
-  RecordingBoxes boxes;
+  test::TempDir dir;
+  test::RecordingBoxes boxes;
 };
 
 // Reserved bytes are carried through: what was read is written back byte for byte, and a longer
@@ -58,78 +57,54 @@ TEST_F(SettingsFileTest, RoundTripKeepsEveryByteAndTheTail) {
   EXPECT_EQ(written, expected);
 }
 
-TEST_F(SettingsFileTest, ShortFileLeavesTheRestZero) {
-  Bytes file(10, 0xAB);
-  dir.Write(kSettingsFileName, file);
+// Offsets 76/80 read zero, equal: the calibration is repaired to 0..255, and nothing else.
+TEST_F(SettingsFileTest, ShortFileLeavesTheRestZeroAndRepairsTheCalibration) {
+  dir.Write(kSettingsFileName, Bytes(10, 0xAB));
   Settings.DrumSpeed = 3;  // stale memory must not survive a load
-
   TSettingsFile cfg;
   cfg.Load();
-  const auto* raw = reinterpret_cast<const unsigned char*>(&Settings);
-  for (std::size_t i = 0; i < 10; ++i) EXPECT_EQ(raw[i], 0xAB) << i;
-  EXPECT_EQ(Settings.DrumSpeed, 0);
-  // Offsets 76/80 read zero, equal, so the calibration is repaired, and nothing else.
-  EXPECT_EQ(Settings.CalLow, 0);
-  EXPECT_EQ(Settings.CalHigh, 255);
-  for (std::size_t i = 10; i < kSettingsSize; ++i)
-    if (i < 80 || i >= 84) EXPECT_EQ(raw[i], 0) << i;
-
-  cfg.Save();
-  EXPECT_EQ(dir.Read(kSettingsFileName).size(), kSettingsSize);
-}
-
-TEST_F(SettingsFileTest, AllZeroFileRepairsCalibration) {
-  dir.Write(kSettingsFileName, Bytes(kSettingsSize, 0));
-  TSettingsFile cfg;
-  cfg.Load();
+  Bytes expected(kSettingsSize, 0);
+  std::fill_n(expected.begin(), 10, 0xAB);
+  PutInt32(expected, 80, 255);
+  EXPECT_EQ(SettingsBytes(), expected);
   ASSERT_EQ(boxes.Shown.size(), 1u);
   EXPECT_EQ(boxes.Shown[0].Icon, MessageIcon::Error);
   EXPECT_EQ(boxes.Shown[0].Title, "Zarvo Meteo");
   EXPECT_EQ(boxes.Shown[0].Text, "Bad interface calibration factors, reset to default.");
-  EXPECT_EQ(Settings.CalLow, 0);
-  EXPECT_EQ(Settings.CalHigh, 255);
   EXPECT_EQ(boxes.CloseCount, 0);
-}
-
-TEST_F(SettingsFileTest, MissingFileIsFatalAndNothingIsWritten) {
-  TSettingsFile cfg;
-  cfg.Load();
-  EXPECT_FALSE(cfg.Loaded());
-  ASSERT_EQ(boxes.Shown.size(), 1u);
-  EXPECT_EQ(boxes.Shown[0].Title, "Zarvo Meteo fatal error message");
-  EXPECT_EQ(boxes.Shown[0].Text,
-            "Unable to read Zarvo Meteo's configuration file \"Zarvo.cfg\".\n\n"
-            "Zarvo Meteo will now shutdown...");
-  EXPECT_EQ(boxes.CloseCount, 1);
-  const Bytes zero(kSettingsSize, 0);
-  EXPECT_EQ(std::memcmp(&Settings, zero.data(), kSettingsSize), 0);
-
-  Settings.DrumSpeed = 2;
   cfg.Save();
-  EXPECT_FALSE(PathExists(dir.File(kSettingsFileName)));
+  EXPECT_EQ(dir.Read(kSettingsFileName).size(), kSettingsSize);
 }
 
-// Linux opens a folder for reading and fails only at the read; a device reads as an endless or
-// empty stream. Neither is a settings file: as fatal as a missing one, and nothing written back.
-TEST_F(SettingsFileTest, FolderOrDeviceInsteadOfTheFileIsFatal) {
-  const std::string fatal =
-      "Unable to read Zarvo Meteo's configuration file \"Zarvo.cfg\".\n\n"
-      "Zarvo Meteo will now shutdown...";
-  std::filesystem::create_directory(dir.File(kSettingsFileName));
-  for (int i = 0; i < 2; ++i) {
-    SCOPED_TRACE(i == 0 ? "folder" : "device");
-    boxes.Shown.clear();
+// A missing file is fatal, and so is a folder (Linux opens it for reading and fails only at the
+// read) or a device (an endless or empty stream) in its place. Nothing is written at the end.
+TEST_F(SettingsFileTest, MissingFileFolderOrDeviceIsFatal) {
+  const std::string file = dir.File(kSettingsFileName);
+  const std::function<void()> places[] = {
+      [] {}, [&] { std::filesystem::create_directory(file); },
+      [&] { std::filesystem::create_symlink("/dev/null", file); }};
+  for (const auto& place : places) {
+    SCOPED_TRACE(&place - places);
+    std::filesystem::remove(file);
+    place();
+    ClearSettings(Settings);
     ResetMessageState();
+    boxes.Shown.clear();
+    boxes.CloseCount = 0;
     TSettingsFile cfg;
     cfg.Load();
     EXPECT_FALSE(cfg.Loaded());
     ASSERT_EQ(boxes.Shown.size(), 1u);
-    EXPECT_EQ(boxes.Shown[0].Text, fatal);
+    EXPECT_EQ(boxes.Shown[0].Title, "Zarvo Meteo fatal error message");
+    EXPECT_EQ(boxes.Shown[0].Text,
+              "Unable to read Zarvo Meteo's configuration file \"Zarvo.cfg\".\n\n"
+              "Zarvo Meteo will now shutdown...");
+    EXPECT_EQ(boxes.CloseCount, 1);
+    EXPECT_EQ(SettingsBytes(), Bytes(kSettingsSize, 0));
+    Settings.DrumSpeed = 2;
     cfg.Save();
     EXPECT_EQ(boxes.Shown.size(), 1u);  // no write was tried, so no second report
-
-    std::filesystem::remove(dir.File(kSettingsFileName));
-    std::filesystem::create_symlink("/dev/null", dir.File(kSettingsFileName));
+    EXPECT_FALSE(std::filesystem::is_regular_file(file));
   }
   TSettings record{};
   EXPECT_FALSE(ReadSettingsFile(dir.Path(), record));
@@ -181,38 +156,31 @@ TEST(SettingsDerived, SamplePeriodAndCharTime) {
   EXPECT_NEAR(ComputeCharTime(2, 0, 0.0f, 57600), 0.1909722, 1e-7);
 }
 
+// Types 1 and 2 keep the user's calibration, 3..5 bring their own; a type above 5 is the last.
 TEST(SettingsDerived, InterfaceTypesKeepOrFixTheCalibration) {
-  TSettings record{};
-  record.CalLow = 50;
-  record.CalHigh = 150;
-  ApplyInterfaceTypeFields(record, 2);
-  EXPECT_EQ(TextOf(record.InterfaceName), "Tarsk-bus");
-  EXPECT_EQ(record.CalLow, 50);
-  EXPECT_EQ(record.CalHigh, 150);
-  EXPECT_EQ(record.DataRate, 7200);
-
-  ApplyInterfaceTypeFields(record, 3);
-  EXPECT_EQ(TextOf(record.InterfaceName), "PTC-II");
-  EXPECT_EQ(record.BaudRate, 57600);
-  EXPECT_EQ(record.Parity, 0);
-  EXPECT_EQ(record.StopBits, 0);
-  EXPECT_EQ(record.DataRate, 5760);
-  EXPECT_EQ(record.CalLow, 28);
-  EXPECT_EQ(record.CalHigh, 184);
-  EXPECT_NEAR(record.SamplePeriod, 1000.0 / 5760, 1e-6);
-  EXPECT_NEAR(record.CharTime, 10 * 1000.0 / 57600, 1e-6);
-
-  ApplyInterfaceTypeFields(record, 4);
-  EXPECT_EQ(TextOf(record.InterfaceName), "Morvant IV");
-  EXPECT_EQ(record.DataRate, 4800);
-  EXPECT_EQ(record.CalLow, 36);
-  EXPECT_EQ(record.CalHigh, 236);
-
-  ApplyInterfaceTypeFields(record, 9);  // above the list: the last entry
-  EXPECT_EQ(TextOf(record.InterfaceName), "Morvant 1/2/3");
-  EXPECT_EQ(record.StopBits, 2);
-  EXPECT_EQ(record.Parity, 0);
-  EXPECT_EQ(record.DataRate, 5236);
+  const struct {
+    int Type;
+    const char* Name;
+    std::int32_t Baud, Parity, StopBits, DataRate, CalLow, CalHigh;
+  } types[] = {{1, "Quorvex", 115200, 3, 2, 7200, 50, 150},
+               {2, "Tarsk-bus", 115200, 3, 2, 7200, 50, 150},
+               {3, "PTC-II", 57600, 0, 0, 5760, 28, 184},
+               {4, "Morvant IV", 115200, 3, 2, 4800, 36, 236},
+               {9, "Morvant 1/2/3", 57600, 0, 2, 5236, 36, 236}};
+  for (const auto& t : types) {
+    TSettings record{};
+    record.CalLow = 50;
+    record.CalHigh = 150;
+    ApplyInterfaceTypeFields(record, t.Type);
+    EXPECT_EQ(TextOf(record.InterfaceName), t.Name);
+    EXPECT_EQ(std::tie(record.BaudRate, record.Parity, record.StopBits, record.DataRate,
+                       record.CalLow, record.CalHigh),
+              std::tie(t.Baud, t.Parity, t.StopBits, t.DataRate, t.CalLow, t.CalHigh))
+        << t.Name;
+    if (t.Type != 3) continue;  // the derived times follow: 5760 samples a second, 10 bits a byte
+    EXPECT_NEAR(record.SamplePeriod, 1000.0 / 5760, 1e-6);
+    EXPECT_NEAR(record.CharTime, 10 * 1000.0 / 57600, 1e-6);
+  }
 }
 
 }  // namespace
