@@ -74,6 +74,9 @@ class BroadcastStream {
 
   // Writes up to `count` bytes to `out` and sets `count` to how many; false (count 0) at the end.
   bool Next(std::uint8_t* out, std::size_t& count);
+  // The same samples as the frequencies in Hz the bytes stand for, before they are rounded and
+  // clamped: what a sound card would hear.
+  bool NextFrequencies(double* out, std::size_t& count);
 
   std::uint64_t TotalSamples() const { return total_; }
   const std::vector<Section>& Sections() const { return sections_; }
@@ -83,6 +86,8 @@ class BroadcastStream {
  private:
   double Frequency(std::uint64_t n, const Section& section) const;
   double Noise();
+  template <typename Store>
+  bool Produce(std::size_t& count, Store store);
 
   BroadcastOptions options_;
   double rate_ = 0;
