@@ -3,13 +3,14 @@
 // after it stays as it is: the instantaneous frequency of the fax signal, taken around a centre
 // the user can set, filtered to the fax's bandwidth, resampled to exactly 7200 samples a second
 // and written as one byte per sample, linear in the frequency. Start and stop tones sent as
-// plain tones come out as the black/white alternation a box would show for them.
+// plain tones, and alternations too weak for the discriminator, come out as the black/white
+// alternation a box would show for them.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-#include "audio/PlainToneDetector.h"
+#include "audio/ToneRecognizer.h"
 
 namespace zarvo {
 
@@ -35,8 +36,8 @@ std::uint8_t AudioFrequencyToByte(double hz);
 
 class AudioDemodulator {
  public:
-  // Plain tones are recognised after most of a second; the bytes are held back this long, so
-  // that the alternation can begin where the tone began.
+  // Start and stop tones are recognised after most of a second; the bytes are held back this
+  // long, so that the alternation can begin where the tone began.
   static constexpr double kLookAheadSeconds = 1.0;
 
   // std::invalid_argument for a rate outside 8000..96000 or a centre outside 1000..2500 Hz.
@@ -61,8 +62,8 @@ class AudioDemodulator {
   double DelaySeconds() const;
   // How long after a sound the byte that shows it is given out: the delay and the look-ahead.
   double LatencySeconds() const { return DelaySeconds() + kLookAheadSeconds; }
-  // The plain tone being sent as its alternation, as far as the sound has been heard.
-  PlainTone Tone() const;
+  // The tone being sent as its alternation, as far as the sound has been heard.
+  StartStopTone Tone() const;
 
  private:
   struct Impl;

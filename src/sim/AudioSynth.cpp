@@ -51,4 +51,17 @@ void ToneSynth::Push(const double* hz, std::size_t count, std::vector<float>& ou
   samples_ = end;
 }
 
+std::vector<float> MakeBroadcastAudio(const GreyImage& picture, const BroadcastOptions& options,
+                                      int audioRate, double snrDb, unsigned seed) {
+  BroadcastStream stream(picture, options);
+  ToneSynth synth(options.DataRate, audioRate, snrDb, seed);
+  std::vector<float> audio;
+  audio.reserve(static_cast<std::size_t>(
+      static_cast<double>(stream.TotalSamples()) * audioRate / options.DataRate + 16));
+  std::vector<double> hz(1 << 14);
+  for (std::size_t count = hz.size(); stream.NextFrequencies(hz.data(), count); count = hz.size())
+    synth.Push(hz.data(), count, audio);
+  return audio;
+}
+
 }  // namespace zarvo::sim

@@ -7,6 +7,9 @@
 #include <random>
 #include <vector>
 
+#include "sim/Broadcast.h"
+#include "sim/Picture.h"
+
 namespace zarvo::sim {
 
 // The noise's bandwidth for the signal-to-noise ratio: the usual receiver's audio channel.
@@ -42,5 +45,9 @@ class ToneSynth {
   double spare_ = 0;
   bool haveSpare_ = false;
 };
+
+// The whole broadcast of `picture` as sound at `audioRate`.
+std::vector<float> MakeBroadcastAudio(const GreyImage& picture, const BroadcastOptions& options,
+                                      int audioRate, double snrDb = INFINITY, unsigned seed = 1);
 
 }  // namespace zarvo::sim

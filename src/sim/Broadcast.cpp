@@ -128,6 +128,7 @@ BroadcastStream::BroadcastStream(const GreyImage& picture, const BroadcastOption
 double BroadcastStream::Frequency(std::uint64_t n, const Section& section) const {
   const double offset = static_cast<double>(n) - section.StartPosition;  // samples into it
   auto squareWave = [&](double toneHz) {
+    if (options_.PlainTones) return toneHz;
     const double halves = std::floor(offset * 2 * toneHz / rate_ + Slack);
     return std::fmod(halves, 2.0) == 0 ? BlackHz : WhiteHz;
   };

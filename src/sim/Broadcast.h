@@ -30,6 +30,9 @@ struct BroadcastOptions {
   double MistuneHz = 0;
   unsigned Seed = 1;
   int Repeat = 1;
+  // Start and stop as plain audio tones of 300, 675 or 450 Hz rather than a black/white
+  // alternation at that rate, as some transmitters send them; a box shows them far below black.
+  bool PlainTones = false;
 };
 
 inline constexpr double BlackHz = 1500;
