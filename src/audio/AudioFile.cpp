@@ -143,6 +143,17 @@ bool AudioFileReader::Opened(std::string& error) {
     Close();
     return false;
   }
+  // libsndfile reads a WAV whose data ends early as far as it goes and notes it in its log, and
+  // cannot tell the length of an Ogg stream whose last page is missing.
+  std::string log(8192, '\0');
+  sf_command(impl_->File, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()));
+  const auto data = log.find("\ndata");
+  if ((data != std::string::npos && log.find("should be", data) < log.find('\n', data + 1)) ||
+      info.frames == SF_COUNT_MAX) {
+    error = "the file is truncated: the sound its header announces is not all there";
+    Close();
+    return false;
+  }
   rate_ = info.samplerate;
   channels_ = info.channels;
   frames_ = std::max<sf_count_t>(0, info.frames);
@@ -185,7 +196,8 @@ long AudioFileReader::Read(float* out, std::size_t count, std::string& error) {
     const sf_count_t got =
         sf_readf_float(impl_->File, frames.data(), static_cast<sf_count_t>(want));
     if (got < 0 || sf_error(impl_->File) != SF_ERR_NO_ERROR) {
-      error = std::string("damaged sound data (") + sf_strerror(impl_->File) + ")";
+      error = "the file is truncated or damaged after " + std::to_string(read_) + " of " +
+              std::to_string(frames_) + " frames (" + sf_strerror(impl_->File) + ")";
       return -1;
     }
     for (sf_count_t i = 0; i < got; ++i)
@@ -213,9 +225,10 @@ struct AudioFileWriter::Impl {
 AudioFileWriter::AudioFileWriter() = default;
 AudioFileWriter::~AudioFileWriter() = default;
 
-bool AudioFileWriter::Create(const std::string& path, int rate, std::string& error) {
+bool AudioFileWriter::Create(const std::string& path, int rate, std::string& error,
+                             const std::string& formatName) {
   impl_ = std::make_unique<Impl>();
-  const std::string e = Extension(path);
+  const std::string e = Extension(formatName.empty() ? path : formatName);
   SF_INFO info{};
   info.samplerate = rate;
   info.channels = 1;
@@ -226,7 +239,7 @@ bool AudioFileWriter::Create(const std::string& path, int rate, std::string& err
   } else if (e == "ogg" || e == "oga") {
     info.format = SF_FORMAT_OGG | SF_FORMAT_VORBIS;
   } else {
-    error = path + ": the name must end in .wav, .flac or .ogg";
+    error = (formatName.empty() ? path : formatName) + ": the name must end in .wav, .flac or .ogg";
     impl_.reset();
     return false;
   }

@@ -60,8 +60,10 @@ class AudioFileWriter {
   AudioFileWriter(const AudioFileWriter&) = delete;
   AudioFileWriter& operator=(const AudioFileWriter&) = delete;
 
-  // Mono at `rate`; the format from the extension (.wav, .flac, .ogg or .oga).
-  bool Create(const std::string& path, int rate, std::string& error);
+  // Mono at `rate`; the format from the extension (.wav, .flac, .ogg or .oga) of `path`, or of
+  // `formatName` when given (a temporary name that becomes `formatName` later).
+  bool Create(const std::string& path, int rate, std::string& error,
+              const std::string& formatName = {});
   // Samples beyond +-1 are clipped.
   bool Write(const float* samples, std::size_t count, std::string& error);
   bool Close(std::string& error);
