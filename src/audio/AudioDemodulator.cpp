@@ -64,11 +64,12 @@ T* Created(T* object, const char* what) {
 
 // Plain tones sit where the sound of a fax has nothing, so a small share of the block's power
 // will do: a tone under noise of the same power in 3 kHz fills its 20 ms filter some sixty
-// times above a neighbour. Alternations are judged in the frequency signal, on blocks of 100 ms:
-// under noise of the signal's power in 3 kHz the tone keeps a fifth of the signal's variation
-// but stands only about five times above its neighbours in 20 ms.
-constexpr ToneRecognizer::Criteria kPlainCriteria{0.02, 40, 36, 5, 4, 0.03, 10, 0.03};
-constexpr ToneRecognizer::Criteria kAlternationCriteria{0.1, 8, 7, 2, 4, 0.1, 10, 0.15};
+// times above a neighbour. Alternations are judged in the frequency signal as the decoder
+// judges them, but on blocks of 100 ms: under noise of the signal's power in 3 kHz a 20 ms block
+// holds the tone only about five times above its neighbours, and one in ten not at all. Either
+// must have an amplitude worth the name, so that a steady signal's rounding noise holds none.
+constexpr ToneRecognizer::Criteria kPlainCriteria{0.02, 40, 36, 5, 4, 0.03, 10, 0.03, 1e-4};
+constexpr ToneRecognizer::Criteria kAlternationCriteria{0.1, 8, 7, 2, 4, 0.1, 10, 0.15, 100};
 // The alternations are looked for in the frequency signal cut to the tones' swing: a click of
 // the discriminator under noise then weighs no more than a black or white sample.
 constexpr float kAlternationClipHz = 600;
@@ -119,6 +120,7 @@ struct AudioDemodulator::Impl {
   std::uint64_t made = 0, released = 0;
   std::deque<ToneSpan> spans;
   std::uint64_t lookAhead = 0;
+  int recognised = 0;
 
   Impl(int audioRate, double centreHz);
   ~Impl();
@@ -232,6 +234,7 @@ void AudioDemodulator::Impl::Reset() {
   held.clear();
   made = released = 0;
   spans.clear();
+  recognised = 0;
 }
 
 void AudioDemodulator::Impl::MakeBytes(const float* frequency, std::size_t count) {
@@ -333,6 +336,7 @@ void AudioDemodulator::Impl::TakeEvents(double eventRate, double delay) {
       // A tone recognised while another sounds ends the other where it begins.
       if (open) spans.back().End = std::max(at, spans.back().Begin);
       spans.push_back({e.Tone, at, UINT64_MAX});
+      ++recognised;
     } else if (open && spans.back().Tone == e.Tone) {
       spans.back().End = std::max(at, spans.back().Begin);
     }
@@ -397,6 +401,10 @@ int AudioDemodulator::AudioRate() const {
 
 double AudioDemodulator::DelaySeconds() const {
   return impl_->delayFirst + impl_->delayRest;
+}
+
+int AudioDemodulator::TonesRecognised() const {
+  return impl_->recognised;
 }
 
 StartStopTone AudioDemodulator::Tone() const {

@@ -64,6 +64,8 @@ class AudioDemodulator {
   double LatencySeconds() const { return DelaySeconds() + kLookAheadSeconds; }
   // The tone being sent as its alternation, as far as the sound has been heard.
   StartStopTone Tone() const;
+  // Start and stop tones recognised since the start or the last reset.
+  int TonesRecognised() const;
 
  private:
   struct Impl;

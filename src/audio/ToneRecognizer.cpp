@@ -14,6 +14,14 @@ constexpr double kToneHz[] = {300, 675, 450};
 constexpr double kNeighbourHz = 100;
 // Of the blocks before the newest, the run that began the tone may miss one in ten.
 constexpr double kRunHeld = 0.9;
+// A block whose tone filter has this share of the tone's mean amplitude holds some of the tone.
+constexpr double kSomeTone = 0.2;
+
+// The share of a block a tone filled, from its power against a full block's: the filter's
+// amplitude grows with the share, its power with the square.
+double Share(double power, double full) {
+  return full > 0 ? std::min(1.0, std::sqrt(std::max(0.0, power) / full)) : 1.0;
+}
 
 int IndexOf(StartStopTone tone) {
   return tone == StartStopTone::Start576 ? 0 : tone == StartStopTone::Start288 ? 1 : 2;
@@ -103,7 +111,8 @@ void ToneRecognizer::EndOfBlock(std::vector<Event>& events) {
   block.Start = taken_ - static_cast<std::uint64_t>(inBlock_);
   block.Variation = std::max(0.0, sumSquares_ - sum_ * sum_ / n);
   for (int t = 0; t < kTones; ++t) {
-    // A sinusoid that fills the block puts all its power into 2 |X|^2 / n.
+    // A sinusoid of amplitude a that fills the block puts all its power, a^2 n / 2, into
+    // 2 |X|^2 / n.
     double power[3];
     for (int k = 0; k < 3; ++k) {
       const int f = t * 3 + k;
@@ -115,6 +124,7 @@ void ToneRecognizer::EndOfBlock(std::vector<Event>& events) {
     block.Power[t] = power[0];
     block.Neighbour[t] = std::max(power[1], power[2]);
     block.Held[t] = usable_[t] && block.Variation > 0 &&
+                    power[0] >= criteria_.MinAmplitude * criteria_.MinAmplitude * n / 2 &&
                     power[0] > criteria_.BlockRatio * block.Neighbour[t] &&
                     power[0] >= criteria_.BlockShare * block.Variation;
     held_[t] += block.Held[t];
@@ -127,14 +137,29 @@ void ToneRecognizer::EndOfBlock(std::vector<Event>& events) {
   filled_ = std::min(filled_ + 1, window);
   if (pendingShift_ != shift_) Configure();
 
-  // The tone sounding goes on until it has missed criteria_.EndBlocks blocks in a row.
+  // The tone sounding goes on until it has missed criteria_.EndBlocks blocks in a row. It ended
+  // inside the last block that held it when that block has less than its mean power, else
+  // inside the first that missed when that one still has some of it.
   if (current_ != StartStopTone::None) {
-    if (block.Held[IndexOf(current_)]) {
+    const int t = IndexOf(current_);
+    if (block.Held[t]) {
       missed_ = 0;
+      runPower_ += block.Power[t];
+      ++runBlocks_;
     } else if (++missed_ >= criteria_.EndBlocks) {
+      const Block& lastHeld = Back(criteria_.EndBlocks);
       const Block& firstMissed = Back(criteria_.EndBlocks - 1);
-      events.push_back({current_, false, firstMissed.Start});
-      armed_[IndexOf(current_)] = false;
+      const double mean = runPower_ / std::max(1, runBlocks_);
+      const double lastShare = Share(lastHeld.Power[t], mean);
+      const double missedShare = Share(firstMissed.Power[t], mean);
+      std::uint64_t end = firstMissed.Start;
+      if (lastShare < 1) {
+        end = lastHeld.Start + Samples(lastShare);
+      } else if (missedShare >= kSomeTone) {
+        end += Samples(missedShare);
+      }
+      events.push_back({current_, false, end});
+      armed_[t] = false;
       current_ = StartStopTone::None;
       missed_ = 0;
     }
@@ -154,7 +179,12 @@ void ToneRecognizer::EndOfBlock(std::vector<Event>& events) {
     }
     if (power < criteria_.WindowRatio * neighbour || power < criteria_.WindowShare * variation)
       continue;
-    const std::uint64_t start = Back(onset).Start;
+    // The first block of the run holds the tone in its later part when it has less than the
+    // run's mean power.
+    const double mean = onset > 0 ? (power - Back(onset).Power[t]) / onset : Back(onset).Power[t];
+    const std::uint64_t start = Back(onset).Start + Samples(1 - Share(Back(onset).Power[t], mean));
+    runPower_ = power;
+    runBlocks_ = onset + 1;
     // Another tone cut short by this one ends where this one began.
     if (current_ != StartStopTone::None) {
       events.push_back({current_, false, start});

@@ -13,6 +13,7 @@
 // far above its neighbours. A fax's picture varies over many frequencies and noise spreads over
 // all of them, so neither holds a tone block after block.
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -28,9 +29,9 @@ class ToneRecognizer {
  public:
   // How a tone is recognised: blocks of BlockSeconds; a block holds a tone when the tone's power
   // is BlockRatio times the stronger neighbour's and BlockShare of the block's power about its
-  // mean. The tone is recognised when HeldBlocks of the last WindowBlocks held it, the newest
-  // among them, and over its run it has WindowRatio times its neighbours' power and WindowShare
-  // of all; it is over when EndBlocks in a row no longer hold it.
+  // mean, and it has at least MinAmplitude. The tone is recognised when HeldBlocks of the last
+  // WindowBlocks held it, the newest among them, and over its run it has WindowRatio times its
+  // neighbours' power and WindowShare of all; it is over when EndBlocks in a row no longer hold it.
   struct Criteria {
     double BlockSeconds;
     int WindowBlocks;
@@ -40,6 +41,7 @@ class ToneRecognizer {
     double BlockShare;
     double WindowRatio;
     double WindowShare;
+    double MinAmplitude;  // of the tone in a block, in the samples' unit
   };
 
   struct Event {
@@ -95,7 +97,12 @@ class ToneRecognizer {
   int next_ = 0, filled_ = 0;
   std::array<int, kTones> held_{};  // blocks in the history holding each tone
   StartStopTone current_ = StartStopTone::None;
-  int missed_ = 0;  // blocks in a row without the current tone
+  int missed_ = 0;       // blocks in a row without the current tone
+  double runPower_ = 0;  // the current tone's power summed over the blocks that held it
+  int runBlocks_ = 0;
+  std::uint64_t Samples(double share) const {
+    return static_cast<std::uint64_t>(std::lround(share * blockLength_));
+  }
   // A tone that has ended is recognised again only after it has gone from most of the window.
   std::array<bool, kTones> armed_{true, true, true};
 };
