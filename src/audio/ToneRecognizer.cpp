@@ -14,13 +14,11 @@ constexpr double kToneHz[] = {300, 675, 450};
 constexpr double kNeighbourHz = 100;
 // Of the blocks before the newest, the run that began the tone may miss one in ten.
 constexpr double kRunHeld = 0.9;
-// A block whose tone filter has this share of the tone's mean amplitude holds some of the tone.
-constexpr double kSomeTone = 0.2;
-
-// The share of a block a tone filled, from its power against a full block's: the filter's
-// amplitude grows with the share, its power with the square.
-double Share(double power, double full) {
-  return full > 0 ? std::min(1.0, std::sqrt(std::max(0.0, power) / full)) : 1.0;
+// The share of a block a tone filled, from the tone's power above the noise its neighbours show,
+// against a full block's: the filter's amplitude grows with the share, its power with the
+// square.
+double Share(double power, double noise, double full) {
+  return full > 0 ? std::min(1.0, std::sqrt(std::max(0.0, power - noise) / full)) : 1.0;
 }
 
 int IndexOf(StartStopTone tone) {
@@ -99,6 +97,8 @@ int ToneRecognizer::Onset(int tone) const {
       break;
     }
   }
+  // A lone block held by chance before a miss is no part of the run.
+  while (onset > 0 && !Back(onset - 1).Held[tone]) --onset;
   return onset;
 }
 
@@ -139,25 +139,21 @@ void ToneRecognizer::EndOfBlock(std::vector<Event>& events) {
 
   // The tone sounding goes on until it has missed criteria_.EndBlocks blocks in a row. It ended
   // inside the last block that held it when that block has less than its mean power, else
-  // inside the first that missed when that one still has some of it.
+  // inside the first that missed, as far as that one still has some of it.
   if (current_ != StartStopTone::None) {
     const int t = IndexOf(current_);
     if (block.Held[t]) {
       missed_ = 0;
-      runPower_ += block.Power[t];
+      runPower_ += block.Power[t] - block.Neighbour[t];
       ++runBlocks_;
     } else if (++missed_ >= criteria_.EndBlocks) {
       const Block& lastHeld = Back(criteria_.EndBlocks);
       const Block& firstMissed = Back(criteria_.EndBlocks - 1);
-      const double mean = runPower_ / std::max(1, runBlocks_);
-      const double lastShare = Share(lastHeld.Power[t], mean);
-      const double missedShare = Share(firstMissed.Power[t], mean);
-      std::uint64_t end = firstMissed.Start;
-      if (lastShare < 1) {
-        end = lastHeld.Start + Samples(lastShare);
-      } else if (missedShare >= kSomeTone) {
-        end += Samples(missedShare);
-      }
+      const double full = runPower_ / std::max(1, runBlocks_);
+      const double lastShare = Share(lastHeld.Power[t], lastHeld.Neighbour[t], full);
+      const double missedShare = Share(firstMissed.Power[t], firstMissed.Neighbour[t], full);
+      const std::uint64_t end = lastShare < 1 ? lastHeld.Start + Samples(lastShare)
+                                              : firstMissed.Start + Samples(missedShare);
       events.push_back({current_, false, end});
       armed_[t] = false;
       current_ = StartStopTone::None;
@@ -181,9 +177,13 @@ void ToneRecognizer::EndOfBlock(std::vector<Event>& events) {
       continue;
     // The first block of the run holds the tone in its later part when it has less than the
     // run's mean power.
-    const double mean = onset > 0 ? (power - Back(onset).Power[t]) / onset : Back(onset).Power[t];
-    const std::uint64_t start = Back(onset).Start + Samples(1 - Share(Back(onset).Power[t], mean));
-    runPower_ = power;
+    const Block& first = Back(onset);
+    const double full = onset > 0
+                            ? (power - neighbour - first.Power[t] + first.Neighbour[t]) / onset
+                            : first.Power[t] - first.Neighbour[t];
+    const std::uint64_t start =
+        first.Start + Samples(1 - Share(first.Power[t], first.Neighbour[t], full));
+    runPower_ = power - neighbour;
     runBlocks_ = onset + 1;
     // Another tone cut short by this one ends where this one began.
     if (current_ != StartStopTone::None) {
