@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <thread>
 #include <tuple>
@@ -56,16 +57,41 @@ TEST(SimCommandLine, InterfaceTypesAndLaterOptionsOverride) {
   EXPECT_TRUE(line.Pty);
   EXPECT_EQ(line.Speed, 20);
   EXPECT_EQ(line.PicturePath, "-odd.pgm");
+  // Sound: 11025 a second and no noise unless told.
+  const CommandLine sound = Parsed({"--wav", "x.wav"});
+  EXPECT_EQ(std::tuple(sound.SoundPath, sound.AudioRate, std::isinf(sound.SnrDb)),
+            std::tuple("x.wav", 11025, true));
+  const CommandLine noisy =
+      Parsed({"--plain-tones", "--wav", "x.flac", "--audio-rate", "48000", "--snr", "-5"});
+  EXPECT_EQ(std::tuple(noisy.AudioRate, noisy.SnrDb, noisy.Broadcast.PlainTones),
+            std::tuple(48000, -5.0, true));
 }
 
 TEST(SimCommandLine, RejectsBadOptions) {
-  const std::vector<std::vector<std::string>> bad = {
-      {"--lpm", "100"},     {"--ioc", "300"},         {"--rate", "0"},
-      {"--rate", "72OO"},   {"--cal", "9", "8"},      {"--cal", "0"},
-      {"--interface", "6"}, {"--noise", "-1"},        {"--lead", "nan"},
-      {"--repeat", "0"},    {"--seed", "-1"},         {"--rate"},
-      {"--frobnicate"},     {"a.pgm", "b.pgm"},       {"--speed", "2"},
-      {"--pty", "-o", "x"}, {"--chart-height", "50"}, {"--chart-height", "200", "a.pgm"}};
+  const std::vector<std::vector<std::string>> bad = {{"--lpm", "100"},
+                                                     {"--ioc", "300"},
+                                                     {"--rate", "0"},
+                                                     {"--rate", "72OO"},
+                                                     {"--cal", "9", "8"},
+                                                     {"--cal", "0"},
+                                                     {"--interface", "6"},
+                                                     {"--noise", "-1"},
+                                                     {"--lead", "nan"},
+                                                     {"--repeat", "0"},
+                                                     {"--seed", "-1"},
+                                                     {"--rate"},
+                                                     {"--frobnicate"},
+                                                     {"a.pgm", "b.pgm"},
+                                                     {"--speed", "2"},
+                                                     {"--pty", "-o", "x"},
+                                                     {"--chart-height", "50"},
+                                                     {"--chart-height", "200", "a.pgm"},
+                                                     {"--snr", "10"},
+                                                     {"--audio-rate", "8000"},
+                                                     {"--wav", "a.wav", "--audio-rate", "7999"},
+                                                     {"--wav", "a.wav", "--snr", "inf"},
+                                                     {"--wav", "a.wav", "-o", "b"},
+                                                     {"--wav", "a.wav", "--pty"}};
   for (const auto& args : bad) {
     CommandLine line;
     std::string error;
@@ -138,6 +164,45 @@ Bytes Expected(const std::vector<std::string>& args, const TempDir& dir) {
   std::string error;
   EXPECT_TRUE(ReadPicture(dir.File("small.pgm"), picture, error));
   return MakeBroadcast(picture, Parsed(args).Broadcast);
+}
+
+// The broadcast as sound: its length at the rate asked, and a tone whose frequency follows the
+// stream, which a second's zero crossings show.
+TEST(SimProgram, WritesTheBroadcastAsSound) {
+  TempDir dir;
+  for (const std::string name : {"a.wav", "b.flac", "c.ogg"}) {
+    SCOPED_TRACE(name);
+    std::vector<std::string> args = Short;
+    args.insert(args.end(), {"--lead", "1", "--lead-hz", "1000", "--audio-rate", "8000", "--wav",
+                             dir.File(name), WritePicture(dir)});
+    const SimRun run = RunSim(args);
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_TRUE(run.Out.empty());
+    const Bytes bytes = dir.Read(name);
+    ASSERT_GT(bytes.size(), 100u);
+    // A second of lead-in, half a second of start tone, a second of phasing, a second of
+    // picture, 0.3 s of stop, 0.2 s of trailer: 4 s at 8000 a second.
+    const std::string ext = name.substr(name.find('.'));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), ext == ".wav"    ? "RIFF"
+                                                             : ext == ".flac" ? "fLaC"
+                                                                              : "OggS");
+    if (ext == ".wav") {
+      EXPECT_EQ(bytes.size(), 44u + 2 * 4 * 8000);
+      // The lead-in at 1000 Hz crosses zero 2000 times in its second.
+      int crossings = 0;
+      for (std::size_t i = 1; i < 8000; ++i) {
+        const auto at = [&](std::size_t k) {
+          return static_cast<std::int16_t>(bytes[44 + 2 * k] | bytes[45 + 2 * k] << 8);
+        };
+        crossings += (at(i - 1) < 0) != (at(i) < 0);
+      }
+      EXPECT_NEAR(crossings, 2000, 2);
+    }
+  }
+  // No partial file is left by a failed write.
+  const SimRun run = RunSim({"--wav", dir.File("nofolder/x.wav")});
+  EXPECT_NE(run.Status, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("nofolder")));
 }
 
 TEST(SimProgram, BadInputExitsWithTwoAndNoFile) {
