@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "sim/Broadcast.h"
-#include "sim/Picture.h"
 #include "measure/CorpusFile.h"
 #include "measure/ReceptionScore.h"
+#include "sim/Broadcast.h"
+#include "sim/Picture.h"
 #include "support/TempDir.h"
 
 namespace {

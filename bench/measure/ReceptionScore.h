@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "decode/DecodeRun.h"
-#include "sim/Broadcast.h"
-#include "sim/Picture.h"
 #include "measure/CorpusFile.h"
 #include "measure/FaxCompare.h"
+#include "sim/Broadcast.h"
+#include "sim/Picture.h"
 
 namespace zarvo::measure {
 

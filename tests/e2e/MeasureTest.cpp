@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "sim/Broadcast.h"
-#include "sim/Picture.h"
 #include "measure/CorpusFile.h"
 #include "measure/FaxCompare.h"
 #include "measure/ReceptionScore.h"
+#include "sim/Broadcast.h"
+#include "sim/Picture.h"
 #include "support/TempDir.h"
 
 namespace zarvo {
