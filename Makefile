@@ -75,6 +75,7 @@ fuzz: setup
 	  zarvo_decoder_fuzz zarvo_settings_fuzz
 	@for f in $(BUILD)-fuzz/fuzz/*_fuzz; do \
 	  name=$$(basename $$f); mkdir -p $(BUILD)-fuzz/corpus/$$name; \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan-suppressions.txt \
 	  $$f -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -print_final_stats=0 \
 	    $(BUILD)-fuzz/corpus/$$name fuzz/seeds/$$name 2>&1 | grep -E '^(Done|==|SUMMARY)' ; \
 	  test $${PIPESTATUS[0]} -eq 0 || exit 1; \
