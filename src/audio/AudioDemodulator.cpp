@@ -50,7 +50,6 @@ std::vector<float> LowPass(double rate, double passHz, double stopHz) {
   std::vector<float> h(n);
   liquid_firdes_kaiser(n, static_cast<float>((passHz + stopHz) / 2 / rate), kStopBandDb, 0,
                        h.data());
-  // Unity gain at 0 Hz.
   const float sum = std::accumulate(h.begin(), h.end(), 0.0f);
   for (auto& c : h) c /= sum;
   return h;
@@ -129,8 +128,9 @@ struct AudioDemodulator::Impl {
   void Release(std::uint64_t upTo, std::vector<std::uint8_t>& out);
   void Reset();
   void MakeBytes(const float* frequency, std::size_t count);
-  // Tones that began or ended at `seconds` on the first stage's time axis (plus `delay`).
-  void TakeEvents(double rate, double delay);
+  // Places the recognisers' events, counted in samples at `eventRate`, on the byte stream;
+  // `delay` is how much later than those samples the bytes show the same sound.
+  void TakeEvents(double eventRate, double delay);
 };
 
 AudioDemodulator::Impl::Impl(int audioRate, double centreHz)
