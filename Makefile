@@ -28,16 +28,18 @@ run: build
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-# The core and window tests under AddressSanitizer + UBSan, the core tests under ThreadSanitizer.
+# The core, audio and window tests under AddressSanitizer + UBSan, the core tests under
+# ThreadSanitizer.
 # Qt and the system libraries it loads keep allocations to the end of the process: leaks are
 # looked for in the core tests only.
 sanitize: setup
 	@cmake -S . -B $(BUILD)-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZARVO_GUI=ON \
 	  -DZARVO_SANITIZE=address,undefined >/dev/null
 	@cmake --build $(BUILD)-asan -j $(JOBS) --target zarvo_core_tests zarvo_corpus_tests \
-	  zarvo_gui_tests zarvo-data
+	  zarvo_audio_tests zarvo_gui_tests zarvo-data
 	@cd $(BUILD)-asan && tests/zarvo_core_tests --gtest_brief=1
 	@cd $(BUILD)-asan && tests/zarvo_corpus_tests --gtest_brief=1
+	@cd $(BUILD)-asan && tests/zarvo_audio_tests --gtest_brief=1
 	@cd $(BUILD)-asan && ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen \
 	  tests/zarvo_gui_tests --gtest_brief=1
 	@cmake -S . -B $(BUILD)-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZARVO_GUI=OFF \
@@ -51,7 +53,8 @@ format-check:
 
 # Figures: input thread CPU and latency at 7200 bytes/s over a pseudo-terminal; decoder speed;
 # one hour of stream through zarvo-decode; the program's CPU and memory while receiving; how
-# each detector receives simulated broadcasts, noise and the recorded corpus.
+# each detector receives simulated broadcasts, noise and the recorded corpus; the audio
+# demodulator's speed, and how broadcasts as sound are received from clean to -5 dB.
 bench: build
 	$(BUILD)/bench/zarvo-bench-input 10
 	$(BUILD)/bench/zarvo-bench-decoder
@@ -59,6 +62,8 @@ bench: build
 	bench/reception-load.sh $(BUILD)/bin 30
 	$(BUILD)/bench/zarvo-bench-line-latency
 	$(BUILD)/bench/zarvo-bench-reception
+	$(BUILD)/bench/zarvo-bench-audio
+	$(BUILD)/bench/zarvo-bench-audio-reception
 
 # Each fuzzer for FUZZ_SECONDS (clang with libFuzzer and AddressSanitizer), starting from the
 # seeds kept in fuzz/seeds and the corpus it has grown in the build folder.
@@ -66,10 +71,11 @@ FUZZ_SECONDS ?= 60
 fuzz: setup
 	@cmake -S . -B $(BUILD)-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
 	  -DZARVO_GUI=OFF -DZARVO_FUZZ=ON -DZARVO_SANITIZE=address,undefined >/dev/null
-	@cmake --build $(BUILD)-fuzz -j $(JOBS) --target zarvo_bmp_fuzz zarvo_decoder_fuzz \
-	  zarvo_settings_fuzz
+	@cmake --build $(BUILD)-fuzz -j $(JOBS) --target zarvo_audio_fuzz zarvo_bmp_fuzz \
+	  zarvo_decoder_fuzz zarvo_settings_fuzz
 	@for f in $(BUILD)-fuzz/fuzz/*_fuzz; do \
 	  name=$$(basename $$f); mkdir -p $(BUILD)-fuzz/corpus/$$name; \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan-suppressions.txt \
 	  $$f -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -print_final_stats=0 \
 	    $(BUILD)-fuzz/corpus/$$name fuzz/seeds/$$name 2>&1 | grep -E '^(Done|==|SUMMARY)' ; \
 	  test $${PIPESTATUS[0]} -eq 0 || exit 1; \

@@ -128,6 +128,7 @@ BroadcastStream::BroadcastStream(const GreyImage& picture, const BroadcastOption
 double BroadcastStream::Frequency(std::uint64_t n, const Section& section) const {
   const double offset = static_cast<double>(n) - section.StartPosition;  // samples into it
   auto squareWave = [&](double toneHz) {
+    if (options_.PlainTones) return toneHz;
     const double halves = std::floor(offset * 2 * toneHz / rate_ + Slack);
     return std::fmod(halves, 2.0) == 0 ? BlackHz : WhiteHz;
   };
@@ -180,7 +181,8 @@ double BroadcastStream::Noise() {
   return radius * std::cos(2 * std::numbers::pi * u2);
 }
 
-bool BroadcastStream::Next(std::uint8_t* out, std::size_t& count) {
+template <typename Store>
+bool BroadcastStream::Produce(std::size_t& count, Store store) {
   std::size_t written = 0;
   while (written < count && next_ < total_) {
     while (next_ >= sections_[section_].EndSample) ++section_;
@@ -189,11 +191,21 @@ bool BroadcastStream::Next(std::uint8_t* out, std::size_t& count) {
     for (; next_ < end; ++next_) {
       double hz = Frequency(next_, section) + options_.MistuneHz;
       if (options_.NoiseHz > 0) hz += options_.NoiseHz * Noise();
-      out[written++] = FrequencyToByte(hz, options_.CalLow, options_.CalHigh);
+      store(written++, hz);
     }
   }
   count = written;
   return written > 0;
+}
+
+bool BroadcastStream::Next(std::uint8_t* out, std::size_t& count) {
+  return Produce(count, [&](std::size_t i, double hz) {
+    out[i] = FrequencyToByte(hz, options_.CalLow, options_.CalHigh);
+  });
+}
+
+bool BroadcastStream::NextFrequencies(double* out, std::size_t& count) {
+  return Produce(count, [&](std::size_t i, double hz) { out[i] = hz; });
 }
 
 std::vector<std::uint8_t> MakeBroadcast(const GreyImage& picture, const BroadcastOptions& options) {

@@ -30,6 +30,9 @@ struct BroadcastOptions {
   double MistuneHz = 0;
   unsigned Seed = 1;
   int Repeat = 1;
+  // Start and stop as plain audio tones of 300, 675 or 450 Hz rather than a black/white
+  // alternation at that rate, as some transmitters send them; a box shows them far below black.
+  bool PlainTones = false;
 };
 
 inline constexpr double BlackHz = 1500;
@@ -74,6 +77,9 @@ class BroadcastStream {
 
   // Writes up to `count` bytes to `out` and sets `count` to how many; false (count 0) at the end.
   bool Next(std::uint8_t* out, std::size_t& count);
+  // The same samples as the frequencies in Hz the bytes stand for, before they are rounded and
+  // clamped: what a sound card would hear.
+  bool NextFrequencies(double* out, std::size_t& count);
 
   std::uint64_t TotalSamples() const { return total_; }
   const std::vector<Section>& Sections() const { return sections_; }
@@ -83,6 +89,8 @@ class BroadcastStream {
  private:
   double Frequency(std::uint64_t n, const Section& section) const;
   double Noise();
+  template <typename Store>
+  bool Produce(std::size_t& count, Store store);
 
   BroadcastOptions options_;
   double rate_ = 0;

@@ -60,5 +60,84 @@ TEST(DecodeTool, BadInputIsRefusedWithoutFiles) {
   EXPECT_TRUE(fs::is_empty(dir.Path()));
 }
 
+// A broadcast as sound from zarvo-sim, as a file and on standard input, through zarvo-decode: the
+// same statuses and fax as its byte stream, also with the receiver mistuned and the centre set
+// to match.
+TEST(DecodeTool, DecodesSoundRecordingsToldByTheirContent) {
+  test::TempDir dir;
+  const std::string broadcast = "--chart-height 120 --phasing-seconds 10 --lpm 240 ";
+  ASSERT_EQ(Shell(kBin + "/zarvo-sim " + broadcast + "-o " + dir.File("b.raw")).Code, 0);
+  ASSERT_EQ(Shell(kBin + "/zarvo-sim " + broadcast + "--wav " + dir.File("b.wav")).Code, 0);
+  ASSERT_EQ(Shell(kBin + "/zarvo-sim " + broadcast +
+                  "--mistune 60 --snr 15 --audio-rate 48000 --wav " + dir.File("m.flac"))
+                .Code,
+            0);
+  // A recording under a name that does not tell it is one.
+  fs::copy_file(dir.File("m.flac"), dir.File("m.dat"));
+  int rawRows = 0;
+  for (const std::string name : {"raw", "wav", "flac", "dat", "stdin"}) {
+    SCOPED_TRACE(name);
+    const std::string out = dir.File("out-" + name);
+    fs::create_directory(out);
+    const std::string input = name == "raw"    ? dir.File("b.raw")
+                              : name == "wav"  ? dir.File("b.wav")
+                              : name == "flac" ? "--centre 1960 " + dir.File("m.flac")
+                              : name == "dat"  ? "--centre 1960 " + dir.File("m.dat")
+                                               : "- < " + dir.File("b.wav");
+    const auto decode =
+        Shell(kBin + "/zarvo-decode --start \"2026-12-07 10:00\" --out " + out + " " + input);
+    ASSERT_EQ(decode.Code, 0) << decode.Text;
+    EXPECT_NE(decode.Text.find(" Start IOC 576\n"), std::string::npos) << decode.Text;
+    EXPECT_NE(decode.Text.find(" 240 LPM, IOC 576\n"), std::string::npos) << decode.Text;
+    EXPECT_NE(decode.Text.find(" Stop\n"), std::string::npos) << decode.Text;
+    EXPECT_NE(decode.Text.find("1 fax(es) saved"), std::string::npos) << decode.Text;
+    if (name != "raw") {
+      EXPECT_NE(decode.Text.find(name == "flac" || name == "dat" ? "FLAC, 48000 Hz, 1 channel"
+                                                                 : "WAV, 11025 Hz, 1 channel"),
+                std::string::npos)
+          << decode.Text;
+    }
+    ASSERT_EQ(fs::directory_iterator(out)->path().extension(), ".bmp");
+    ASSERT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
+    // The 120 rows and the half second of stop tone that closes the fax, as from the bytes.
+    const int rows = ReadBmpFile(test::SavedFaxes(out).at(0)).Height();
+    if (name == "raw") rawRows = rows;
+    EXPECT_NEAR(rows, 123, 1);
+    EXPECT_NEAR(rows, rawRows, 1);
+  }
+}
+
+TEST(DecodeTool, RefusesBadRecordingsWithoutFiles) {
+  test::TempDir dir;
+  ASSERT_EQ(Shell(kBin + "/zarvo-sim --chart-height 100 --phasing-seconds 5 --wav " +
+                  dir.File("whole.wav"))
+                .Code,
+            0);
+  auto bytes = dir.Read("whole.wav");
+  bytes.resize(bytes.size() / 2);
+  dir.Write("cut.wav", bytes);
+  dir.Write("text.wav", {'h', 'e', 'l', 'l', 'o', '\n'});
+  const std::string corpus = std::string(ZARVO_SOURCE_DIR) + "/tests/corpus/";
+  struct Case {
+    std::string Args;
+    std::string Error;
+  };
+  const Case cases[] = {
+      {"cut.wav", "truncated"},
+      {"text.wav", "not a sound file"},
+      {"--rate 7200 whole.wav", "describe a byte stream"},
+      {"--centre 1950 " + corpus + "weather-120-576-7200.raw", "--centre is for sound recordings"},
+      {"--centre 900 whole.wav", "--centre takes 1000..2500 Hz"},
+  };
+  fs::create_directory(dir.File("out"));
+  for (const auto& c : cases) {
+    const auto out = Shell("cd " + dir.Path() + " && " + kBin + "/zarvo-decode --out out " +
+                           c.Args + " </dev/null");
+    EXPECT_EQ(out.Code, 2) << c.Args << ": " << out.Text;
+    EXPECT_NE(out.Text.find(c.Error), std::string::npos) << c.Args << ": " << out.Text;
+  }
+  EXPECT_TRUE(fs::is_empty(dir.File("out")));
+}
+
 }  // namespace
 }  // namespace zarvo

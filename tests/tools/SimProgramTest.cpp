@@ -5,6 +5,7 @@
 #include <poll.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <thread>
 #include <tuple>
@@ -45,16 +46,41 @@ TEST(SimCommandLine, InterfaceTypesAndLaterOptionsOverride) {
   EXPECT_EQ(std::tuple(line.Broadcast.Ioc, line.Broadcast.ClockErrorPpm, line.Broadcast.Seed,
                        line.Pty, line.Speed, line.PicturePath),
             std::tuple(288, -40.0, 4000000000u, true, 20.0, "-odd.pgm"));
+  // Sound: 11025 a second and no noise unless told.
+  const CommandLine sound = Parsed({"--wav", "x.wav"});
+  EXPECT_EQ(std::tuple(sound.SoundPath, sound.AudioRate, std::isinf(sound.SnrDb)),
+            std::tuple("x.wav", 11025, true));
+  const CommandLine noisy =
+      Parsed({"--plain-tones", "--wav", "x.flac", "--audio-rate", "48000", "--snr", "-5"});
+  EXPECT_EQ(std::tuple(noisy.AudioRate, noisy.SnrDb, noisy.Broadcast.PlainTones),
+            std::tuple(48000, -5.0, true));
 }
 
 TEST(SimCommandLine, RejectsBadOptions) {
-  const std::vector<std::vector<std::string>> bad = {
-      {"--lpm", "100"},     {"--ioc", "300"},         {"--rate", "0"},
-      {"--rate", "72OO"},   {"--cal", "9", "8"},      {"--cal", "0"},
-      {"--interface", "6"}, {"--noise", "-1"},        {"--lead", "nan"},
-      {"--repeat", "0"},    {"--seed", "-1"},         {"--rate"},
-      {"--frobnicate"},     {"a.pgm", "b.pgm"},       {"--speed", "2"},
-      {"--pty", "-o", "x"}, {"--chart-height", "50"}, {"--chart-height", "200", "a.pgm"}};
+  const std::vector<std::vector<std::string>> bad = {{"--lpm", "100"},
+                                                     {"--ioc", "300"},
+                                                     {"--rate", "0"},
+                                                     {"--rate", "72OO"},
+                                                     {"--cal", "9", "8"},
+                                                     {"--cal", "0"},
+                                                     {"--interface", "6"},
+                                                     {"--noise", "-1"},
+                                                     {"--lead", "nan"},
+                                                     {"--repeat", "0"},
+                                                     {"--seed", "-1"},
+                                                     {"--rate"},
+                                                     {"--frobnicate"},
+                                                     {"a.pgm", "b.pgm"},
+                                                     {"--speed", "2"},
+                                                     {"--pty", "-o", "x"},
+                                                     {"--chart-height", "50"},
+                                                     {"--chart-height", "200", "a.pgm"},
+                                                     {"--snr", "10"},
+                                                     {"--audio-rate", "8000"},
+                                                     {"--wav", "a.wav", "--audio-rate", "7999"},
+                                                     {"--wav", "a.wav", "--snr", "inf"},
+                                                     {"--wav", "a.wav", "-o", "b"},
+                                                     {"--wav", "a.wav", "--pty"}};
   for (const auto& args : bad) {
     CommandLine line;
     std::string error;
@@ -65,6 +91,47 @@ TEST(SimCommandLine, RejectsBadOptions) {
 
 test::ShellOutput RunSim(const std::string& args) {
   return test::Shell(std::string(ZARVO_SIM) + " " + args);
+}
+
+// The broadcast as sound: its length at the rate asked, and a tone whose frequency follows the
+// stream, which a second's zero crossings show.
+TEST(SimProgram, WritesTheBroadcastAsSound) {
+  TempDir dir;
+  std::string pgm = "P5 8 4 255 ";  // 8 grey levels across
+  for (int i = 0; i < 32; ++i) pgm += static_cast<char>(i % 8 * 32);
+  dir.Write("small.pgm", {pgm.begin(), pgm.end()});
+  for (const std::string name : {"a.wav", "b.flac", "c.ogg"}) {
+    SCOPED_TRACE(name);
+    const auto run = RunSim(
+        "--lpm 240 --start-seconds 0.5 --phasing-seconds 1 --stop-seconds 0.3 "
+        "--trailer-seconds 0.2 --lead 1 --lead-hz 1000 --audio-rate 8000 --wav " +
+        dir.File(name) + " " + dir.File("small.pgm"));
+    ASSERT_EQ(run.Code, 0) << run.Text;
+    EXPECT_TRUE(run.Text.empty());
+    const Bytes bytes = dir.Read(name);
+    ASSERT_GT(bytes.size(), 100u);
+    // A second of lead-in, half a second of start tone, a second of phasing, a second of
+    // picture, 0.3 s of stop, 0.2 s of trailer: 4 s at 8000 a second.
+    const std::string ext = name.substr(name.find('.'));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), ext == ".wav"    ? "RIFF"
+                                                             : ext == ".flac" ? "fLaC"
+                                                                              : "OggS");
+    if (ext == ".wav") {
+      EXPECT_EQ(bytes.size(), 44u + 2 * 4 * 8000);
+      // The lead-in at 1000 Hz crosses zero 2000 times in its second.
+      int crossings = 0;
+      for (std::size_t i = 1; i < 8000; ++i) {
+        const auto at = [&](std::size_t k) {
+          return static_cast<std::int16_t>(bytes[44 + 2 * k] | bytes[45 + 2 * k] << 8);
+        };
+        crossings += (at(i - 1) < 0) != (at(i) < 0);
+      }
+      EXPECT_NEAR(crossings, 2000, 2);
+    }
+  }
+  // No partial file is left by a failed write.
+  EXPECT_NE(RunSim("--wav " + dir.File("nofolder/x.wav")).Code, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("nofolder")));
 }
 
 TEST(SimProgram, BadInputExitsWithTwoAndNoFile) {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "audio/AudioDemodulator.h"
 #include "decoder/AutoSave.h"
 #include "platform/PlatformError.h"
 
@@ -47,10 +48,14 @@ std::string DecodeUsage() {
          "PERCENT]\n"
          "                    [--lpm 60|90|120|180|240] [--ioc 576|288] [--start \"YYYY-MM-DD "
          "HH:MM\"]\n"
-         "                    [--out DIR] [--manual-start] [--described-detector] [INPUT|-]\n"
+         "                    [--out DIR] [--manual-start] [--described-detector] [--centre HZ]\n"
+         "                    [INPUT|-]\n"
          "Decodes a recording of interface bytes (one per sample; - or none: standard input)\n"
          "exactly as the receiver would live, and saves every fax as an 8-bit grey bitmap in "
-         "DIR.\n";
+         "DIR.\n"
+         "A sound recording (WAV, FLAC or Ogg, told by its content; the left channel is taken)\n"
+         "is first turned into the interface's byte stream, around the centre frequency HZ\n"
+         "(1000..2500, default 1900; a receiver tuned 50 Hz high needs --centre 1950).\n";
 }
 
 bool ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptions& options,
@@ -69,6 +74,7 @@ bool ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptions& opt
       return true;
     };
     std::string v, w;
+    if (arg == "--interface" || arg == "--rate" || arg == "--cal") options.InterfaceGiven = true;
     if (arg == "--interface") {
       if (!value(v) || !ParseInt(v, options.InterfaceType) || options.InterfaceType < 1 ||
           options.InterfaceType > 5)
@@ -103,6 +109,14 @@ bool ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptions& opt
         return error = error.empty() ? "--start takes \"YYYY-MM-DD HH:MM\"" : error, false;
     } else if (arg == "--out") {
       if (!value(options.OutDir)) return false;
+    } else if (arg == "--centre") {
+      char* end = nullptr;
+      if (!value(v)) return false;
+      options.CentreHz = std::strtod(v.c_str(), &end);
+      if (v.empty() || *end != '\0' || !(options.CentreHz >= kLowestAudioCentreHz) ||
+          !(options.CentreHz <= kHighestAudioCentreHz))
+        return error = "--centre takes 1000..2500 Hz", false;
+      options.CentreGiven = true;
     } else if (arg == "--manual-start") {
       options.ManualStart = true;
     } else if (arg == "--described-detector") {
@@ -122,6 +136,19 @@ bool ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptions& opt
   const float period = ComputeSamplePeriod(options.ClockCal, rate);
   if (!(period >= 0.01f && period <= 10.0f))
     return error = "--rate and --clock-cal give a sample period outside 0.01..10 ms", false;
+  return true;
+}
+
+bool UseAudioStream(DecodeOptions& options, std::string& error) {
+  if (options.InterfaceGiven) {
+    error = "--interface, --rate and --cal describe a byte stream, not a sound recording";
+    return false;
+  }
+  options.InterfaceType = 1;
+  options.DataRate = kAudioByteRate;
+  options.HaveCal = true;
+  options.CalLow = kAudioCalLow;
+  options.CalHigh = kAudioCalHigh;
   return true;
 }
 

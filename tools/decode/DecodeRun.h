@@ -25,7 +25,14 @@ struct DecodeOptions {
   std::string OutDir = ".";
   bool ManualStart = false;
   bool DescribedDetector = false;  // the half-second edge counts instead of the tone filters
+  bool InterfaceGiven = false;     // --interface, --rate or --cal: they describe a byte stream
+  double CentreHz = 1900;          // a sound recording's centre frequency
+  bool CentreGiven = false;
 };
+
+// The options for a sound recording: the demodulator's stream of 7200 bytes a second in its
+// calibration. False with the reason when the options describe a byte stream instead.
+bool UseAudioStream(DecodeOptions& options, std::string& error);
 
 struct SavedFax {
   std::string Path;

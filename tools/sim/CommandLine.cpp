@@ -48,6 +48,12 @@ std::string Usage() {
          "  --repeat N            broadcasts back to back (default 1)\n"
          "  --chart-height ROWS   rows of the built-in chart (default 800)\n"
          "  -o FILE | -o -        output file, or standard output (the default)\n"
+         "  --plain-tones         start and stop as plain tones of 300/675/450 Hz instead of a\n"
+         "                        black/white alternation at that rate\n"
+         "  --wav FILE            write the broadcast as sound (WAV, FLAC or Ogg by the name's\n"
+         "                        extension): a tone following the picture, 16 bits, mono\n"
+         "    --audio-rate N      sound samples per second, 8000..96000 (default 11025)\n"
+         "    --snr DB            white noise at this signal-to-noise ratio in 3 kHz\n"
          "  --pty                 stream in real time on a new pseudo-terminal, whose path is\n"
          "                        printed on standard output\n"
          "    --speed X           faster than real time by X (default 1)\n"
@@ -58,6 +64,7 @@ std::string Usage() {
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& error) {
   CommandLine line;
   bool chartHeightGiven = false, outputGiven = false, speedGiven = false, holdGiven = false;
+  bool audioRateGiven = false, snrGiven = false;
   BroadcastOptions& b = line.Broadcast;
 
   // Each option with its argument count and what it does with them; false: a bad value.
@@ -154,6 +161,25 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
           speedGiven = true;
           return ParseDouble(v[0], 1e-3, 1e4, line.Speed) && line.Speed > 0;
         }}},
+      {"--wav",
+       {1,
+        [&](const std::vector<std::string>& v) {
+          if (v[0].empty()) return false;
+          line.SoundPath = v[0];
+          return true;
+        }}},
+      {"--audio-rate",
+       {1,
+        [&](const std::vector<std::string>& v) {
+          audioRateGiven = true;
+          return integer(line.AudioRate, 8000, 96000)(v);
+        }}},
+      {"--snr",
+       {1,
+        [&](const std::vector<std::string>& v) {
+          snrGiven = true;
+          return real(line.SnrDb, -30, 100)(v);
+        }}},
       {"--hold",
        {1,
         [&](const std::vector<std::string>& v) {
@@ -175,6 +201,9 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
       return true;
     } else if (arg == "--pty") {
       line.Pty = true;
+      continue;
+    } else if (arg == "--plain-tones") {
+      b.PlainTones = true;
       continue;
     } else if (arg.size() > 1 && arg[0] == '-') {
       const auto option = options.find(arg);
@@ -206,6 +235,14 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
 
   if (line.Pty && outputGiven) {
     error = "--pty and -o exclude each other";
+    return false;
+  }
+  if (!line.SoundPath.empty() && (line.Pty || outputGiven)) {
+    error = "--wav excludes -o and --pty";
+    return false;
+  }
+  if (line.SoundPath.empty() && (audioRateGiven || snrGiven)) {
+    error = "--audio-rate and --snr go with --wav";
     return false;
   }
   if (!line.Pty && (speedGiven || holdGiven)) {

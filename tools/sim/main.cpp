@@ -1,5 +1,6 @@
 // zarvo-sim: writes the byte stream of an interface box receiving fax broadcasts to a file, to
-// standard output, or in real time to a pseudo-terminal that the receiver opens as its port.
+// standard output, or in real time to a pseudo-terminal that the receiver opens as its port; or
+// the broadcasts as the sound a receiver puts out, to a WAV, FLAC or Ogg file.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -19,7 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "audio/AudioFile.h"
 #include "interface/PosixSerial.h"
+#include "sim/AudioSynth.h"
 #include "sim/Broadcast.h"
 #include "sim/CommandLine.h"
 
@@ -99,6 +102,56 @@ int ToFile(BroadcastStream& stream, const std::string& path) {
     std::cerr << "zarvo-sim: interrupted, " << path << " not written\n";
   } else {
     std::cerr << "zarvo-sim: writing " << path << ": " << std::strerror(error) << "\n";
+  }
+  return 1;
+}
+
+// The broadcast as sound, written under a temporary name beside the target and renamed at the
+// end like the byte stream.
+int ToSound(BroadcastStream& stream, const CommandLine& line) {
+  const std::string& path = line.SoundPath;
+  const auto slash = path.find_last_of('/');
+  const auto dot = path.find_last_of('.');
+  const std::string extension =
+      dot == std::string::npos || (slash != std::string::npos && dot < slash) ? ""
+                                                                              : path.substr(dot);
+  std::string temp = path + ".XXXXXX" + extension;
+  const int fd = mkostemps(temp.data(), static_cast<int>(extension.size()), O_CLOEXEC);
+  if (fd < 0) {
+    std::cerr << "zarvo-sim: cannot create " << path << ": " << std::strerror(errno) << "\n";
+    return 2;
+  }
+  close(fd);
+  std::string error;
+  AudioFileWriter writer;
+  if (!writer.Create(temp, line.AudioRate, error, path)) {
+    unlink(temp.c_str());
+    std::cerr << "zarvo-sim: " << error << "\n";
+    return 2;
+  }
+  ToneSynth synth(line.Broadcast.DataRate, line.AudioRate, line.SnrDb, line.Broadcast.Seed);
+  std::vector<double> hz(Chunk);
+  std::vector<float> sound;
+  bool ok = true;
+  for (std::size_t count = Chunk; ok && !StopSignal && stream.NextFrequencies(hz.data(), count);
+       count = Chunk) {
+    sound.clear();
+    synth.Push(hz.data(), count, sound);
+    ok = writer.Write(sound.data(), sound.size(), error);
+  }
+  ok = writer.Close(error) && ok && !StopSignal;
+  if (ok && rename(temp.c_str(), path.c_str()) == 0) {
+    const mode_t mask = umask(0);
+    umask(mask);
+    chmod(path.c_str(), 0666 & ~mask);
+    return 0;
+  }
+  unlink(temp.c_str());
+  if (StopSignal) {
+    std::cerr << "zarvo-sim: interrupted, " << path << " not written\n";
+  } else {
+    std::cerr << "zarvo-sim: writing " << path << ": "
+              << (error.empty() ? std::strerror(errno) : error) << "\n";
   }
   return 1;
 }
@@ -207,6 +260,7 @@ int Run(int argc, char** argv) {
   }
   BroadcastStream stream(picture, line.Broadcast);
   if (line.Pty) return ToPty(stream, line.Speed, line.HoldSeconds);
+  if (!line.SoundPath.empty()) return ToSound(stream, line);
   if (line.OutputPath.empty() || line.OutputPath == "-") return ToStandardOutput(stream);
   return ToFile(stream, line.OutputPath);
 }
