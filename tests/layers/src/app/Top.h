@@ -1,2 +1,2 @@
 // The program on its base, as it should be.
-#include "platform/Part2.h"
+#include "platform/Own.h"
