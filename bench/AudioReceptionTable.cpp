@@ -13,6 +13,7 @@
 #include "audio/AudioDemodulator.h"
 #include "measure/AudioReception.h"
 #include "measure/ReceptionScore.h"
+#include "measure/TableText.h"
 #include "sim/AudioSynth.h"
 #include "sim/Broadcast.h"
 #include "sim/Picture.h"
@@ -20,21 +21,16 @@
 
 namespace {
 
-using namespace zarvo;
-using measure::SentBroadcast;
-constexpr double kClean = std::numeric_limits<double>::infinity();
-
-sim::GreyImage SentLines(const sim::GreyImage& picture, int ioc) {
-  sim::GreyImage lines;
-  lines.Width = picture.Width;
-  lines.Height = sim::PictureLines(picture.Height, ioc);
-  const int step = ioc == 288 ? 2 : 1;
-  for (int l = 0; l < lines.Height; ++l)
-    lines.Pixels.insert(lines.Pixels.end(),
-                        picture.Pixels.begin() + static_cast<long>(l) * step * picture.Width,
-                        picture.Pixels.begin() + (static_cast<long>(l) * step + 1) * picture.Width);
-  return lines;
+constexpr int kColumnWidths[] = {36, 5, 7, 5, 7, 6, 7, 6, 7, 9, 0};
+void PrintColumns(const std::vector<std::string>& cells) {
+  zarvo::measure::PrintColumns(cells, kColumnWidths);
 }
+
+using namespace zarvo;
+using measure::Fixed;
+using measure::SentBroadcast;
+using measure::SentLines;
+constexpr double kClean = std::numeric_limits<double>::infinity();
 
 struct Case {
   std::string Name;
@@ -105,26 +101,6 @@ Case NoiseCase(double snr, bool carrier, int seed) {
     for (auto& x : c.Audio) x = gauss(random);
   }
   return c;
-}
-
-std::string Fixed(double v) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%.1f", v);
-  return text;
-}
-
-void PrintColumns(const std::vector<std::string>& cells) {
-  static constexpr int Widths[] = {36, 5, 7, 5, 7, 6, 7, 6, 7, 9, 0};
-  std::string line;
-  for (std::size_t i = 0; i < cells.size() && i < std::size(Widths); ++i) {
-    line += cells[i];
-    if (i + 1 < cells.size())
-      line.append(
-          static_cast<std::size_t>(std::max(1, Widths[i] + 1 - static_cast<int>(cells[i].size()))),
-          ' ');
-  }
-  while (!line.empty() && line.back() == ' ') line.pop_back();
-  std::printf("%s\n", line.c_str());
 }
 
 }  // namespace

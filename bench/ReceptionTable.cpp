@@ -9,15 +9,23 @@
 
 #include "measure/CorpusFile.h"
 #include "measure/ReceptionScore.h"
+#include "measure/TableText.h"
 #include "sim/Broadcast.h"
 #include "sim/Picture.h"
 #include "support/TempDir.h"
 
 namespace {
 
+constexpr int kColumnWidths[] = {46, 5, 7, 5, 7, 6, 11, 10, 10, 15, 0};
+void PrintColumns(const std::vector<std::string>& cells) {
+  zarvo::measure::PrintColumns(cells, kColumnWidths);
+}
+
 using namespace zarvo;
+using measure::Fixed;
 using measure::ReceptionScore;
 using measure::SentBroadcast;
+using measure::SentLines;
 
 struct Interface {
   int Rate;
@@ -43,19 +51,6 @@ struct Row {
   std::vector<SentBroadcast> Sent;  // only the lines' sizes and modes are used
   bool Clean = false;
 };
-
-// The sent lines of a picture: every row at IOC 576, rows 0, 2, 4, ... at IOC 288.
-sim::GreyImage SentLines(const sim::GreyImage& picture, int ioc) {
-  sim::GreyImage lines;
-  lines.Width = picture.Width;
-  lines.Height = sim::PictureLines(picture.Height, ioc);
-  const int step = ioc == 288 ? 2 : 1;
-  for (int l = 0; l < lines.Height; ++l)
-    lines.Pixels.insert(lines.Pixels.end(),
-                        picture.Pixels.begin() + static_cast<long>(l) * step * picture.Width,
-                        picture.Pixels.begin() + (static_cast<long>(l) * step + 1) * picture.Width);
-  return lines;
-}
 
 decode::DecodeOptions OptionsFor(const Interface& i) {
   decode::DecodeOptions options;
@@ -139,12 +134,6 @@ std::string Fraction(int found, int expected) {
   return std::to_string(found) + "/" + std::to_string(expected);
 }
 
-std::string Fixed(double v) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%.1f", v);
-  return text;
-}
-
 struct Totals {
   int Tones = 0, TonesExpected = 0, WrongIoc = 0;
   int Phasing = 0, PhasingExpected = 0;
@@ -158,21 +147,6 @@ bool HasSection(const SentBroadcast& b, sim::SectionKind kind) {
   return std::any_of(b.Sections.begin(), b.Sections.end(), [kind](const auto& s) {
     return s.Kind == kind && s.EndSample > s.FirstSample;
   });
-}
-
-// One table line, its columns padded, without the padding at its end.
-void PrintColumns(const std::vector<std::string>& cells) {
-  static constexpr int Widths[] = {46, 5, 7, 5, 7, 6, 11, 10, 10, 15, 0};
-  std::string line;
-  for (std::size_t i = 0; i < cells.size() && i < std::size(Widths); ++i) {
-    line += cells[i];
-    if (i + 1 < cells.size())
-      line.append(
-          static_cast<std::size_t>(std::max(1, Widths[i] + 1 - static_cast<int>(cells[i].size()))),
-          ' ');
-  }
-  while (!line.empty() && line.back() == ' ') line.pop_back();
-  std::printf("%s\n", line.c_str());
 }
 
 void PrintTable(const char* title, const std::vector<Row>& rows) {
