@@ -11,25 +11,16 @@
 #include <vector>
 
 #include "audio/ToneRecognizer.h"
+#include "settings/SoundInput.h"
 
 namespace zarvo {
 
-// The stream's rate, and its calibration: the bytes of 1200 Hz and 2300 Hz. At 6.25 Hz a level,
-// byte 0 is 1000 Hz, the lowest centre a decoder takes for a signal's, and byte 255 is
-// 2593.75 Hz. Black (1500 Hz, byte 80) keeps 500 Hz below it for mistuning, and white (2300 Hz,
-// byte 208) nearly 300 Hz above it for the filter's overshoot at sharp black/white edges and for
-// noise: neither is clipped, so the mean of a noisy grey stays where it belongs.
-inline constexpr int kAudioByteRate = 7200;
-inline constexpr int kAudioCalLow = 32;
-inline constexpr int kAudioCalHigh = 208;
+// The stream's rate and calibration are the sound input's (settings/SoundInput.h).
 inline constexpr double kAudioHzPerLevel = 1100.0 / (kAudioCalHigh - kAudioCalLow);
 
-// The sample rates taken, and the range of the centre frequency.
+// The sample rates taken.
 inline constexpr int kLowestAudioRate = 8000;
 inline constexpr int kHighestAudioRate = 96000;
-inline constexpr double kDefaultCentreHz = 1900;
-inline constexpr double kLowestAudioCentreHz = 1000;
-inline constexpr double kHighestAudioCentreHz = 2500;
 
 // The byte of a frequency in the stream's calibration, rounded and clamped to 0..255.
 std::uint8_t AudioFrequencyToByte(double hz);

@@ -7,6 +7,7 @@
 
 #include "platform/Messages.h"
 #include "settings/Settings.h"
+#include "settings/SoundInput.h"
 
 namespace zarvo {
 
@@ -26,6 +27,11 @@ TReceiveSide::TReceiveSide() {
 TReceiveSide::~TReceiveSide() {
   TerminateThread();
   ReleaseBuffer();
+  if (recording_) {
+    recording_.reset();
+    SetRecordingPlaying(false);
+    UpdateSoundCalibration();
+  }
   if (activeReceiveSide != this) return;
   activeReceiveSide = nullptr;
   SetReceiveControl(nullptr);
@@ -57,6 +63,7 @@ bool TReceiveSide::Create() {
     return false;
   }
   ReadPos = 0;
+  decoderPos_.store(0);
   Link.OpenPort(*InputThread);
   return true;
 }
@@ -72,7 +79,73 @@ void TReceiveSide::ReleaseBuffer() {
 
 int TReceiveSide::Drain(const SampleSink& sink) {
   if (!InputThread) return 0;
-  return DrainDecoder(*InputThread, ReadPos, sink);
+  const int taken = DrainDecoder(*InputThread, ReadPos, sink);
+  decoderPos_.store(ReadPos, std::memory_order_relaxed);
+  return taken;
+}
+
+std::int32_t TReceiveSide::Backlog() const {
+  if (!InputThread) return 0;
+  const std::int32_t written = InputThread->WritePos.load(std::memory_order_relaxed);
+  const std::int32_t read = decoderPos_.load(std::memory_order_relaxed);
+  return written >= read ? written - read : written + RxBufferSize - read;
+}
+
+void TReceiveSide::Play(std::shared_ptr<SerialPort> recording, const std::string& name) {
+  if (!InputThread || !recording) return;
+  if (recording_) {
+    InputThread->Suspend();
+  } else {
+    Link.ClosePort(*InputThread);
+  }
+  recording_ = std::move(recording);
+  recordingName_ = name;
+  SetRecordingPlaying(true);
+  UpdateSoundCalibration();
+  failureReported_ = false;
+  InputThread->Resume(recording_);
+}
+
+void TReceiveSide::StopPlaying() {
+  if (!recording_ || !InputThread) return;
+  InputThread->Suspend();
+  recording_.reset();
+  SetRecordingPlaying(false);
+  UpdateSoundCalibration();
+  failureReported_ = false;
+  Link.OpenPort(*InputThread);
+}
+
+bool TReceiveSide::Poll() {
+  if (!InputThread) return false;
+  if (recording_ && recording_->Ended()) {
+    StopPlaying();
+    return true;
+  }
+  // Noted before the report: its message box runs the event loop, and this timer with it.
+  const bool failed = InputThread->PortFailed.load(std::memory_order_relaxed);
+  const bool report = failed && !failureReported_;
+  failureReported_ = failed;
+  if (report) ReportFailure();
+  return false;
+}
+
+void TReceiveSide::ReportFailure() {
+  // A serial port that has gone is found again by choosing it; a sound source or a recording
+  // can say why it stopped, and the user would not otherwise know.
+  if (recording_) {
+    const std::string reason = recording_->FailureReason();
+    ReportError("The recording \"%s\" could not be played to its end: %s.", recordingName_.c_str(),
+                reason.empty() ? "read error" : reason.c_str());
+    StopPlaying();
+    return;
+  }
+  if (!SoundInput().Chosen || !Link.ComHandle) return;
+  const std::string reason = Link.ComHandle->FailureReason();
+  ReportError(
+      "The sound input \"%s\" has stopped: %s.\nChoose Sound card again in the configuration "
+      "menu to reopen it.",
+      SoundSourceLabel().c_str(), reason.empty() ? "read error" : reason.c_str());
 }
 
 void TReceiveSide::ChangeComPort(int port) {
@@ -81,6 +154,11 @@ void TReceiveSide::ChangeComPort(int port) {
 
 void TReceiveSide::ComPortChosen(bool changed) {
   if (!InputThread) return;
+  // A new choice ends the recording being played; the input chosen is opened after it.
+  if (recording_) {
+    StopPlaying();
+    return;
+  }
   // The port already chosen is left alone while it works; one that has failed or gone
   // (an unplugged adapter) is opened again.
   const bool working = Link.ComHandle && !InputThread->PortFailed.load();
@@ -90,7 +168,8 @@ void TReceiveSide::ComPortChosen(bool changed) {
 }
 
 void TReceiveSide::StartupAndReopen() {
-  if (!InputThread) return;
+  // While a recording plays the port is closed; the new type's port opens when it ends.
+  if (!InputThread || recording_) return;
   Link.InterfaceStartup();
   Link.ClosePort(*InputThread);
   Link.OpenPort(*InputThread);
@@ -100,6 +179,7 @@ bool TReceiveSide::RestartBuffer() {
   if (!InputThread) return false;
   InputThread->ResetWritePos();
   ReadPos = 0;
+  decoderPos_.store(0);
   return true;
 }
 

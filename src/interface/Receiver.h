@@ -1,9 +1,11 @@
 #pragma once
 // The receive side of the reception window: the buffer, the input thread, the serial link and
 // the decoder's read position, with their creation and destruction steps.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "interface/InThread.h"
 #include "interface/SerialLink.h"
@@ -47,10 +49,32 @@ class TReceiveSide final : public ReceiveControl {
   std::int32_t BytesWritten() const override;
   std::uint8_t ByteAt(std::int32_t index) const override;
 
+  // Plays a recording in place of the input until it ends or StopPlaying: the input is closed
+  // meanwhile, the sound's calibration in use, and the input chosen opened again afterwards.
+  // `name` is the recording's, for the messages.
+  void Play(std::shared_ptr<SerialPort> recording, const std::string& name);
+  void StopPlaying();
+  bool Playing() const { return recording_ != nullptr; }
+  const std::shared_ptr<SerialPort>& Recording() const { return recording_; }
+  // The bytes written that the decoder has not taken yet; asked by a recording played as fast as
+  // the decoder goes, on the input thread.
+  std::int32_t Backlog() const;
+  // The window's timer: a recording played to its end makes way for the input (true then), and a
+  // sound input or recording whose reads fail is reported once.
+  bool Poll();
+
   std::unique_ptr<std::uint8_t[]> RxBuffer;
   std::unique_ptr<InThread> InputThread;
   TSerialLink Link;
   std::int32_t ReadPos = 0;
+
+ private:
+  void ReportFailure();
+
+  std::shared_ptr<SerialPort> recording_;
+  std::string recordingName_;
+  std::atomic<std::int32_t> decoderPos_{0};  // ReadPos, for the input thread
+  bool failureReported_ = false;
 };
 
 // The receive side in use, null while there is none.

@@ -6,17 +6,44 @@
 
 #include "platform/Messages.h"
 #include "settings/Settings.h"
+#include "settings/SoundInput.h"
 
 namespace zarvo {
+
+namespace {
+SoundPortOpener* soundOpener = nullptr;
+}
+
+void SetSoundPortOpener(SoundPortOpener* opener) {
+  soundOpener = opener;
+}
+
+SoundPortOpener* CurrentSoundPortOpener() {
+  return soundOpener;
+}
 
 LineSettings RecordLineSettings() {
   return {Settings.BaudRate, Settings.Parity, Settings.StopBits};
 }
 
 void TSerialLink::OpenPort(InThread& thread) {
+  if (SoundInput().Chosen) {
+    OpenSound(thread);
+    return;
+  }
   const std::string name = TextOf(Settings.ComPortName);
   ComHandle = CurrentSerialPortOpener().Open(name, RecordLineSettings());
   if (!ComHandle) ReportError("Unable to open I/O port \"%s\", check configuration.", name.c_str());
+  thread.Resume(ComHandle);
+}
+
+void TSerialLink::OpenSound(InThread& thread) {
+  std::string error = "this program was built without sound input";
+  if (SoundPortOpener* opener = CurrentSoundPortOpener())
+    ComHandle = opener->Open(SoundInput().Source, SoundInput().CentreHz, error);
+  if (!ComHandle)
+    ReportError("Unable to open sound input \"%s\": %s.", SoundSourceLabel().c_str(),
+                error.c_str());
   thread.Resume(ComHandle);
 }
 
@@ -44,6 +71,7 @@ void TSerialLink::PulseRts() {
 }
 
 void TSerialLink::InterfaceStartup() {
+  if (SoundInput().Chosen) return;  // no box to command
   Purge();
   if (Settings.InterfaceType == 3 && IsOn(Settings.AutoPTCII)) {
     const std::uint8_t wake[2] = {0x0D, 0x0D};
@@ -59,6 +87,7 @@ void TSerialLink::InterfaceStartup() {
 }
 
 void TSerialLink::InterfaceShutdown() {
+  if (SoundInput().Chosen) return;
   Purge();
   if (Settings.InterfaceType == 2) {
     PulseRts();

@@ -15,17 +15,19 @@ class TSerialLink {
   // The open port, or null while none is open. Written only by OpenPort and ClosePort.
   std::shared_ptr<SerialPort> ComHandle;
 
-  // Opens Settings.ComPortName with the interface type's line settings and resumes the input
-  // thread with it. A port that cannot be opened is reported; the thread then reads nothing.
+  // Opens Settings.ComPortName with the interface type's line settings, or the sound input when
+  // the user has chosen it, and resumes the input thread with it. A port that cannot be opened
+  // is reported; the thread then reads nothing.
   void OpenPort(InThread& thread);
   // Takes the port from the input thread (after its read under way), closes it and leaves the
   // thread suspended.
   void ClosePort(InThread& thread);
-  // The configured type's start-up and shut-down command sequences.
+  // The configured type's start-up and shut-down command sequences; none for the sound input.
   void InterfaceStartup();
   void InterfaceShutdown();
 
  private:
+  void OpenSound(InThread& thread);
   void Purge();
   void PulseRts();
   void WriteBytes(const void* data, std::size_t count);

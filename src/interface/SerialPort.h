@@ -32,6 +32,11 @@ class SerialPort {
   // Makes a Read under way return at once (with the bytes it has, else -1), and every later
   // one return -1.
   virtual void Wake() = 0;
+  // A source with an end (a recording) has handed out its last byte.
+  virtual bool Ended() const { return false; }
+  // Why reads fail, where the source can tell (a sound device that has gone); may be asked from
+  // any thread.
+  virtual std::string FailureReason() const { return {}; }
 };
 
 class SerialPortOpener {
@@ -42,9 +47,21 @@ class SerialPortOpener {
                                            const LineSettings& line) = 0;
 };
 
+// Opens the sound input: the audio server's source ("" its default) demodulated around
+// `centreHz` into the box's byte stream. nullptr, with the reason in `error`, when it cannot.
+class SoundPortOpener {
+ public:
+  virtual ~SoundPortOpener() = default;
+  virtual std::unique_ptr<SerialPort> Open(const std::string& source, double centreHz,
+                                           std::string& error) = 0;
+};
+
 // The opener used by the serial link; nullptr restores the POSIX one.
 void SetSerialPortOpener(SerialPortOpener* opener);
 SerialPortOpener& CurrentSerialPortOpener();
+// The sound opener; nullptr (the start) where the program has none.
+void SetSoundPortOpener(SoundPortOpener* opener);
+SoundPortOpener* CurrentSoundPortOpener();
 
 // The device behind a port name: "COMn" opens $ZARVO_COMn when it is set, else /dev/ttyS<n-1>.
 // Any other name has no device ("").

@@ -7,6 +7,7 @@
 
 #include "platform/Messages.h"
 #include "platform/ProgramFolder.h"
+#include "settings/SoundInput.h"
 
 namespace zarvo {
 
@@ -41,6 +42,7 @@ void TSettingsFile::Load() {
     return;
   }
   loaded_ = true;
+  ForgetSoundCalibration();
   if (Settings.CalLow == Settings.CalHigh) {
     ReportError("Bad interface calibration factors, reset to default.");
     Settings.CalLow = kDefaultCalLow;
@@ -51,7 +53,8 @@ void TSettingsFile::Load() {
 void TSettingsFile::Save() {
   if (!loaded_) return;
   // A full disk shows up only at the write or the close; that is as fatal as a missing file.
-  if (!WriteSettingsFile(ProgramFile(kSettingsFileName), Settings))
+  // The box's values, whatever the sound input has put in their place meanwhile.
+  if (!WriteSettingsFile(ProgramFile(kSettingsFileName), RecordForFile()))
     ReportFatal("Unable to write Zarvo Meteo's configuration file \"Zarvo.cfg\".");
 }
 

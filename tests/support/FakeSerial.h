@@ -65,6 +65,11 @@ class FakeSerialPort final : public SerialPort {
   void SetRts(bool on) override { log_->Add(on ? "rts on" : "rts off"); }
   void Wake() override { woken_ = true; }
   bool Woken() const { return woken_; }
+  // A recording's end, and the reason a sound source gives for failing.
+  std::atomic<bool> End{false};
+  std::string Reason;
+  bool Ended() const override { return End; }
+  std::string FailureReason() const override { return Reason; }
 
   std::vector<std::string> Calls() const { return log_->Get(); }
 
@@ -99,6 +104,33 @@ class FakeSerialOpener final : public SerialPortOpener {
   FakeSerialPort* Last = nullptr;
   bool Refuse = false;
   int NextBytesPerRead = 0;
+};
+
+// Hands out FakeSerialPorts as the sound input, and remembers what was asked of it.
+class FakeSoundOpener final : public SoundPortOpener {
+ public:
+  FakeSoundOpener() { SetSoundPortOpener(this); }
+  ~FakeSoundOpener() override { SetSoundPortOpener(nullptr); }
+
+  std::unique_ptr<SerialPort> Open(const std::string& source, double centreHz,
+                                   std::string& error) override {
+    Opened.push_back({source, centreHz});
+    if (!Refusal.empty()) {
+      error = Refusal;
+      return nullptr;
+    }
+    auto port = std::make_unique<FakeSerialPort>();
+    port->BytesPerRead = NextBytesPerRead;
+    port->Reason = NextReason;
+    Last = port.get();
+    return port;
+  }
+
+  std::vector<std::pair<std::string, double>> Opened;
+  FakeSerialPort* Last = nullptr;
+  std::string Refusal;  // refuses with this reason when set
+  int NextBytesPerRead = 0;
+  std::string NextReason;
 };
 
 }  // namespace zarvo::test
