@@ -69,6 +69,22 @@ void UpdateSoundCalibration() {
   applied = wanted;
 }
 
+void ChangeBoxFields(const std::function<void()>& change) {
+  if (!applied) {
+    change();
+    return;
+  }
+  const bool wasPlaying = playing;
+  const bool wasChosen = choice.Chosen;
+  playing = false;
+  choice.Chosen = false;
+  UpdateSoundCalibration();
+  change();
+  playing = wasPlaying;
+  choice.Chosen = wasChosen;
+  UpdateSoundCalibration();
+}
+
 bool SoundCalibrationInUse() {
   return applied;
 }

@@ -5,6 +5,7 @@
 // is in use the record in memory carries the sound's rate and calibration, and the file gets
 // the box's.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,9 @@ bool RecordingPlaying();
 // meanwhile is kept in SoundInput().
 void UpdateSoundCalibration();
 bool SoundCalibrationInUse();
+// Runs `change` on the record with the box's values in it, and puts the sound's back after it:
+// an interface type chosen while a recording plays is the box's.
+void ChangeBoxFields(const std::function<void()>& change);
 // The record was read anew: nothing of the sound's is in it.
 void ForgetSoundCalibration();
 

@@ -73,9 +73,14 @@ TEST_F(SoundInputTest, SoundCalibrationStandsInForTheBoxsAndTheFileKeepsTheBoxs)
   SetRecordingPlaying(true);
   ChooseSound(false);
   EXPECT_EQ(Settings.DataRate, 7200);
+  // A type chosen meanwhile is the box's, and in use when the playing ends.
+  ChangeBoxFields([] { SetInterfaceTypeFields(3); });
+  EXPECT_EQ(Settings.DataRate, 7200);
+  EXPECT_EQ(RecordForFile().DataRate, 5760);
   SetRecordingPlaying(false);
   UpdateSoundCalibration();
-  EXPECT_EQ(Settings.DataRate, 4800);
+  EXPECT_EQ(Settings.DataRate, 5760);
+  EXPECT_EQ(Settings.CalLow, 28);
 }
 
 TEST_F(SoundInputTest, DamagedStoredChoicesFallBackToTheDefaults) {
