@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
@@ -10,7 +11,11 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
+#include <QSignalBlocker>
 #include <QSlider>
+#include <QSpinBox>
+#include <QTimer>
 #include <chrono>
 
 #include "platform/Help.h"
@@ -33,6 +38,43 @@ QString Text(const std::string& s) {
   return QString::fromStdString(s);
 }
 
+// The sound input's choices are the user's, beside the help folder, and not in Zarvo.cfg: other
+// programs read that file and know only the box.
+QSettings UserStore() {
+  return QSettings(QStringLiteral("Zarvo"), QStringLiteral("Zarvo Meteo"));
+}
+
+// What is missing or no number reads as out of range, so that ValidSoundInput gives its default.
+SoundInputChoice StoredSoundInput() {
+  QSettings store = UserStore();
+  store.beginGroup(QStringLiteral("SoundInput"));
+  const auto number = [&store](const char* key) {
+    bool ok = false;
+    const int value = store.value(QLatin1String(key)).toInt(&ok);
+    return ok ? value : -1;
+  };
+  SoundInputChoice stored;
+  stored.Chosen = store.value(QStringLiteral("Chosen")).toString() == QStringLiteral("true");
+  stored.Source = store.value(QStringLiteral("Source")).toString().toStdString();
+  stored.CentreHz = number("Centre");
+  stored.CalLow = number("CalLow");
+  stored.CalHigh = number("CalHigh");
+  return ValidSoundInput(stored);
+}
+
+void StoreSoundInput() {
+  const SoundInputChoice choice = SoundInputForStore();
+  QSettings store = UserStore();
+  store.beginGroup(QStringLiteral("SoundInput"));
+  store.setValue(QStringLiteral("Chosen"), choice.Chosen);
+  store.setValue(QStringLiteral("Source"), Text(choice.Source));
+  store.setValue(QStringLiteral("Centre"), choice.CentreHz);
+  store.setValue(QStringLiteral("CalLow"), choice.CalLow);
+  store.setValue(QStringLiteral("CalHigh"), choice.CalHigh);
+  store.endGroup();
+  store.sync();
+}
+
 }  // namespace
 
 TConf::TConf()
@@ -51,11 +93,23 @@ TConf::TConf()
   file_.Load();
   if (!file_.Loaded()) return;  // the fatal report has ended the run
 
+  // The user's sound choices; the sound card is chosen once the record's box is set up.
+  SoundInput() = StoredSoundInput();
+  const bool soundChosen = SoundInput().Chosen;
+  SoundInput().Chosen = false;
+  openedCentre_ = SoundInput().CentreHz;
+  {
+    const QSignalBlocker quiet(SoundCentre);
+    SoundCentre->setValue(SoundInput().CentreHz);
+  }
+  FillSources(nullptr);
+
   // The record's choices, applied as if the user had made them: the type re-derives its line
   // settings and fixed calibration at every start. No port exists yet to be touched.
   SelectInterfaceType(
       Settings.InterfaceType <= 0 ? -1 : std::min(Settings.InterfaceType, kInterfaceTypeCount) - 1);
   SelectComPort(Settings.ComPort <= 0 ? -1 : std::min(Settings.ComPort, 4) - 1);
+  if (soundChosen) SelectComPort(kSoundCardPort);
   ClockCal->setValue(ClockCalPosition(Settings.ClockCal));
   ClockCalChange();
   DisableSaver->setChecked(IsOn(Settings.DisableSaver));
@@ -73,13 +127,14 @@ TConf::~TConf() {
   NoteLifecycle("destroy Conf");
   ClockCalibration().Forget(this);
   ClockCalibration().Reset();
+  if (file_.Loaded()) StoreSoundInput();
   file_.Save();
   if (Conf == this) Conf = nullptr;
 }
 
 void TConf::BuildControls() {
   setWindowTitle(QStringLiteral("Configuration Menu"));
-  setFixedSize(593, 303);
+  setFixedSize(593, 414);
   InstallHelpKey(this, kHelpConfiguration);
   CentreOnScreen(this);
   QFont heading = font();
@@ -105,6 +160,9 @@ void TConf::BuildControls() {
     ComPortItems[i]->setGeometry(10, 22 + 21 * i, 100, 20);
     portGroup_->addButton(ComPortItems[i], i);
   }
+  SoundCardItem = new QRadioButton(QStringLiteral("Sound card"), ComPort);
+  SoundCardItem->setGeometry(10, 22 + 21 * kSoundCardPort, 100, 20);
+  portGroup_->addButton(SoundCardItem, kSoundCardPort);
 
   LabelOptions = new QLabel(QStringLiteral("Options"), this);
   LabelOptions->setFont(heading);
@@ -159,6 +217,7 @@ void TConf::BuildControls() {
   CalcClockCal =
       new QPushButton(QStringLiteral("Calculate using last picture"), InterfaceClockCalib);
   CalcClockCal->setGeometry(10, 86, 265, 26);
+  BuildSoundCard();
 
   // The user's changes. A click on the type already chosen does nothing; one on the port already
   // chosen goes to the reception side, which opens it again if it has failed.
@@ -184,6 +243,52 @@ void TConf::BuildControls() {
   connect(SlowScroll, &QCheckBox::toggled, this, [](bool on) { Settings.SlowScroll = FlagOf(on); });
 }
 
+void TConf::BuildSoundCard() {
+  SoundCard = new QGroupBox(QStringLiteral("Sound Card"), this);
+  SoundCard->setGeometry(8, 302, 577, 106);
+  auto* source = new QLabel(QStringLiteral("Source"), SoundCard);
+  source->setGeometry(10, 26, 50, 20);
+  SoundSourceList = new QComboBox(SoundCard);
+  SoundSourceList->setGeometry(62, 24, 400, 24);
+  RefreshSources = new QPushButton(QStringLiteral("Refresh"), SoundCard);
+  RefreshSources->setGeometry(472, 23, 95, 26);
+  auto* centre = new QLabel(QStringLiteral("Centre"), SoundCard);
+  centre->setGeometry(10, 58, 50, 20);
+  SoundCentre = new QSpinBox(SoundCard);
+  SoundCentre->setRange(static_cast<int>(kLowestAudioCentreHz),
+                        static_cast<int>(kHighestAudioCentreHz));
+  SoundCentre->setSingleStep(10);
+  SoundCentre->setSuffix(QStringLiteral(" Hz"));
+  SoundCentre->setValue(static_cast<int>(kDefaultCentreHz));
+  SoundCentre->setGeometry(62, 56, 100, 24);
+  auto* calibration = new QLabel(QStringLiteral("Calibration"), SoundCard);
+  calibration->setGeometry(180, 58, 80, 20);
+  SoundCalibration = new QLineEdit(QStringLiteral("1200 Hz = %1, 2300 Hz = %2, %3 samples/s")
+                                       .arg(kAudioCalLow)
+                                       .arg(kAudioCalHigh)
+                                       .arg(kAudioByteRate),
+                                   SoundCard);
+  SoundCalibration->setReadOnly(true);
+  SoundCalibration->setGeometry(262, 56, 305, 24);
+  SoundStatus = new QLabel(SoundCard);
+  SoundStatus->setGeometry(10, 84, 557, 18);
+
+  // A reopening per spin step would restart the demodulator at every click of the arrows.
+  centreTimer_ = new QTimer(this);
+  centreTimer_->setSingleShot(true);
+  centreTimer_->setInterval(500);
+  connect(centreTimer_, &QTimer::timeout, this, &TConf::SoundCentreDone);
+  connect(SoundCentre, &QSpinBox::valueChanged, this, &TConf::SoundCentreChange);
+  connect(SoundCentre, &QSpinBox::editingFinished, this, &TConf::SoundCentreDone);
+  connect(SoundSourceList, &QComboBox::currentIndexChanged, this, &TConf::SoundSourceChange);
+  connect(RefreshSources, &QPushButton::clicked, this, &TConf::RefreshSourcesClick);
+}
+
+void TConf::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  RefreshSourcesClick();  // a device plugged in while the window was hidden
+}
+
 void TConf::closeEvent(QCloseEvent* event) {
   event->ignore();  // closing only hides it
   hide();
@@ -203,7 +308,7 @@ void TConf::SelectInterfaceType(int index) {
 
 void TConf::SelectComPort(int index) {
   if (index == selectedPort_ || index < 0) return;
-  ComPortItems[index]->setChecked(true);
+  portGroup_->button(index)->setChecked(true);
   ComPortClick(index);
 }
 
@@ -211,17 +316,21 @@ void TConf::InterfaceTypeClick(int index) {
   selectedType_ = index;
   AutoPTCII->setEnabled(false);
   if (index >= 0) {
-    ApplyInterfaceTypeFields(Settings, index + 1);
     const bool userCalibrated = index <= 1;
     CalLow->setEnabled(userCalibrated);
     CalHigh->setEnabled(userCalibrated);
     CalcAudioCal->setEnabled(userCalibrated);
     AutoPTCII->setEnabled(index == 2);
   }
-  Settings.InterfaceType = index + 1;
-  Settings.SamplePeriod = ComputeSamplePeriod(Settings.ClockCal, Settings.DataRate);
-  Settings.CharTime =
-      ComputeCharTime(Settings.StopBits, Settings.Parity, Settings.SerialCal, Settings.BaudRate);
+  // While a recording plays the record holds the sound's rate and calibration; the type is the
+  // box's.
+  ChangeBoxFields([index] {
+    if (index >= 0) ApplyInterfaceTypeFields(Settings, index + 1);
+    Settings.InterfaceType = index + 1;
+    Settings.SamplePeriod = ComputeSamplePeriod(Settings.ClockCal, Settings.DataRate);
+    Settings.CharTime =
+        ComputeCharTime(Settings.StopBits, Settings.Parity, Settings.SerialCal, Settings.BaudRate);
+  });
   ShowCalibration();
   Store->setEnabled(false);
   if (ReceiveControl* receive = CurrentReceiveControl()) receive->InterfaceTypeChanged();
@@ -229,9 +338,90 @@ void TConf::InterfaceTypeClick(int index) {
 
 void TConf::ComPortClick(int index) {
   selectedPort_ = index;
+  const bool wasSound = SoundInput().Chosen;
+  bool changed = !wasSound;
+  if (index == kSoundCardPort) {
+    SoundInput().Chosen = true;
+    openedCentre_ = SoundInput().CentreHz;
+  } else {
+    SoundInput().Chosen = false;
+    changed = SetComPortFields(index + 1) || wasSound;
+  }
+  if (SoundInput().Chosen != wasSound) {
+    UpdateSoundCalibration();
+    ShowCalibration();
+    Store->setEnabled(false);
+    EnableInputControls();
+    StoreSoundInput();
+  }
   // Without the receive side (during start-up) only the record changes.
-  const bool changed = SetComPortFields(index + 1);
   if (ReceiveControl* receive = CurrentReceiveControl()) receive->ComPortChosen(changed);
+}
+
+void TConf::EnableInputControls() {
+  const bool unlocked = !IsOn(Settings.LockControls);
+  // A box's line settings mean nothing to sound, but its calibration is measured with a tone
+  // generator as a box of types 1-2 is.
+  const bool sound = SoundInput().Chosen;
+  InterfaceType->setEnabled(unlocked && !sound);
+  const bool userCalibrated = sound || selectedType_ <= 1;
+  for (QWidget* w : std::initializer_list<QWidget*>{CalLow, CalHigh, CalcAudioCal})
+    w->setEnabled(unlocked && userCalibrated);
+}
+
+void TConf::FillSources(const std::vector<SoundSource>* listed) {
+  const std::string& chosen = SoundInput().Source;
+  const QSignalBlocker quiet(SoundSourceList);
+  SoundSourceList->clear();
+  SoundSourceList->addItem(QStringLiteral("Default input"), QString());
+  bool present = chosen.empty();
+  for (const SoundSource& source : listed ? *listed : std::vector<SoundSource>{}) {
+    SoundSourceList->addItem(Text(source.Description.empty() ? source.Name : source.Description),
+                             Text(source.Name));
+    SoundSourceList->setItemData(SoundSourceList->count() - 1, Text(source.Name), Qt::ToolTipRole);
+    present = present || source.Name == chosen;
+  }
+  // The stored source stays choosable while its device is unplugged or its server is away.
+  if (!present)
+    SoundSourceList->addItem(
+        listed ? Text(chosen) + QStringLiteral(" (not present)") : Text(chosen), Text(chosen));
+  SoundSourceList->setCurrentIndex(std::max(SoundSourceList->findData(Text(chosen)), 0));
+}
+
+void TConf::RefreshSourcesClick() {
+  std::vector<SoundSource> sources;
+  std::string error;
+  if (ListSoundSources(sources, error)) {
+    SoundStatus->clear();
+    FillSources(&sources);
+  } else {
+    SoundStatus->setText(QStringLiteral("No audio server: ") + Text(error));
+    FillSources(nullptr);
+  }
+}
+
+void TConf::SoundSourceChange(int index) {
+  const std::string source = SoundSourceList->itemData(index).toString().toStdString();
+  if (index < 0 || source == SoundInput().Source) return;
+  SoundInput().Source = source;
+  StoreSoundInput();
+  if (!SoundInput().Chosen) return;
+  openedCentre_ = SoundInput().CentreHz;
+  if (ReceiveControl* receive = CurrentReceiveControl()) receive->ComPortChosen(true);
+}
+
+void TConf::SoundCentreChange(int hz) {
+  SoundInput().CentreHz = hz;
+  StoreSoundInput();
+  centreTimer_->start();
+}
+
+void TConf::SoundCentreDone() {
+  centreTimer_->stop();
+  if (SoundInput().CentreHz == openedCentre_) return;
+  openedCentre_ = SoundInput().CentreHz;
+  if (!SoundInput().Chosen) return;
+  if (ReceiveControl* receive = CurrentReceiveControl()) receive->ComPortChosen(true);
 }
 
 void TConf::ShowCalibration() {
@@ -251,6 +441,7 @@ void TConf::StoreClick() {
   }
   Settings.CalLow = low;
   Settings.CalHigh = high;
+  StoreSoundInput();
   ShowCalibration();
   Store->setEnabled(false);
 }
@@ -280,7 +471,8 @@ void TConf::CalcAudioCalClick() {
     bool& flag;
     ~Done() { flag = false; }
   } done{measuring_};
-  const std::string name = TextOf(Settings.InterfaceName);
+  const std::string name =
+      SoundInput().Chosen ? std::string("sound card") : TextOf(Settings.InterfaceName);
   std::int32_t low = 0, high = 0;
   if (!PromptOkCancel("Apply a 1200 Hz tone to the audio input of the " + name +
                       ".\nPress OK when ready...") ||
@@ -301,6 +493,7 @@ void TConf::CalcAudioCalClick() {
     return;
   Settings.CalLow = low;
   Settings.CalHigh = high;
+  StoreSoundInput();
   CalLow->setText(Text(GeneralText(shown.Low)));
   CalHigh->setText(Text(GeneralText(shown.High)));
 }
@@ -322,10 +515,11 @@ void TConf::DeleteDaysChange() {
 void TConf::LockControlsClick() {
   Settings.LockControls = FlagOf(LockControls->isChecked());
   const bool enabled = !IsOn(Settings.LockControls);
-  for (QWidget* w :
-       std::initializer_list<QWidget*>{LabelInterface, InterfaceType, ComPort, LabelIncomingVideo,
-                                       CalLow, CalHigh, CalcAudioCal, ClockCal, CalcClockCal})
+  for (QWidget* w : std::initializer_list<QWidget*>{
+           LabelInterface, InterfaceType, ComPort, LabelIncomingVideo, CalLow, CalHigh,
+           CalcAudioCal, ClockCal, CalcClockCal, SoundCard})
     w->setEnabled(enabled);
+  InterfaceType->setEnabled(enabled && !SoundInput().Chosen);
 }
 
 }  // namespace zarvo

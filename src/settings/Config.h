@@ -1,23 +1,30 @@
 #pragma once
 #include <QWidget>
 
+#include <vector>
+
 #include "settings/SettingsFile.h"
+#include "settings/SoundInput.h"
 
 class QButtonGroup;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QSlider;
+class QSpinBox;
+class QTimer;
 
 namespace zarvo {
 
-// The configuration window "Configuration Menu": interface type and port, the options, and the
-// audio and clock calibrations. Its creation loads the settings file and its destruction writes
-// it, so it is created right after the main window and destroyed last but one. Every change acts
-// at once on the record and, through the reception window, on the open port.
+// The configuration window "Configuration Menu": interface type and port (or the sound card), the
+// options, the audio and clock calibrations, and the sound card's source and centre. Its creation
+// loads the settings file and the user's sound choices, and its destruction writes both, so it is
+// created right after the main window and destroyed last but one. Every change acts at once on
+// the record and, through the reception window, on the open port.
 class TConf final : public QWidget {
   Q_OBJECT
  public:
@@ -30,6 +37,7 @@ class TConf final : public QWidget {
   QRadioButton* InterfaceTypeItems[kInterfaceTypeCount];
   QGroupBox* ComPort;
   QRadioButton* ComPortItems[4];
+  QRadioButton* SoundCardItem;  // the port group's fifth choice, its id kSoundCardPort
   QLabel* LabelOptions;
   QCheckBox* DisableSaver;
   QCheckBox* DisableHints;
@@ -47,9 +55,17 @@ class TConf final : public QWidget {
   QSlider* ClockCal;
   QLabel* ClockLabel;
   QPushButton* CalcClockCal;
+  QGroupBox* SoundCard;
+  QComboBox* SoundSourceList;  // item data: the server's name of the source, "" its default
+  QPushButton* RefreshSources;
+  QSpinBox* SoundCentre;
+  QLineEdit* SoundCalibration;  // the fixed calibration, read only
+  QLabel* SoundStatus;          // why the sources could not be listed
+
+  static constexpr int kSoundCardPort = 4;
 
   // Selections as the program makes them: they act only when the choice really changes.
-  // -1 selects nothing.
+  // -1 selects nothing; kSoundCardPort the sound card.
   void SelectInterfaceType(int index);
   void SelectComPort(int index);
 
@@ -62,6 +78,12 @@ class TConf final : public QWidget {
   void CalcClockCalClick();
   void DeleteDaysChange();
   void LockControlsClick();
+  // Lists the audio server's sources into SoundSourceList, the stored one kept.
+  void RefreshSourcesClick();
+  void SoundSourceChange(int index);
+  // The centre typed or stepped to is taken once the user has finished with it.
+  void SoundCentreChange(int hz);
+  void SoundCentreDone();
 
  signals:
   // The user has switched the hints over the windows' controls on or off.
@@ -69,10 +91,15 @@ class TConf final : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void BuildControls();
+  void BuildSoundCard();
   void ShowCalibration();
+  // Which controls the input chosen leaves to the user.
+  void EnableInputControls();
+  void FillSources(const std::vector<SoundSource>* listed);
   bool MeasureTone(std::int32_t& average);
 
   TSettingsFile file_;
@@ -81,6 +108,8 @@ class TConf final : public QWidget {
   int selectedType_ = -1;
   int selectedPort_ = -1;
   bool measuring_ = false;
+  QTimer* centreTimer_;
+  std::int32_t openedCentre_ = 0;  // the centre the sound input was last opened with
 };
 
 // The single instance, null until constructed.

@@ -15,6 +15,7 @@
 #include "settings/CommaLocale.h"
 #include "settings/Config.h"
 #include "settings/SettingsDescription.h"
+#include "settings/SoundInput.h"
 #include "support/FakeSerial.h"
 #include "support/Pty.h"
 #include "support/RealInput.h"
@@ -38,8 +39,8 @@ void Click(QWidget* control) {
   QCoreApplication::processEvents();
 }
 
-// Clicks into the edit, selects all of it and types the new text over it.
-void TypeOver(QLineEdit* edit, const QString& text) {
+// Clicks into the edit (or spin box), selects all of it and types the new text over it.
+void TypeOver(QWidget* edit, const QString& text) {
   Click(edit);
   QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
   QTest::keyClicks(edit, text);
@@ -63,6 +64,16 @@ const char* kEqual = "Low and High factors are equal, please try again.";
 const char* kFirstTone =
     "Apply a 1200 Hz tone to the audio input of the Quorvex.\nPress OK when ready...";
 
+// The user's sound choices gone from the store and from memory, so that no test finds the sound
+// card chosen by another.
+void ForgetSoundChoices() {
+  QSettings store(QStringLiteral("Zarvo"), QStringLiteral("Zarvo Meteo"));
+  store.remove(QStringLiteral("SoundInput"));
+  store.sync();
+  SoundInput() = {};
+  SetSoundSourceLister(nullptr);
+}
+
 class ConfigTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -70,12 +81,14 @@ class ConfigTest : public ::testing::Test {
     SetProgramFolder(home.Path());
     ClearSettings(Settings);
     ResetMessageState();
+    ForgetSoundChoices();
     saved = getenv("ZARVO_COM1");
     setenv("ZARVO_COM1", line.SlavePath().c_str(), 1);
   }
   void TearDown() override {
     invid.reset();
     conf.reset();
+    ForgetSoundChoices();
     SetProgramFolder("");
     setenv("ZARVO_COM1", saved.c_str(), 1);
   }
@@ -235,13 +248,113 @@ TEST_F(ConfigTest, UnpluggedAdapterReceivesAgainWhenItsPortIsChosen) {
   EXPECT_TRUE(boxes.Shown.empty());
 }
 
+// The audio server as the lister finds it: an input and a monitor, the input alone, or away.
+bool TwoSources(std::vector<SoundSource>& sources, std::string&) {
+  sources = {{"usb.in", "USB Audio", false}, {"speakers.monitor", "Monitor of Speakers", true}};
+  return true;
+}
+bool OneSource(std::vector<SoundSource>& sources, std::string&) {
+  sources = {{"usb.in", "USB Audio", false}};
+  return true;
+}
+bool NoServer(std::vector<SoundSource>&, std::string& error) {
+  error = "Connection refused";
+  return false;
+}
+
+QStringList Items(const QComboBox* box) {
+  QStringList items;
+  for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+  return items;
+}
+
+// The sound card in place of the PTC-II's port: the sound's rate and calibration, and its
+// calibration measured as a box of types 1-2 is; its source and centre reopen it. COM2 gives the
+// box back. Chosen again, it is still chosen in the next run, and Zarvo.cfg keeps the box's.
+TEST_F(ConfigTest, SoundCardInPlaceOfThePortAndBack) {
+  test::FakeSerialOpener serial;
+  test::FakeSoundOpener sound;
+  using Openings = std::vector<std::pair<std::string, double>>;
+  SetSoundSourceLister(TwoSources);
+  Start(std::string(kQuorvex) + "InterfaceType = 3\n", true);
+  EXPECT_EQ(Items(conf->SoundSourceList),
+            (QStringList{"Default input", "USB Audio", "Monitor of Speakers"}));
+  QTest::keyClick(conf->SoundSourceList, Qt::Key_Down);
+  TypeOver(conf->SoundCentre, "1750");
+  QTest::keyClick(conf->SoundCentre, Qt::Key_Return);
+  EXPECT_TRUE(sound.Opened.empty());
+
+  Click(conf->SoundCardItem);
+  EXPECT_EQ(sound.Opened, (Openings{{"usb.in", 1750}}));
+  EXPECT_EQ(Record(), "type 3 PTC-II, line 57600, rate 7200, cal 32 208, port 1 COM1, clock 0");
+  EXPECT_EQ(Shown(), "type 3: -8.00 248.00, edits on, PTC-II init on, store off, clock 0.0000 %");
+  EXPECT_FALSE(conf->InterfaceType->isEnabled());
+  TypeOver(conf->SoundCentre, "1800");
+  QTest::keyClick(conf->SoundCentre, Qt::Key_Return);
+  QTest::keyClick(conf->SoundSourceList, Qt::Key_Down);
+  EXPECT_EQ(sound.Opened,
+            (Openings{{"usb.in", 1750}, {"usb.in", 1800}, {"speakers.monitor", 1800}}));
+
+  Click(conf->ComPortItems[1]);
+  ASSERT_EQ(serial.Opened.size(), 2u);
+  EXPECT_EQ(serial.Opened.back().Name, "COM2");
+  EXPECT_EQ(Record(), "type 3 PTC-II, line 57600, rate 5760, cal 28 184, port 2 COM2, clock 0");
+  EXPECT_EQ(Shown(), "type 3: -7.45 219.45, edits off, PTC-II init on, store off, clock 0.0000 %");
+  EXPECT_TRUE(conf->InterfaceType->isEnabled());
+
+  Click(conf->SoundCardItem);
+  invid.reset();
+  conf.reset();
+  TSettings file{};
+  ASSERT_TRUE(ReadSettingsFile(home.File(kSettingsFileName), file));
+  EXPECT_EQ(std::vector({file.DataRate, file.CalLow, file.CalHigh, file.ComPort}),
+            std::vector({5760, 28, 184, 2}));
+  SoundInput() = {};
+  SetSoundSourceLister(OneSource);
+  conf = std::make_unique<TConf>();
+  conf->show();
+  EXPECT_TRUE(conf->SoundCardItem->isChecked());
+  EXPECT_EQ(conf->SoundCentre->value(), 1800);
+  EXPECT_EQ(Record(), "type 3 PTC-II, line 57600, rate 7200, cal 32 208, port 2 COM2, clock 0");
+  // The stored source stays while the server does not list it, and while there is no server.
+  EXPECT_EQ(Items(conf->SoundSourceList),
+            (QStringList{"Default input", "USB Audio", "speakers.monitor (not present)"}));
+  EXPECT_EQ(conf->SoundSourceList->currentIndex(), 2);
+  SetSoundSourceLister(NoServer);
+  Click(conf->RefreshSources);
+  EXPECT_EQ(conf->SoundStatus->text(), "No audio server: Connection refused");
+  EXPECT_EQ(conf->SoundSourceList->currentText(), "speakers.monitor");
+  EXPECT_TRUE(boxes.Shown.empty());
+}
+
+// A damaged store, or one edited by hand, gives the defaults where it is wrong.
+TEST_F(ConfigTest, DamagedSoundStoreGivesTheDefaults) {
+  const std::string path =
+      QSettings(QStringLiteral("Zarvo"), QStringLiteral("Zarvo Meteo")).fileName().toStdString();
+  const char* stores[] = {
+      "\x01\xfe[[Sound\xffInput\n==\x02\n",
+      "[SoundInput]\nChosen=maybe\nSource=usb.in\nCentre=9000\nCalLow=abc\nCalHigh=208\n"};
+  for (const char* stored : stores) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << stored;
+    Start(kQuorvex, false, false);
+    EXPECT_FALSE(conf->SoundCardItem->isChecked());
+    const SoundInputChoice choice = SoundInput();
+    EXPECT_EQ(std::vector({choice.Chosen ? 1 : 0, choice.CentreHz, choice.CalLow, choice.CalHigh}),
+              std::vector({0, 1900, 32, 208}))
+        << stored;
+    conf.reset();
+  }
+  EXPECT_EQ(SoundInput().Source, "usb.in");
+}
+
 TEST_F(ConfigTest, LockedAtStartUpAndUnlocked) {
   Start(std::string(kQuorvex) + "InterfaceType = 3\nLockControls = 1\n", false, false);
   EXPECT_TRUE(conf->LockControls->isChecked());
-  QWidget* nine[] = {conf->LabelInterface,     conf->InterfaceType, conf->ComPort,
-                     conf->LabelIncomingVideo, conf->CalLow,        conf->CalHigh,
-                     conf->CalcAudioCal,       conf->ClockCal,      conf->CalcClockCal};
-  for (QWidget* w : nine) EXPECT_FALSE(w->isEnabled());
+  QWidget* locked[] = {conf->LabelInterface, conf->InterfaceType,      conf->ComPort,
+                       conf->SoundCardItem,  conf->LabelIncomingVideo, conf->CalLow,
+                       conf->CalHigh,        conf->CalcAudioCal,       conf->ClockCal,
+                       conf->CalcClockCal,   conf->SoundCard};
+  for (QWidget* w : locked) EXPECT_FALSE(w->isEnabled());
   EXPECT_TRUE(conf->DeleteDays->isEnabled());
   conf->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(conf.get()));
@@ -249,7 +362,7 @@ TEST_F(ConfigTest, LockedAtStartUpAndUnlocked) {
   EXPECT_EQ(Settings.InterfaceType, 3);
   Click(conf->LockControls);
   EXPECT_EQ(Settings.LockControls, 0);
-  for (QWidget* w : nine) EXPECT_TRUE(w->isEnabled());  // calibration edits too, even for PTC-II
+  for (QWidget* w : locked) EXPECT_TRUE(w->isEnabled());  // calibration edits too, even for PTC-II
   Click(conf->InterfaceTypeItems[0]);
   EXPECT_EQ(Settings.InterfaceType, 1);
   conf->close();
