@@ -14,6 +14,7 @@ struct BoxFields {
   std::int32_t DataRate = 0;
   std::int32_t CalLow = 0;
   std::int32_t CalHigh = 0;
+  float ClockCal = 0;
 };
 BoxFields box;
 bool applied = false;
@@ -21,6 +22,11 @@ SoundSourceLister lister = nullptr;
 
 bool ValidCalibration(std::int32_t low, std::int32_t high) {
   return low >= 0 && low <= 255 && high >= 0 && high <= 255 && low != high;
+}
+
+// The track bar's range: -0.1 % to +0.1 %.
+bool ValidClockCal(float percent) {
+  return percent >= -0.1f && percent <= 0.1f;
 }
 
 }  // namespace
@@ -37,6 +43,7 @@ SoundInputChoice ValidSoundInput(const SoundInputChoice& given) {
     valid.CalLow = kAudioCalLow;
     valid.CalHigh = kAudioCalHigh;
   }
+  if (!ValidClockCal(valid.ClockCal)) valid.ClockCal = 0;
   return valid;
 }
 
@@ -52,18 +59,21 @@ void UpdateSoundCalibration() {
   const bool wanted = choice.Chosen || playing;
   if (wanted == applied) return;
   if (wanted) {
-    box = {Settings.DataRate, Settings.CalLow, Settings.CalHigh};
+    box = {Settings.DataRate, Settings.CalLow, Settings.CalHigh, Settings.ClockCal};
     Settings.DataRate = kAudioByteRate;
     Settings.CalLow = choice.CalLow;
     Settings.CalHigh = choice.CalHigh;
+    Settings.ClockCal = choice.ClockCal;
   } else {
     if (ValidCalibration(Settings.CalLow, Settings.CalHigh)) {
       choice.CalLow = Settings.CalLow;
       choice.CalHigh = Settings.CalHigh;
     }
+    if (ValidClockCal(Settings.ClockCal)) choice.ClockCal = Settings.ClockCal;
     Settings.DataRate = box.DataRate;
     Settings.CalLow = box.CalLow;
     Settings.CalHigh = box.CalHigh;
+    Settings.ClockCal = box.ClockCal;
   }
   Settings.SamplePeriod = ComputeSamplePeriod(Settings.ClockCal, Settings.DataRate);
   applied = wanted;
@@ -99,6 +109,7 @@ TSettings RecordForFile() {
   record.DataRate = box.DataRate;
   record.CalLow = box.CalLow;
   record.CalHigh = box.CalHigh;
+  record.ClockCal = box.ClockCal;
   record.SamplePeriod = ComputeSamplePeriod(record.ClockCal, record.DataRate);
   return record;
 }
@@ -109,6 +120,7 @@ SoundInputChoice SoundInputForStore() {
     stored.CalLow = Settings.CalLow;
     stored.CalHigh = Settings.CalHigh;
   }
+  if (applied && ValidClockCal(Settings.ClockCal)) stored.ClockCal = Settings.ClockCal;
   return stored;
 }
 

@@ -34,6 +34,8 @@ struct SoundInputChoice {
   // The user's calibration of the sound input, the fixed one until the tone generator is used.
   std::int32_t CalLow = kAudioCalLow;
   std::int32_t CalHigh = kAudioCalHigh;
+  // The sound card's clock correction in percent, as the record's ClockCal is the box's.
+  float ClockCal = 0;
 };
 
 // The choices in use (read from the user's store by the configuration window).
@@ -45,8 +47,8 @@ SoundInputChoice ValidSoundInput(const SoundInputChoice& choice);
 void SetRecordingPlaying(bool playing);
 bool RecordingPlaying();
 
-// Puts the sound's rate and calibration into Settings while the sound card is chosen or a
-// recording plays, and the box's back when neither; a change of the sound's calibration made
+// Puts the sound's rate, calibration and clock correction into Settings while the sound card is
+// chosen or a recording plays, and the box's back when neither; a change of the sound's made
 // meanwhile is kept in SoundInput().
 void UpdateSoundCalibration();
 bool SoundCalibrationInUse();

@@ -45,18 +45,22 @@ class SoundInputTest : public ::testing::Test {
 };
 
 TEST_F(SoundInputTest, SoundCalibrationStandsInForTheBoxsAndTheFileKeepsTheBoxs) {
-  const float boxPeriod = Settings.SamplePeriod;
+  Settings.ClockCal = 0.01f;
+  const float boxPeriod = ComputeSamplePeriod(0.01f, 4800);
+  SoundInput().ClockCal = -0.002f;
   ChooseSound(true);
   EXPECT_EQ(Settings.DataRate, 7200);
   EXPECT_EQ(Settings.CalLow, 32);
   EXPECT_EQ(Settings.CalHigh, 208);
-  EXPECT_FLOAT_EQ(Settings.SamplePeriod, boxPeriod * 4800 / 7200);
+  EXPECT_FLOAT_EQ(Settings.ClockCal, -0.002f);
+  EXPECT_FLOAT_EQ(Settings.SamplePeriod, ComputeSamplePeriod(-0.002f, 7200));
   // The user calibrates the sound with the tone generator: the file still gets the box's.
   Settings.CalLow = 40;
   const TSettings file = RecordForFile();
   EXPECT_EQ(file.DataRate, 4800);
   EXPECT_EQ(file.CalLow, 36);
   EXPECT_EQ(file.CalHigh, 236);
+  EXPECT_FLOAT_EQ(file.ClockCal, 0.01f);
   EXPECT_FLOAT_EQ(file.SamplePeriod, boxPeriod);
   EXPECT_EQ(SoundInputForStore().CalLow, 40);
 
@@ -66,6 +70,7 @@ TEST_F(SoundInputTest, SoundCalibrationStandsInForTheBoxsAndTheFileKeepsTheBoxs)
   EXPECT_EQ(Settings.CalLow, 36);
   EXPECT_FLOAT_EQ(Settings.SamplePeriod, boxPeriod);
   EXPECT_EQ(SoundInput().CalLow, 40);
+  EXPECT_FLOAT_EQ(Settings.ClockCal, 0.01f);
   ChooseSound(true);
   EXPECT_EQ(Settings.CalLow, 40);
 
@@ -84,14 +89,16 @@ TEST_F(SoundInputTest, SoundCalibrationStandsInForTheBoxsAndTheFileKeepsTheBoxs)
 }
 
 TEST_F(SoundInputTest, DamagedStoredChoicesFallBackToTheDefaults) {
-  const SoundInputChoice bad = ValidSoundInput({true, "hw:1", 999, 100, 100});
+  const SoundInputChoice bad = ValidSoundInput({true, "hw:1", 999, 100, 100, 0.5f});
   EXPECT_EQ(bad.CentreHz, 1900);
   EXPECT_EQ(bad.CalLow, 32);
   EXPECT_EQ(bad.CalHigh, 208);
   EXPECT_EQ(bad.Source, "hw:1");
-  const SoundInputChoice good = ValidSoundInput({true, "", 2500, 208, 32});
+  EXPECT_EQ(bad.ClockCal, 0);
+  const SoundInputChoice good = ValidSoundInput({true, "", 2500, 208, 32, -0.1f});
   EXPECT_EQ(good.CentreHz, 2500);
   EXPECT_EQ(good.CalLow, 208);
+  EXPECT_FLOAT_EQ(good.ClockCal, -0.1f);
   EXPECT_EQ(ValidSoundInput({false, "", 1000, -1, 300}).CalHigh, 208);
 }
 
