@@ -59,6 +59,9 @@ SoundInputChoice StoredSoundInput() {
   stored.CentreHz = number("Centre");
   stored.CalLow = number("CalLow");
   stored.CalHigh = number("CalHigh");
+  bool ok = false;
+  const double clockCal = store.value(QStringLiteral("ClockCal")).toDouble(&ok);
+  stored.ClockCal = ok ? static_cast<float>(clockCal) : 1.0f;
   return ValidSoundInput(stored);
 }
 
@@ -71,6 +74,7 @@ void StoreSoundInput() {
   store.setValue(QStringLiteral("Centre"), choice.CentreHz);
   store.setValue(QStringLiteral("CalLow"), choice.CalLow);
   store.setValue(QStringLiteral("CalHigh"), choice.CalHigh);
+  store.setValue(QStringLiteral("ClockCal"), static_cast<double>(choice.ClockCal));
   store.endGroup();
   store.sync();
 }
@@ -93,7 +97,8 @@ TConf::TConf()
   file_.Load();
   if (!file_.Loaded()) return;  // the fatal report has ended the run
 
-  // The user's sound choices; the sound card is chosen once the record's box is set up.
+  // The user's sound choices; the sound card is chosen once the record's box is set up (and
+  // repaired) for the file.
   SoundInput() = StoredSoundInput();
   const bool soundChosen = SoundInput().Chosen;
   SoundInput().Chosen = false;
@@ -109,9 +114,8 @@ TConf::TConf()
   SelectInterfaceType(
       Settings.InterfaceType <= 0 ? -1 : std::min(Settings.InterfaceType, kInterfaceTypeCount) - 1);
   SelectComPort(Settings.ComPort <= 0 ? -1 : std::min(Settings.ComPort, 4) - 1);
+  ShowClockCalibration();
   if (soundChosen) SelectComPort(kSoundCardPort);
-  ClockCal->setValue(ClockCalPosition(Settings.ClockCal));
-  ClockCalChange();
   DisableSaver->setChecked(IsOn(Settings.DisableSaver));
   DisableHints->setChecked(IsOn(Settings.DisableHints));
   AutoPTCII->setChecked(IsOn(Settings.AutoPTCII));
@@ -351,6 +355,7 @@ void TConf::ComPortClick(int index) {
     UpdateSoundCalibration();
     ShowCalibration();
     Store->setEnabled(false);
+    ShowClockCalibration();
     EnableInputControls();
     StoreSoundInput();
   }
@@ -500,6 +505,15 @@ void TConf::CalcAudioCalClick() {
 
 void TConf::ClockCalChange() {
   ClockLabel->setText(Text(ApplyClockCalibration(ClockCal->value())));
+  if (SoundCalibrationInUse()) StoreSoundInput();
+}
+
+void TConf::ShowClockCalibration() {
+  {
+    const QSignalBlocker quiet(ClockCal);
+    ClockCal->setValue(ClockCalPosition(Settings.ClockCal));
+  }
+  ClockCalChange();
 }
 
 void TConf::CalcClockCalClick() {

@@ -97,6 +97,7 @@ class TConf final : public QWidget {
   void BuildControls();
   void BuildSoundCard();
   void ShowCalibration();
+  void ShowClockCalibration();
   // Which controls the input chosen leaves to the user.
   void EnableInputControls();
   void FillSources(const std::vector<SoundSource>* listed);

@@ -289,6 +289,7 @@ TEST_F(ConfigTest, SoundCardInPlaceOfThePortAndBack) {
   EXPECT_EQ(Record(), "type 3 PTC-II, line 57600, rate 7200, cal 32 208, port 1 COM1, clock 0");
   EXPECT_EQ(Shown(), "type 3: -8.00 248.00, edits on, PTC-II init on, store off, clock 0.0000 %");
   EXPECT_FALSE(conf->InterfaceType->isEnabled());
+  for (int i = 0; i < 5; ++i) QTest::keyClick(conf->ClockCal, Qt::Key_Right);  // the sound's clock
   TypeOver(conf->SoundCentre, "1800");
   QTest::keyClick(conf->SoundCentre, Qt::Key_Return);
   QTest::keyClick(conf->SoundSourceList, Qt::Key_Down);
@@ -309,13 +310,15 @@ TEST_F(ConfigTest, SoundCardInPlaceOfThePortAndBack) {
   ASSERT_TRUE(ReadSettingsFile(home.File(kSettingsFileName), file));
   EXPECT_EQ(std::vector({file.DataRate, file.CalLow, file.CalHigh, file.ComPort}),
             std::vector({5760, 28, 184, 2}));
+  EXPECT_EQ(file.ClockCal, 0);
   SoundInput() = {};
   SetSoundSourceLister(OneSource);
   conf = std::make_unique<TConf>();
   conf->show();
   EXPECT_TRUE(conf->SoundCardItem->isChecked());
   EXPECT_EQ(conf->SoundCentre->value(), 1800);
-  EXPECT_EQ(Record(), "type 3 PTC-II, line 57600, rate 7200, cal 32 208, port 2 COM2, clock 0");
+  EXPECT_EQ(Record(),
+            "type 3 PTC-II, line 57600, rate 7200, cal 32 208, port 2 COM2, clock 0.0005");
   // The stored source stays while the server does not list it, and while there is no server.
   EXPECT_EQ(Items(conf->SoundSourceList),
             (QStringList{"Default input", "USB Audio", "speakers.monitor (not present)"}));
@@ -333,14 +336,16 @@ TEST_F(ConfigTest, DamagedSoundStoreGivesTheDefaults) {
       QSettings(QStringLiteral("Zarvo"), QStringLiteral("Zarvo Meteo")).fileName().toStdString();
   const char* stores[] = {
       "\x01\xfe[[Sound\xffInput\n==\x02\n",
-      "[SoundInput]\nChosen=maybe\nSource=usb.in\nCentre=9000\nCalLow=abc\nCalHigh=208\n"};
+      "[SoundInput]\nChosen=maybe\nSource=usb.in\nCentre=9000\nCalLow=abc\nCalHigh=208\n"
+      "ClockCal=0.5\n"};
   for (const char* stored : stores) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << stored;
     Start(kQuorvex, false, false);
     EXPECT_FALSE(conf->SoundCardItem->isChecked());
     const SoundInputChoice choice = SoundInput();
-    EXPECT_EQ(std::vector({choice.Chosen ? 1 : 0, choice.CentreHz, choice.CalLow, choice.CalHigh}),
-              std::vector({0, 1900, 32, 208}))
+    EXPECT_EQ(std::vector({choice.Chosen ? 1.0 : 0.0, 1.0 * choice.CentreHz, 1.0 * choice.CalLow,
+                           1.0 * choice.CalHigh, 1.0 * choice.ClockCal}),
+              std::vector({0.0, 1900.0, 32.0, 208.0, 0.0}))
         << stored;
     conf.reset();
   }
