@@ -9,7 +9,8 @@
 
 namespace zarvo {
 
-// The file dialogs used by the picture windows; all of them show the filter "bmp" (*.bmp).
+// The file dialogs used by the picture windows, which show the filter "bmp" (*.bmp), and the one
+// that chooses a recording to play.
 class FileDialogs {
  public:
   virtual ~FileDialogs() = default;
@@ -22,6 +23,10 @@ class FileDialogs {
   // The chosen file, nothing on Cancel.
   virtual std::optional<std::string> SaveFile(const std::string& folder,
                                               const std::string& fileName) = 0;
+  // Opens in `folder` for one existing file, offering `filters` ("Name (*.a *.b)"), the first
+  // shown. The chosen file as a full path, nothing on Cancel.
+  virtual std::optional<std::string> OpenFile(const std::string& folder,
+                                              const std::vector<std::string>& filters) = 0;
 };
 
 // A printer chosen in the print dialog, and one document on it. Failures of the printer throw

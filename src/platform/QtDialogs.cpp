@@ -48,6 +48,19 @@ std::optional<std::string> QtFileDialogs::SaveFile(const std::string& folder,
   return dialog.selectedFiles().front().toStdString();
 }
 
+std::optional<std::string> QtFileDialogs::OpenFile(const std::string& folder,
+                                                   const std::vector<std::string>& filters) {
+  QFileDialog dialog(QApplication::activeWindow());
+  QStringList names;
+  for (const std::string& filter : filters) names << QString::fromStdString(filter);
+  dialog.setNameFilters(names);
+  if (!folder.empty()) dialog.setDirectory(QString::fromStdString(folder));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().front().toStdString();
+}
+
 QtPrintTarget::QtPrintTarget() = default;
 QtPrintTarget::~QtPrintTarget() {
   if (painter_.isActive()) painter_.end();

@@ -16,6 +16,8 @@ class QtFileDialogs final : public FileDialogs {
                                      bool defaultExtension) override;
   std::optional<std::string> SaveFile(const std::string& folder,
                                       const std::string& fileName) override;
+  std::optional<std::string> OpenFile(const std::string& folder,
+                                      const std::vector<std::string>& filters) override;
 };
 
 class QtPrintTarget final : public PrintTarget {
