@@ -97,10 +97,12 @@ int RecordingPort::Read(std::uint8_t* buffer, int count) {
     if (now >= deadline) return got;
     auto until = deadline;
     if (!finished_.load() && speed_ == PlaySpeed::RealTime) {
-      // Until the rest of the request is due, when the last byte asked for is.
-      const auto last = static_cast<double>(handedOut_.load() + (count - got) - 1);
-      until = std::min(until, start_ + std::chrono::duration_cast<Clock::duration>(
-                                           std::chrono::duration<double>(last / kAudioByteRate)));
+      // Until the rest of the request is due, when the last byte asked for is; rounded up, so
+      // that the wait never ends just short of it and spins.
+      const std::int64_t last = handedOut_.load() + (count - got) - 1;
+      const std::chrono::nanoseconds due((last * 1'000'000'000 + kAudioByteRate - 1) /
+                                         kAudioByteRate);
+      until = std::min(until, start_ + std::chrono::duration_cast<Clock::duration>(due));
     } else if (!finished_.load()) {
       until = std::min(until, Clock::now() + kBacklogPoll);
     }
