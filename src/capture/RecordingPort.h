@@ -24,7 +24,8 @@ class RecordingPort final : public SerialPort {
  public:
   // nullptr with the reason in `error` when the file is no sound recording, is cut or damaged
   // (found by reading it through once before anything plays, without demodulating, so that
-  // nothing is decoded from a broken file), or its rate is outside 8000..96000 Hz.
+  // nothing is decoded from a broken file), or its rate is outside 8000..96000 Hz; also when
+  // the centre is outside 1000..2500 Hz.
   // `backlog` tells how many bytes the input thread has written that the decoder has not yet
   // taken; Fast keeps that below kFastBacklog so the receive buffer never overruns.
   static std::unique_ptr<RecordingPort> Open(const std::string& path, double centreHz,
