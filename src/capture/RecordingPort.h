@@ -38,12 +38,12 @@ class RecordingPort final : public SerialPort {
   RecordingPort& operator=(const RecordingPort&) = delete;
 
   // Every byte, the held-back second included, has been handed out.
-  bool Finished() const { return finished_.load(); }
+  bool Ended() const override { return finished_.load(); }
   double DurationSeconds() const { return duration_; }
   // Bytes handed out / 7200.
   double PlayedSeconds() const;
   // Non-empty once a read error in the middle of the file has made the port fail.
-  std::string FailureReason() const;
+  std::string FailureReason() const override;
 
   // Up to `count` bytes as they are due; after the last byte, 0 after 100 ms like a silent line.
   int Read(std::uint8_t* buffer, int count) override;

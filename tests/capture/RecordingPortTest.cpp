@@ -75,7 +75,7 @@ TEST_F(RecordingPortTest, FastThroughTheInputThreadGivesTheDemodulatorsBytes) {
   std::int32_t readPos = 0, worstBacklog = 0;
   // Finished says every byte is handed out; the last of them may not be in the buffer yet.
   const auto done = [&] {
-    return port->Finished() && readPos == std::lround(port->PlayedSeconds() * kAudioByteRate);
+    return port->Ended() && readPos == std::lround(port->PlayedSeconds() * kAudioByteRate);
   };
   for (const auto end = std::chrono::steady_clock::now() + 120s;
        !done() && std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(1ms)) {
@@ -86,7 +86,7 @@ TEST_F(RecordingPortTest, FastThroughTheInputThreadGivesTheDemodulatorsBytes) {
     taken = readPos;
   }
   in.Suspend();
-  EXPECT_TRUE(port->Finished()) << port->FailureReason();
+  EXPECT_TRUE(port->Ended()) << port->FailureReason();
   EXPECT_EQ(received, expected);
   EXPECT_DOUBLE_EQ(port->PlayedSeconds(), static_cast<double>(expected.size()) / kAudioByteRate);
   EXPECT_LT(worstBacklog, RecordingPort::kFastBacklog + RxBlockSize);
@@ -109,7 +109,7 @@ TEST_F(RecordingPortTest, FastWaitsForTheDecoderThenPlaysToTheEndAndWakeEndsARea
   backlog = RecordingPort::kFastBacklog - 1;
   ASSERT_EQ(port->Read(block, RxBlockSize), RxBlockSize);
   EXPECT_TRUE(std::equal(block, block + RxBlockSize, expected.begin()));
-  while (!port->Finished()) ASSERT_GT(port->Read(block, RxBlockSize), 0);
+  while (!port->Ended()) ASSERT_GT(port->Read(block, RxBlockSize), 0);
   EXPECT_EQ(port->Read(block, RxBlockSize), 0);  // after the end: a silent line
 
   backlog = RecordingPort::kFastBacklog;
@@ -149,7 +149,7 @@ TEST_F(RecordingPortTest, AReadErrorMidFileFailsThePortAfterTheBytesBefore) {
   }
   EXPECT_EQ(n, -1);
   EXPECT_EQ(port->Read(block, RxBlockSize), -1);
-  EXPECT_FALSE(port->Finished());
+  EXPECT_FALSE(port->Ended());
   // The held-back second of the half that was read came out too.
   EXPECT_NEAR(port->PlayedSeconds(), port->DurationSeconds() / 2, 0.1);
   EXPECT_NE(port->FailureReason().find("truncated"), std::string::npos) << port->FailureReason();
