@@ -4,13 +4,17 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QImage>
 #include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSettings>
 #include <QToolButton>
 
+#include "capture/RecordingPort.h"
 #include "decoder/AutoSave.h"
 #include "platform/Glyphs.h"
 #include "platform/Help.h"
@@ -23,10 +27,12 @@
 #include "platform/QtPictures.h"
 #include "platform/RunState.h"
 #include "reception/ModeDialog.h"
+#include "reception/PlayDialog.h"
 #include "settings/ClockCalibration.h"
 #include "settings/Config.h"
 #include "settings/QtWindowGeometry.h"
 #include "settings/Settings.h"
+#include "settings/SoundInput.h"
 #include "spectrum/Spectrum.h"
 #include "viewer/DetailView.h"
 #include "viewer/PictureCommands.h"
@@ -64,6 +70,15 @@ int ScrollCode(int action) {
     default:
       return kScrollThumbTrack;
   }
+}
+
+const char* const kPlayCaption = "Play &recording...";
+const char* const kStopCaption = "Stop playing &recording";
+// The speed last chosen, the user's as the sound card's choices are.
+const char* const kPlayFastKey = "SoundInput/PlayFast";
+
+QSettings UserStore() {
+  return QSettings(QStringLiteral("Zarvo"), QStringLiteral("Zarvo Meteo"));
 }
 
 }  // namespace
@@ -161,6 +176,7 @@ void TInVid::BuildControls() {
   QAction* menuPrint = PopupMenu->addAction(QStringLiteral("&Print"));
   QAction* view = PopupMenu->addAction(QStringLiteral("&View"));
   QAction* saveAs = PopupMenu->addAction(QStringLiteral("Save &As"));
+  PlayItem = PopupMenu->addAction(QString::fromLatin1(kPlayCaption));
   PopupMenu->addSeparator();
   QAction* configuration = PopupMenu->addAction(QStringLiteral("&Configuration Menu"));
   HideSpectrumItem = PopupMenu->addAction(QStringLiteral("&Hide Spectrum"));
@@ -182,6 +198,7 @@ void TInVid::BuildControls() {
   connect(view, &QAction::triggered, this, &TInVid::ViewBtnClick);
   connect(SaveAsBtn, &QToolButton::clicked, this, &TInVid::SaveAsBtnClick);
   connect(saveAs, &QAction::triggered, this, &TInVid::SaveAsBtnClick);
+  connect(PlayItem, &QAction::triggered, this, &TInVid::PlayItemClick);
   connect(ConfigurationMenuBtn, &QToolButton::clicked, this, &TInVid::ShowConfiguration);
   connect(configuration, &QAction::triggered, this, &TInVid::ShowConfiguration);
   connect(HideSpectrumItem, &QAction::triggered, this, &TInVid::ToggleHideSpectrum);
@@ -249,6 +266,17 @@ void TInVid::InVidTimerTimer() {
   Receive.Drain(
       [this](const std::uint8_t* samples, std::size_t count) { Decoder.Process(samples, count); });
   Decoder.EndOfTick();
+  // A recording's end and a failed input can wait a tenth of a second; the decoder cannot. Noted
+  // before the poll, whose report runs the event loop and this timer with it.
+  const auto now = std::chrono::steady_clock::now();
+  if (now - lastPoll_ < std::chrono::milliseconds(100)) return;
+  lastPoll_ = now;
+  if (Receive.Poll()) ShowStatus("Recording played");
+  FollowPlaying();
+}
+
+void TInVid::FollowPlaying() {
+  PlayItem->setText(QString::fromLatin1(Receive.Playing() ? kStopCaption : kPlayCaption));
 }
 
 void TInVid::ShowStatus(const std::string& text) {
@@ -368,6 +396,41 @@ void TInVid::PrintBtnClick() {
 void TInVid::ViewBtnClick() {
   if (ViewPic)
     ViewCommand(ViewMemory, false, [](const std::string& file) { ViewPic->LoadPicture(file); });
+}
+
+void TInVid::PlayItemClick() {
+  if (Receive.Playing()) {
+    Receive.StopPlaying();
+    FollowPlaying();
+    return;
+  }
+  FileDialogs* dialogs = CurrentFileDialogs();
+  if (!dialogs || !Receive.InputThread) return;
+  if (playFolder_.empty()) playFolder_ = QDir::homePath().toStdString();
+  const std::optional<std::string> path = dialogs->OpenFile(
+      playFolder_, {"Sound recordings (*.wav *.flac *.ogg *.oga)", "All files (*)"});
+  if (!path) return;
+  const QFileInfo file(QString::fromStdString(*path));
+  playFolder_ = file.absolutePath().toStdString();
+  const std::string name = file.fileName().toStdString();
+
+  QSettings store = UserStore();
+  TPlayDlg dialog(file.fileName(), store.value(QLatin1String(kPlayFastKey)).toBool(), this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  store.setValue(QLatin1String(kPlayFastKey), dialog.Fast());
+  store.sync();
+
+  std::string error;
+  std::unique_ptr<RecordingPort> recording = RecordingPort::Open(
+      *path, SoundInput().CentreHz, dialog.Fast() ? PlaySpeed::Fast : PlaySpeed::RealTime,
+      [this] { return Receive.Backlog(); }, error);
+  if (!recording) {
+    ReportError("Unable to play \"%s\": %s.", name.c_str(), error.c_str());
+    return;
+  }
+  Receive.Play(std::move(recording), name);
+  FollowPlaying();
+  ShowStatus("Playing " + name);
 }
 
 void TInVid::About() {

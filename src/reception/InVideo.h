@@ -1,6 +1,7 @@
 #pragma once
 #include <QTimer>
 #include <QWidget>
+#include <chrono>
 #include <string>
 
 #include "decoder/Decoder.h"
@@ -20,7 +21,7 @@ namespace zarvo {
 // The reception window, the one the user works in. It owns the receive side and the decoder,
 // drains the buffer into the decoder at every tick of its 1 ms timer, shows the picture scaled to
 // its width while following the line being written, and carries every command on its panel and
-// popup menu. Closing it ends the program.
+// popup menu, playing a recording in place of the input among them. Closing it ends the program.
 class TInVid final : public QWidget, private DecoderHost {
   Q_OBJECT
  public:
@@ -51,6 +52,7 @@ class TInVid final : public QWidget, private DecoderHost {
   QToolButton* SaveAsBtn;
   QMenu* PopupMenu;
   QAction* HideSpectrumItem;
+  QAction* PlayItem;  // "Play &recording...", or "Stop playing &recording" while one plays
 
   // Hints over the window's controls, switched by the configuration window.
   void ShowHints(bool on);
@@ -78,6 +80,9 @@ class TInVid final : public QWidget, private DecoderHost {
   void SaveAsBtnClick();
   void PrintBtnClick();
   void ViewBtnClick();
+  // Asks for a recording and its speed and plays it in place of the input; while one plays,
+  // stops it.
+  void PlayItemClick();
   DialogMemory SaveMemory{{}, Settings.SaveDir, sizeof Settings.SaveDir};
   DialogMemory ViewMemory{{}, Settings.ViewDir, sizeof Settings.ViewDir};
 
@@ -112,6 +117,9 @@ class TInVid final : public QWidget, private DecoderHost {
   void SetAttention(bool on) override;
   bool attention_ = false;
   TitleCycle title_;
+  void FollowPlaying();
+  std::chrono::steady_clock::time_point lastPoll_{};
+  std::string playFolder_;  // where the last recording played was
 };
 
 // A timer's period: the same value changes nothing, a new one restarts the count, 0 stops it.

@@ -8,6 +8,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTimer>
 #include <QToolButton>
 #include <cstring>
 #include <filesystem>
@@ -15,13 +18,17 @@
 #include <optional>
 
 #include "app/MainProg.h"
+#include "audio/AudioFile.h"
 #include "platform/BmpCodec.h"
 #include "platform/ProgramFolder.h"
 #include "reception/InVideo.h"
 #include "reception/ModeDialog.h"
+#include "reception/PlayDialog.h"
 #include "settings/ClockCalibration.h"
 #include "settings/Config.h"
 #include "settings/Settings.h"
+#include "settings/SoundInput.h"
+#include "sim/AudioSynth.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeSerial.h"
 #include "support/Pty.h"
@@ -37,9 +44,16 @@ namespace {
 
 using test::MouseClick;
 
+// The sound choices and the last speed played are the user's: none of them passes to another test.
+void ForgetSoundChoices() {
+  QSettings(QStringLiteral("Zarvo"), QStringLiteral("Zarvo Meteo")).remove("SoundInput");
+  SoundInput() = {};
+}
+
 class InVideoTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ForgetSoundChoices();
     Open(nullptr);
     mode = std::make_unique<TModeDlg>();
     dialogs.WhileOpen = [] { QTest::qWait(20); };
@@ -47,6 +61,7 @@ class InVideoTest : public ::testing::Test {
   void TearDown() override {
     mode.reset();
     invid.reset();
+    ForgetSoundChoices();
     setenv("ZARVO_COM1", com1.c_str(), 1);
     SetProgramFolder("");
   }
@@ -100,6 +115,22 @@ class InVideoTest : public ::testing::Test {
     };
     ASSERT_TRUE(QTest::qWaitFor([&] { return taken() >= samples.size(); }, 10000));
   }
+  // Answers the next Play Recording dialog as the user does: the speed, then OK; notes the speed
+  // it opened with.
+  void AnswerPlayDialog(bool fast) {
+    auto* timer = new QTimer(invid.get());
+    QObject::connect(timer, &QTimer::timeout, [this, timer, fast] {
+      auto* dialog = qobject_cast<TPlayDlg*>(QApplication::activeModalWidget());
+      if (!dialog || !QTest::qWaitForWindowExposed(dialog)) return;
+      timer->deleteLater();
+      openedFast = dialog->FastItem->isChecked();
+      QRadioButton* speed = fast ? dialog->FastItem : dialog->RealTimeItem;
+      MouseClick(speed, QPoint(6, speed->height() / 2));
+      MouseClick(dialog->OkBtn);
+    });
+    timer->start(20);
+  }
+  bool openedFast = false;
   std::string com1 = getenv("ZARVO_COM1");
   std::optional<test::FakeSerialOpener> opener{std::in_place};
   test::RecordingBoxes boxes;
@@ -122,9 +153,10 @@ TEST_F(InVideoTest, CaptionFromTheModeAndTheStatus) {
 TEST_F(InVideoTest, CommandsOnThePanelAndInTheMenu) {
   QStringList captions;
   for (QAction* a : invid->PopupMenu->actions()) captions << a->text();
-  EXPECT_EQ(captions, (QStringList{"&Start Reception", "Mark &Left Border", "&Mode", "&Print",
-                                   "&View", "Save &As", "", "&Configuration Menu", "&Hide Spectrum",
-                                   "A&bout...", "&Help", "&Exit"}));
+  EXPECT_EQ(captions,
+            (QStringList{"&Start Reception", "Mark &Left Border", "&Mode", "&Print", "&View",
+                         "Save &As", "Play &recording...", "", "&Configuration Menu",
+                         "&Hide Spectrum", "A&bout...", "&Help", "&Exit"}));
   // Right-hand column from the top: Exit, Print, View, Save as.
   QStringList hints;
   for (QToolButton* b :
@@ -417,6 +449,75 @@ TEST_F(InVideoTest, SaveAsWritesWhatHoldsDataWhenTheFileIsWritten) {
   MouseClick(invid->SaveAsBtn);
   ASSERT_LT(invid->Decoder.SaveHeight, old);
   EXPECT_EQ(ReadBmpFile(dir.File("new.bmp")).Height(), invid->Decoder.SaveHeight);
+}
+
+// A short broadcast as a receiver's sound, played in place of the box's port: as fast as the
+// decoder goes, its fax saved into Auto as one from the box; in real time, stopped from the menu.
+// What is no recording is refused, and the port stays as it was.
+TEST_F(InVideoTest, PlaysARecordingInPlaceOfTheInput) {
+  SetProgramFolder(dir.Path());
+  Settings.DeleteDays = 7;
+  sim::BroadcastOptions o;
+  o.DataRate = kAudioByteRate;
+  o.CalLow = kAudioCalLow;
+  o.CalHigh = kAudioCalHigh;
+  o.Lpm = 240;
+  o.LeadSeconds = 1;
+  o.StartSeconds = 3;
+  o.PhasingSeconds = 3;
+  o.StopSeconds = 3;
+  o.TrailerSeconds = 1;
+  const sim::GreyImage chart = sim::TestChart(200);
+  const std::vector<float> sound = sim::MakeBroadcastAudio(chart, o, sim::kDefaultAudioRate);
+  AudioFileWriter writer;
+  std::string error;
+  ASSERT_TRUE(writer.Create(dir.File("broadcast.wav"), sim::kDefaultAudioRate, error) &&
+              writer.Write(sound.data(), sound.size(), error) && writer.Close(error))
+      << error;
+  std::ofstream(dir.File("notes.txt")) << "no sound in here\n";
+
+  SerialPort* box = invid->Receive.Link.ComHandle.get();
+  dialogs.OpenAnswer = {dir.File("notes.txt")};
+  AnswerPlayDialog(true);
+  ASSERT_TRUE(Menu("Play &recording..."));
+  EXPECT_EQ(
+      dialogs.Opens.back().Filters,
+      (std::vector<std::string>{"Sound recordings (*.wav *.flac *.ogg *.oga)", "All files (*)"}));
+  ASSERT_EQ(boxes.Shown.size(), 1u);
+  EXPECT_EQ(boxes.Shown[0].Text.rfind("Unable to play \"notes.txt\": ", 0), 0u);
+  EXPECT_EQ(invid->Receive.Link.ComHandle.get(), box);
+  EXPECT_EQ(invid->PlayItem->text(), "Play &recording...");
+
+  QSignalSpy titles(invid.get(), &QWidget::windowTitleChanged);
+  const auto shown = [&titles](const char* title) {
+    return std::any_of(titles.begin(), titles.end(),
+                       [title](const QList<QVariant>& args) { return args.front() == title; });
+  };
+  dialogs.OpenAnswer = {dir.File("broadcast.wav")};
+  AnswerPlayDialog(true);
+  ASSERT_TRUE(Menu("Play &recording..."));
+  EXPECT_TRUE(shown("Incoming Fax: Playing broadcast.wav"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !invid->Receive.Playing(); }, 120000));
+  EXPECT_EQ(invid->PlayItem->text(), "Play &recording...");
+  EXPECT_TRUE(shown("Incoming Fax: Recording played"));
+  std::vector<std::filesystem::path> saved;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.File("Auto")))
+    saved.push_back(entry.path());
+  ASSERT_EQ(saved.size(), 1u);
+  EXPECT_EQ(saved[0].filename().string().rfind("Fax ", 0), 0u);
+  EXPECT_NEAR(ReadBmpFile(saved[0].string()).Height(), 200, 8);  // a row a line at IOC 576
+  EXPECT_EQ(opener->Opened.size(), 2u);                          // the box's port again
+  EXPECT_EQ(Settings.CalHigh, 255);
+
+  AnswerPlayDialog(false);
+  ASSERT_TRUE(Menu("Play &recording..."));
+  EXPECT_TRUE(openedFast);  // as last played
+  EXPECT_TRUE(invid->Receive.Playing());
+  EXPECT_EQ(Settings.CalHigh, kAudioCalHigh);
+  ASSERT_TRUE(Menu("Stop playing &recording"));
+  EXPECT_FALSE(invid->Receive.Playing());
+  EXPECT_EQ(opener->Opened.size(), 3u);
+  EXPECT_EQ(boxes.Shown.size(), 1u);
 }
 
 }  // namespace
