@@ -107,7 +107,6 @@ TConf::TConf()
     const QSignalBlocker quiet(SoundCentre);
     SoundCentre->setValue(SoundInput().CentreHz);
   }
-  FillSources(nullptr);
 
   // The record's choices, applied as if the user had made them: the type re-derives its line
   // settings and fixed calibration at every start. No port exists yet to be touched.
@@ -374,13 +373,18 @@ void TConf::EnableInputControls() {
     w->setEnabled(unlocked && userCalibrated);
 }
 
-void TConf::FillSources(const std::vector<SoundSource>* listed) {
+void TConf::RefreshSourcesClick() {
+  std::vector<SoundSource> sources;
+  std::string error;
+  const bool listed = ListSoundSources(sources, error);
+  if (!listed) sources.clear();
+  SoundStatus->setText(listed ? QString() : QStringLiteral("No audio server: ") + Text(error));
   const std::string& chosen = SoundInput().Source;
   const QSignalBlocker quiet(SoundSourceList);
   SoundSourceList->clear();
   SoundSourceList->addItem(QStringLiteral("Default input"), QString());
   bool present = chosen.empty();
-  for (const SoundSource& source : listed ? *listed : std::vector<SoundSource>{}) {
+  for (const SoundSource& source : sources) {
     SoundSourceList->addItem(Text(source.Description.empty() ? source.Name : source.Description),
                              Text(source.Name));
     SoundSourceList->setItemData(SoundSourceList->count() - 1, Text(source.Name), Qt::ToolTipRole);
@@ -388,21 +392,8 @@ void TConf::FillSources(const std::vector<SoundSource>* listed) {
   }
   // The stored source stays choosable while its device is unplugged or its server is away.
   if (!present)
-    SoundSourceList->addItem(
-        listed ? Text(chosen) + QStringLiteral(" (not present)") : Text(chosen), Text(chosen));
+    SoundSourceList->addItem(Text(chosen) + QStringLiteral(" (not present)"), Text(chosen));
   SoundSourceList->setCurrentIndex(std::max(SoundSourceList->findData(Text(chosen)), 0));
-}
-
-void TConf::RefreshSourcesClick() {
-  std::vector<SoundSource> sources;
-  std::string error;
-  if (ListSoundSources(sources, error)) {
-    SoundStatus->clear();
-    FillSources(&sources);
-  } else {
-    SoundStatus->setText(QStringLiteral("No audio server: ") + Text(error));
-    FillSources(nullptr);
-  }
 }
 
 void TConf::SoundSourceChange(int index) {

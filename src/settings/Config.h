@@ -1,8 +1,6 @@
 #pragma once
 #include <QWidget>
 
-#include <vector>
-
 #include "settings/SettingsFile.h"
 #include "settings/SoundInput.h"
 
@@ -78,7 +76,8 @@ class TConf final : public QWidget {
   void CalcClockCalClick();
   void DeleteDaysChange();
   void LockControlsClick();
-  // Lists the audio server's sources into SoundSourceList, the stored one kept.
+  // Lists the audio server's sources into SoundSourceList, the stored one kept; again whenever
+  // the window is shown.
   void RefreshSourcesClick();
   void SoundSourceChange(int index);
   // The centre typed or stepped to is taken once the user has finished with it.
@@ -100,7 +99,6 @@ class TConf final : public QWidget {
   void ShowClockCalibration();
   // Which controls the input chosen leaves to the user.
   void EnableInputControls();
-  void FillSources(const std::vector<SoundSource>* listed);
   bool MeasureTone(std::int32_t& average);
 
   TSettingsFile file_;

@@ -27,7 +27,6 @@
 #include "settings/ClockCalibration.h"
 #include "settings/Config.h"
 #include "settings/Settings.h"
-#include "settings/SoundInput.h"
 #include "sim/AudioSynth.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeSerial.h"
@@ -44,10 +43,9 @@ namespace {
 
 using test::MouseClick;
 
-// The sound choices and the last speed played are the user's: none of them passes to another test.
+// The last speed played is the user's: it passes to no other test.
 void ForgetSoundChoices() {
   QSettings(QStringLiteral("Zarvo"), QStringLiteral("Zarvo Meteo")).remove("SoundInput");
-  SoundInput() = {};
 }
 
 class InVideoTest : public ::testing::Test {
@@ -457,18 +455,8 @@ TEST_F(InVideoTest, SaveAsWritesWhatHoldsDataWhenTheFileIsWritten) {
 TEST_F(InVideoTest, PlaysARecordingInPlaceOfTheInput) {
   SetProgramFolder(dir.Path());
   Settings.DeleteDays = 7;
-  sim::BroadcastOptions o;
-  o.DataRate = kAudioByteRate;
-  o.CalLow = kAudioCalLow;
-  o.CalHigh = kAudioCalHigh;
-  o.Lpm = 240;
-  o.LeadSeconds = 1;
-  o.StartSeconds = 3;
-  o.PhasingSeconds = 3;
-  o.StopSeconds = 3;
-  o.TrailerSeconds = 1;
-  const sim::GreyImage chart = sim::TestChart(200);
-  const std::vector<float> sound = sim::MakeBroadcastAudio(chart, o, sim::kDefaultAudioRate);
+  const auto sound =
+      sim::MakeBroadcastAudio(sim::TestChart(200), {.Lpm = 240}, sim::kDefaultAudioRate);
   AudioFileWriter writer;
   std::string error;
   ASSERT_TRUE(writer.Create(dir.File("broadcast.wav"), sim::kDefaultAudioRate, error) &&
@@ -480,40 +468,32 @@ TEST_F(InVideoTest, PlaysARecordingInPlaceOfTheInput) {
   dialogs.OpenAnswer = {dir.File("notes.txt")};
   AnswerPlayDialog(true);
   ASSERT_TRUE(Menu("Play &recording..."));
-  EXPECT_EQ(
-      dialogs.Opens.back().Filters,
-      (std::vector<std::string>{"Sound recordings (*.wav *.flac *.ogg *.oga)", "All files (*)"}));
   ASSERT_EQ(boxes.Shown.size(), 1u);
   EXPECT_EQ(boxes.Shown[0].Text.rfind("Unable to play \"notes.txt\": ", 0), 0u);
   EXPECT_EQ(invid->Receive.Link.ComHandle.get(), box);
-  EXPECT_EQ(invid->PlayItem->text(), "Play &recording...");
 
   QSignalSpy titles(invid.get(), &QWidget::windowTitleChanged);
   const auto shown = [&titles](const char* title) {
-    return std::any_of(titles.begin(), titles.end(),
-                       [title](const QList<QVariant>& args) { return args.front() == title; });
+    return std::any_of(titles.begin(), titles.end(), [title](auto& t) { return t[0] == title; });
   };
   dialogs.OpenAnswer = {dir.File("broadcast.wav")};
   AnswerPlayDialog(true);
   ASSERT_TRUE(Menu("Play &recording..."));
   EXPECT_TRUE(shown("Incoming Fax: Playing broadcast.wav"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return !invid->Receive.Playing(); }, 120000));
-  EXPECT_EQ(invid->PlayItem->text(), "Play &recording...");
   EXPECT_TRUE(shown("Incoming Fax: Recording played"));
+  EXPECT_EQ(invid->PlayItem->text(), "Play &recording...");
   std::vector<std::filesystem::path> saved;
   for (const auto& entry : std::filesystem::directory_iterator(dir.File("Auto")))
     saved.push_back(entry.path());
   ASSERT_EQ(saved.size(), 1u);
-  EXPECT_EQ(saved[0].filename().string().rfind("Fax ", 0), 0u);
   EXPECT_NEAR(ReadBmpFile(saved[0].string()).Height(), 200, 8);  // a row a line at IOC 576
   EXPECT_EQ(opener->Opened.size(), 2u);                          // the box's port again
-  EXPECT_EQ(Settings.CalHigh, 255);
 
   AnswerPlayDialog(false);
   ASSERT_TRUE(Menu("Play &recording..."));
   EXPECT_TRUE(openedFast);  // as last played
   EXPECT_TRUE(invid->Receive.Playing());
-  EXPECT_EQ(Settings.CalHigh, kAudioCalHigh);
   ASSERT_TRUE(Menu("Stop playing &recording"));
   EXPECT_FALSE(invid->Receive.Playing());
   EXPECT_EQ(opener->Opened.size(), 3u);

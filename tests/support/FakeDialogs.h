@@ -14,7 +14,6 @@ struct DialogCall {
   std::string Folder;
   std::string FileName;
   bool DefaultExtension = false;
-  std::vector<std::string> Filters;
 };
 
 class FakeFileDialogs final : public FileDialogs {
@@ -24,20 +23,20 @@ class FakeFileDialogs final : public FileDialogs {
 
   std::vector<std::string> OpenFiles(const std::string& folder, const std::string& fileName,
                                      bool defaultExtension) override {
-    Opens.push_back({folder, fileName, defaultExtension, {}});
+    Opens.push_back({folder, fileName, defaultExtension});
     if (WhileOpen) WhileOpen();
     return OpenAnswer;
   }
   std::optional<std::string> SaveFile(const std::string& folder,
                                       const std::string& fileName) override {
-    Saves.push_back({folder, fileName, true, {}});
+    Saves.push_back({folder, fileName, true});
     if (WhileOpen) WhileOpen();
     return SaveAnswer;
   }
 
   std::optional<std::string> OpenFile(const std::string& folder,
-                                      const std::vector<std::string>& filters) override {
-    Opens.push_back({folder, {}, false, filters});
+                                      const std::vector<std::string>&) override {
+    Opens.push_back({folder, {}, false});
     if (WhileOpen) WhileOpen();
     if (OpenAnswer.empty()) return std::nullopt;
     return OpenAnswer.front();
