@@ -331,7 +331,7 @@ std::unique_ptr<SerialPort> OpenPulseSound(const std::string& source, double cen
   }
   if (!impl->Connect(error)) return nullptr;
 
-  const pa_sample_spec spec = {PA_SAMPLE_FLOAT32NE, PulseSoundPort::kSampleRate, 1};
+  const pa_sample_spec format = {PA_SAMPLE_FLOAT32NE, PulseSoundPort::kSampleRate, 1};
   // One channel placed front left: the server hands a stereo source's left channel unmixed (as
   // the recordings' reader takes it) and copies a mono source's one channel there.
   pa_channel_map map;
@@ -342,7 +342,7 @@ std::unique_ptr<SerialPort> OpenPulseSound(const std::string& source, double cen
   pa_buffer_attr attr;
   attr.maxlength = static_cast<std::uint32_t>(-1);
   attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
-  attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentUsec, &spec));
+  attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentUsec, &format));
   // A source chosen by name is held to: when it goes, the capture fails rather than moving on
   // to another. The default source follows the server's default.
   const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY |
@@ -350,7 +350,7 @@ std::unique_ptr<SerialPort> OpenPulseSound(const std::string& source, double cen
   int connectError = 0;
   {
     LoopLock lock(impl->Loop());
-    impl->stream = pa_stream_new(impl->Context(), "Fax reception", &spec, &map);
+    impl->stream = pa_stream_new(impl->Context(), "Fax reception", &format, &map);
     if (impl->stream) {
       pa_stream_set_state_callback(impl->stream, &PulseSoundPort::Impl::OnStreamState, impl.get());
       pa_stream_set_read_callback(impl->stream, &PulseSoundPort::Impl::OnRead, impl.get());

@@ -74,16 +74,20 @@ class ScopedServer {
 };
 
 // One server for the binary: a null sink, whose monitor the tests capture, loaded before a null
-// source, an input.
+// source, an input. Without it every test fails (a failure here would only skip them).
+std::string serverProblem = "the test environment was not set up";
+
 class PulseEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
-    ASSERT_TRUE(Shell("command -v pulseaudio pactl >/dev/null"))
-        << "pulseaudio and pactl are needed: scripts/setup installs them";
+    if (!Shell("command -v pulseaudio pactl >/dev/null")) {
+      serverProblem = "pulseaudio and pactl are needed: scripts/setup installs them";
+      return;
+    }
     server_ = std::make_unique<PrivateServer>(
         "-L 'module-null-sink sink_name=zarvo_test' "
         "-L 'module-null-source source_name=zarvo_input'");
-    ASSERT_TRUE(server_->Up()) << "the private pulseaudio did not start:\n" << server_->Log();
+    serverProblem = server_->Up() ? "" : "the private pulseaudio did not start:\n" + server_->Log();
     setenv("PULSE_SERVER", server_->Address().c_str(), 1);
   }
   void TearDown() override { server_.reset(); }
@@ -93,6 +97,11 @@ class PulseEnvironment : public ::testing::Environment {
 };
 
 [[maybe_unused]] auto* const kServer = ::testing::AddGlobalTestEnvironment(new PulseEnvironment);
+
+class PulseSound : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(serverProblem, ""); }
+};
 
 std::unique_ptr<PulseSoundPort> Open(const std::string& source) {
   std::string error;
@@ -111,7 +120,7 @@ bool HearsSteady(SerialPort& port, int level) {
   return false;
 }
 
-TEST(PulseSound, ListsInputsBeforeMonitors) {
+TEST_F(PulseSound, ListsInputsBeforeMonitors) {
   std::vector<SoundSource> sources;
   std::string error;
   ASSERT_TRUE(ListSoundSources(sources, error)) << error;
@@ -123,7 +132,7 @@ TEST(PulseSound, ListsInputsBeforeMonitors) {
   EXPECT_FALSE(sources[1].Description.empty());
 }
 
-TEST(PulseSound, RefusesWhatItCannotOpen) {
+TEST_F(PulseSound, RefusesWhatItCannotOpen) {
   struct Row {
     const char* Server;  // "" for the tests' server
     const char* Source;
@@ -147,7 +156,7 @@ TEST(PulseSound, RefusesWhatItCannotOpen) {
 
 // An idle sink's monitor is digital silence, which the demodulator gives as its centre; then a
 // tone of 1500 Hz and one of 2300 Hz played into the sink give black's byte and white's.
-TEST(PulseSound, HearsSilenceAndTonesThroughAMonitor) {
+TEST_F(PulseSound, HearsSilenceAndTonesThroughAMonitor) {
   auto port = Open("zarvo_test.monitor");
   ASSERT_TRUE(port);
   EXPECT_TRUE(HearsSteady(*port, AudioFrequencyToByte(kDefaultCentreHz)));
@@ -167,7 +176,7 @@ TEST(PulseSound, HearsSilenceAndTonesThroughAMonitor) {
 // While bytes flow, 144 every 20 ms, a read waits for all it asks for rather than returning with
 // a fragment's rest. A suspended sink's monitor sends nothing: reads give 0, not a failure. Wake
 // fails the read under way and every later one.
-TEST(PulseSound, ReadsByTheSerialPortContract) {
+TEST_F(PulseSound, ReadsByTheSerialPortContract) {
   auto port = Open("zarvo_test.monitor");
   ASSERT_TRUE(port);
   std::uint8_t block[RxBlockSize];
@@ -200,7 +209,7 @@ TEST(PulseSound, ReadsByTheSerialPortContract) {
 
 // The input thread fills its buffer from a capture, and notices when the source or the whole
 // server goes.
-TEST(PulseSound, InThreadReadsUntilTheSourceGoes) {
+TEST_F(PulseSound, InThreadReadsUntilTheSourceGoes) {
   struct Row {
     bool KillServer;  // else the sink's module is unloaded
     const char* Reason;
