@@ -60,6 +60,8 @@ bench: build
 	$(BUILD)/bench/zarvo-bench-decoder
 	bench/decode-hour.sh $(BUILD)/bin
 	bench/reception-load.sh $(BUILD)/bin 30
+	bench/reception-load.sh $(BUILD)/bin 30 sound
+	bench/capture-load.sh $(BUILD) 30
 	$(BUILD)/bench/zarvo-bench-line-latency
 	$(BUILD)/bench/zarvo-bench-reception
 	$(BUILD)/bench/zarvo-bench-audio
