@@ -28,7 +28,7 @@ run: build
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-# The core, audio and window tests under AddressSanitizer + UBSan, the core tests under
+# The core, audio, capture and window tests under AddressSanitizer + UBSan, the core tests under
 # ThreadSanitizer.
 # Qt and the system libraries it loads keep allocations to the end of the process: leaks are
 # looked for in the core tests only.
@@ -36,10 +36,11 @@ sanitize: setup
 	@cmake -S . -B $(BUILD)-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZARVO_GUI=ON \
 	  -DZARVO_SANITIZE=address,undefined >/dev/null
 	@cmake --build $(BUILD)-asan -j $(JOBS) --target zarvo_core_tests zarvo_corpus_tests \
-	  zarvo_audio_tests zarvo_gui_tests zarvo-data
+	  zarvo_audio_tests zarvo_capture_tests zarvo_gui_tests zarvo-data
 	@cd $(BUILD)-asan && tests/zarvo_core_tests --gtest_brief=1
 	@cd $(BUILD)-asan && tests/zarvo_corpus_tests --gtest_brief=1
 	@cd $(BUILD)-asan && tests/zarvo_audio_tests --gtest_brief=1
+	@cd $(BUILD)-asan && tests/zarvo_capture_tests --gtest_brief=1
 	@cd $(BUILD)-asan && ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen \
 	  tests/zarvo_gui_tests --gtest_brief=1
 	@cmake -S . -B $(BUILD)-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZARVO_GUI=OFF \
@@ -60,6 +61,8 @@ bench: build
 	$(BUILD)/bench/zarvo-bench-decoder
 	bench/decode-hour.sh $(BUILD)/bin
 	bench/reception-load.sh $(BUILD)/bin 30
+	bench/reception-load.sh $(BUILD)/bin 30 sound
+	bench/capture-load.sh $(BUILD) 30
 	$(BUILD)/bench/zarvo-bench-line-latency
 	$(BUILD)/bench/zarvo-bench-reception
 	$(BUILD)/bench/zarvo-bench-audio

@@ -1,18 +1,49 @@
 #!/usr/bin/env bash
-# The program receiving its simulated interface (7200 samples/s) with the window shown under
-# Xvfb: prints its CPU share and resident memory over a stretch of reception.
+# The program receiving with the window shown under Xvfb: prints its CPU share and resident
+# memory over a stretch of reception. By default from its simulated interface (7200 samples/s);
+# with "sound", from a sound card: a private PulseAudio server plays a broadcast at 48 kHz into a
+# null sink and the program captures the sink's monitor.
 set -euo pipefail
 bin=$(cd "${1:-build/bin}" && pwd)
 seconds=${2:-30}
+source=${3:-box}
 if [ -z "${ZARVO_UNDER_XVFB:-}" ]; then
-  ZARVO_UNDER_XVFB=1 exec xvfb-run -a -s '-screen 0 1280x800x24' "$0" "$bin" "$seconds"
+  ZARVO_UNDER_XVFB=1 exec xvfb-run -a -s '-screen 0 1280x800x24' "$0" "$bin" "$seconds" "$source"
 fi
 home=$(mktemp -d)
-trap 'rm -rf "$home"' EXIT
+server=
+player=
+pid=
+cleanup() {
+  set +e
+  for p in $pid $player $server; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
+  rm -rf "$home"
+}
+trap cleanup EXIT
 mkdir -p "$home/Auto"
 cp "$bin/Zarvo.cfg" "$home/"
-"$bin/zarvo-meteo" --demo --home "$home" >/dev/null 2>&1 &
-pid=$!
+if [ "$source" = sound ]; then
+  # Long enough for the start, the phasing and the measured stretch of picture.
+  "$bin/zarvo-sim" --wav "$home/fax.wav" --audio-rate 48000 --snr 20
+  XDG_RUNTIME_DIR=$home HOME=$home pulseaudio -n --daemonize=no --exit-idle-time=-1 \
+    --disable-shm=yes --use-pid-file=no \
+    -L "module-native-protocol-unix auth-anonymous=1 socket=$home/native" \
+    -L "module-null-sink rate=48000 sink_name=zarvo_bench" >"$home/server.log" 2>&1 &
+  server=$!
+  export PULSE_SERVER=unix:$home/native
+  for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+  mkdir -p "$home/config/Zarvo"
+  printf '[SoundInput]\nChosen=true\nSource=zarvo_bench.monitor\n' \
+    >"$home/config/Zarvo/Zarvo Meteo.conf"
+  XDG_CONFIG_HOME=$home/config "$bin/zarvo-meteo" --home "$home" >/dev/null 2>&1 &
+  pid=$!
+  sleep 3  # the capture is open
+  paplay -d zarvo_bench "$home/fax.wav" &
+  player=$!
+else
+  XDG_CONFIG_HOME=$home/config "$bin/zarvo-meteo" --demo --home "$home" >/dev/null 2>&1 &
+  pid=$!
+fi
 sleep 20  # start tone and phasing: the picture is being written from here on
 ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
 before=$(ticks)
@@ -21,7 +52,7 @@ after=$(ticks)
 rss=$(awk '/VmRSS/ {print $2}' "/proc/$pid/status")
 hz=$(getconf CLK_TCK)
 permille=$(( 1000 * (after - before) / hz / seconds ))
-echo "reception with the window shown: CPU $(( permille / 10 )).$(( permille % 10 )) % of a core" \
+what="reception with the window shown"
+[ "$source" = sound ] && what="reception from a sound card at 48 kHz with the window shown"
+echo "$what: CPU $(( permille / 10 )).$(( permille % 10 )) % of a core" \
   "over ${seconds} s, resident memory $(( rss / 1024 )) MB"
-kill -TERM "$pid"
-wait "$pid" || true

@@ -2,6 +2,7 @@
 
 #include "app/MainProg.h"
 #include "app/Version.h"
+#include "capture/PulseSound.h"
 #include "demo/DemoInterface.h"
 #include "platform/Messages.h"
 #include "platform/QtDialogs.h"
@@ -50,8 +51,13 @@ int main(int argc, char** argv) {
   SetFileDialogs(&dialogs);
   QtPrintTarget printer;
   SetPrintTarget(&printer);
+  PulseSoundOpener sound;
+  SetSoundPortOpener(&sound);
+  SetSoundSourceLister(&ListPulseSources);
   InstallTerminationHandlers(CloseMain);
   const int code = RunProgram(options);
+  SetSoundSourceLister(nullptr);
+  SetSoundPortOpener(nullptr);
   SetPrintTarget(nullptr);
   SetFileDialogs(nullptr);
   SetHelpViewer(nullptr);
