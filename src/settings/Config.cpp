@@ -378,7 +378,10 @@ void TConf::RefreshSourcesClick() {
   std::string error;
   const bool listed = ListSoundSources(sources, error);
   if (!listed) sources.clear();
-  SoundStatus->setText(listed ? QString() : QStringLiteral("No audio server: ") + Text(error));
+  // The lister's reason reads as a sentence: "no audio server is running at ...".
+  QString reason = Text(error);
+  if (!reason.isEmpty()) reason = reason.front().toUpper() + reason.mid(1) + QLatin1Char('.');
+  SoundStatus->setText(listed ? QString() : reason);
   const std::string& chosen = SoundInput().Source;
   const QSignalBlocker quiet(SoundSourceList);
   SoundSourceList->clear();

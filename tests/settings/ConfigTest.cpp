@@ -293,7 +293,7 @@ TEST_F(ConfigTest, SoundCardInPlaceOfThePortAndBack) {
             std::vector<double>({5760, 28, 184, 0}));
   SoundInput() = {};
   SetSoundSourceLister([](std::vector<SoundSource>&, std::string& error) {
-    error = "Connection refused";
+    error = "no audio server is running (Connection refused)";
     return false;
   });
   conf = std::make_unique<TConf>();
@@ -303,7 +303,7 @@ TEST_F(ConfigTest, SoundCardInPlaceOfThePortAndBack) {
             "type 3 PTC-II, line 57600, rate 7200, cal 32 208, port 2 COM2, clock 0.0005");
   EXPECT_EQ(conf->SoundCentre->value(), 1800);
   EXPECT_EQ(conf->SoundSourceList->currentText(), "speakers.monitor (not present)");
-  EXPECT_EQ(conf->SoundStatus->text(), "No audio server: Connection refused");
+  EXPECT_EQ(conf->SoundStatus->text(), "No audio server is running (Connection refused).");
   EXPECT_TRUE(boxes.Shown.empty());
 
   conf.reset();
