@@ -85,6 +85,9 @@ TEST(LiveSound, FaxCapturedThroughTheAudioServerIsTheRecordingsFax) {
   const measure::FaxComparison fromServer = Compare(live[0]);
   const measure::FaxComparison fromFile = Compare(decoded[0]);
   ASSERT_TRUE(fromServer.Valid && fromFile.Valid);
+  RecordProperty("LiveBorder", measure::Fixed(fromServer.Border));
+  RecordProperty("LiveGreyErrorNear", measure::Fixed(fromServer.GreyErrorNear));
+  RecordProperty("DecodedGreyErrorNear", measure::Fixed(fromFile.GreyErrorNear));
   // The server resamples and the capture starts at a fragment's edge: the same picture, to a
   // column and a row or two.
   EXPECT_NEAR(fromServer.RowsSaved, fromFile.RowsSaved, 2);
