@@ -45,6 +45,8 @@ class PaintWatch final : public QObject {
   }
   std::vector<double> LatenciesMs;
   bool eventFilter(QObject*, QEvent* event) override {
+    // The drain that reached a new line may be followed by its repaint before the next look.
+    if (event->type() == QEvent::Paint) Look();
     if (event->type() == QEvent::Paint && pending_) {
       LatenciesMs.push_back(
           std::chrono::duration<double, std::milli>(Clock::now() - pendingSince_).count());

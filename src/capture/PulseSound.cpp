@@ -18,7 +18,7 @@ namespace {
 // A server that has stopped answering must not freeze whoever asked it.
 constexpr auto kServerWait = std::chrono::seconds(3);
 constexpr auto kReadWait = std::chrono::milliseconds(100);
-constexpr pa_usec_t kFragmentUsec = 20000;
+constexpr pa_usec_t kFragmentUsec = 50000;
 
 class LoopLock {
  public:
@@ -338,7 +338,7 @@ std::unique_ptr<SerialPort> OpenPulseSound(const std::string& source, double cen
   pa_channel_map_init(&map);
   map.channels = 1;
   map.map[0] = PA_CHANNEL_POSITION_FRONT_LEFT;
-  // Fragments of 20 ms: few wake-ups, and little added to the demodulator's second.
+  // Fragments of 50 ms: few wake-ups, and little added to the demodulator's second.
   pa_buffer_attr attr;
   attr.maxlength = static_cast<std::uint32_t>(-1);
   attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);

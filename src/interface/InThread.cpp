@@ -46,6 +46,11 @@ void InThread::Terminate() {
   if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
 }
 
+void InThread::SetArrivalNotice(std::function<void()> notice) {
+  std::lock_guard lock(mutex_);
+  arrivalNotice_ = std::move(notice);
+}
+
 void InThread::ResetWritePos() {
   std::lock_guard lock(mutex_);
   ++resetGeneration_;
@@ -85,6 +90,7 @@ void InThread::Run() {
   std::uint8_t block[RxBlockSize];
   for (;;) {
     std::shared_ptr<SerialPort> port;
+    std::function<void()> notice;
     std::int32_t pos = 0;
     std::uint64_t generation = 0;
     {
@@ -93,6 +99,7 @@ void InThread::Run() {
       changed_.wait(lock, [this] { return terminate_ || (running_ && port_); });
       if (terminate_) return;
       port = port_;
+      notice = arrivalNotice_;
       InRead.store(true);
       pos = WritePos.load();
       generation = resetGeneration_;
@@ -106,6 +113,7 @@ void InThread::Run() {
       for (int i = 0; i < got; ++i)
         std::atomic_ref<std::uint8_t>(buffer_[pos + i]).store(block[i], std::memory_order_relaxed);
       Advance(pos, got, generation);
+      if (notice) notice();
     }
     // Let go of the port before saying the read is over: whoever took it away closes it then,
     // and a reopen of the same device must not find it still held here.

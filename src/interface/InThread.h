@@ -41,6 +41,9 @@ class InThread {
   std::shared_ptr<SerialPort> Suspend();
   // Ends the loop after the read under way and joins the thread.
   void Terminate();
+  // Called on the input thread after each read that brought bytes, so that the reader need not
+  // poll; the read after this call has it. Empty: none.
+  void SetArrivalNotice(std::function<void()> notice);
 
   // Restarts filling at the start of the buffer, and drops the wrap notices: the readers start
   // again at 0 too. A read under way is dropped, so every byte at 0.. afterwards arrived after
@@ -61,6 +64,7 @@ class InThread {
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::shared_ptr<SerialPort> port_;  // read by the thread while running
+  std::function<void()> arrivalNotice_;
   bool running_ = false;
   bool terminate_ = false;
   std::uint64_t resetGeneration_ = 0;

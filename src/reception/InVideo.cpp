@@ -109,7 +109,19 @@ TInVid::TInVid() : QWidget(nullptr, Qt::Window), Decoder(Settings, *this) {
   if (Receive.Create()) {
     Decoder.SetMode(Settings.DrumSpeed);
     connect(&InVidTimer, &QTimer::timeout, this, &TInVid::InVidTimerTimer);
-    InVidTimer.start(1);
+    // The input thread wakes the decoder when a block has come, rather than a timer a thousand
+    // times a second; the timer is left for the rest, which may wait a little.
+    InVidTimer.start(kDecoderFallbackMs);
+    Receive.InputThread->SetArrivalNotice([this] {
+      if (tickQueued_.exchange(true)) return;
+      QMetaObject::invokeMethod(
+          this,
+          [this] {
+            tickQueued_.store(false);
+            InVidTimerTimer();
+          },
+          Qt::QueuedConnection);
+    });
     Receive.Link.InterfaceStartup();
   }
 }
@@ -292,11 +304,21 @@ void TInVid::TitleTimerTimer() {
 }
 
 void TInVid::ShowNewLine() {
-  if (FollowLine(Decoder.CurrentLine, height(), IsOn(Settings.SlowScroll), UserScrolling,
-                 DisplayRect))
+  const std::int32_t line = Decoder.CurrentLine;
+  if (FollowLine(line, height(), IsOn(Settings.SlowScroll), UserScrolling, DisplayRect)) {
     Layout();
-  else
+  } else if (line < shownLine_ || DisplayRect.Right <= 0) {
     update();
+  } else {
+    // Only the rows written since the last line shown, and a row or two either side for the
+    // second row of IOC 288 and the rounding of the stretch: stretching the whole picture for
+    // every line would cost more than all the rest of the reception.
+    const std::int64_t right = DisplayRect.Right;
+    const int top = DisplayRect.Top + static_cast<int>((shownLine_ - 2) * right / TDecoder::W);
+    const int bottom = DisplayRect.Top + static_cast<int>((line + 3) * right / TDecoder::W) + 1;
+    update(0, top, width(), bottom - top + 1);
+  }
+  shownLine_ = line;
   if (Detail) Detail->RefreshDetail();
 }
 

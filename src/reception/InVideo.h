@@ -1,6 +1,7 @@
 #pragma once
 #include <QTimer>
 #include <QWidget>
+#include <atomic>
 #include <chrono>
 #include <string>
 
@@ -37,7 +38,9 @@ class TInVid final : public QWidget, private DecoderHost {
   bool UserScrolling = false;
   int LastScrollCode = 0;
 
-  QTimer InVidTimer;   // drives the decoder
+  // Drains what no arrival notice has drained yet, and polls the receive side.
+  static constexpr int kDecoderFallbackMs = 50;
+  QTimer InVidTimer;
   QTimer TitleTimer;   // the title cycle after each status
   QTimer ScrollTimer;  // gives the view back to the following 10 s after the user's last scroll
   QFrame* Panel;
@@ -119,7 +122,10 @@ class TInVid final : public QWidget, private DecoderHost {
   TitleCycle title_;
   void FollowPlaying();
   std::chrono::steady_clock::time_point lastPoll_{};
-  std::string playFolder_;  // where the last recording played was
+  std::atomic<bool> tickQueued_{false};
+  std::int32_t shownLine_ = 0;  // the decoder's line at the last repaint of new rows  // a drain is
+                                // queued for the bytes that came
+  std::string playFolder_;      // where the last recording played was
 };
 
 // A timer's period: the same value changes nothing, a new one restarts the count, 0 stops it.

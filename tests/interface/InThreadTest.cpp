@@ -1,6 +1,7 @@
 // The receive buffer's reader contract, overrun rules, wraps, and the position reset.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <future>
 #include <iterator>
@@ -157,6 +158,20 @@ TEST_F(InThreadTest, EveryByteReachesBothReadersOnceAcrossWraps) {
   EXPECT_EQ(decoder.FirstWrong, -1);
   EXPECT_EQ(spectrum.Count, kTotal);
   EXPECT_EQ(spectrum.FirstWrong, -1);
+}
+
+TEST_F(InThreadTest, ArrivalNoticeFollowsEachReadThatBroughtBytes) {
+  std::atomic<int> notices{0};
+  std::atomic<std::int32_t> seenAt{-1};
+  thread.SetArrivalNotice([&] {
+    seenAt = thread.WritePos.load();
+    ++notices;
+  });
+  Serve(250);  // reads of 100, 100 and 50, then none that brings a byte
+  ASSERT_TRUE(Until([&] { return notices == 3; }));
+  EXPECT_EQ(seenAt, 250);  // after the writer has moved
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(notices, 3);
 }
 
 TEST_F(InThreadTest, SuspendWakesABlockedRead) {
