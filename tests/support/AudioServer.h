@@ -1,14 +1,13 @@
 #pragma once
-// A private PulseAudio server for the tests: no hardware, one null sink "zarvo_test" whose
-// monitor is a source to capture from. Clients reach it through PULSE_SERVER, which it sets for
-// this process and gives for children.
+// A private PulseAudio server for the tests: no hardware, no home, no default script; only its
+// socket and the modules asked for (by default one null sink "zarvo_test", whose monitor is a
+// source to capture from). Clients reach it through PULSE_SERVER.
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 
 #include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/ProgramRun.h"
@@ -21,45 +20,55 @@ class AudioServer {
   static constexpr const char* kSink = "zarvo_test";
   static constexpr const char* kMonitor = "zarvo_test.monitor";
 
-  AudioServer() {
-    if (Shell("command -v pulseaudio").Code != 0) {
-      error_ = "pulseaudio is not installed (scripts/setup installs it)";
+  // `modules`: what follows each -L besides the socket's.
+  explicit AudioServer(const std::vector<std::string>& modules = {
+                           "module-null-sink rate=48000 sink_name=" + std::string(kSink)}) {
+    if (Shell("command -v pulseaudio && command -v pactl && command -v paplay").Code != 0) {
+      error_ = "pulseaudio, pactl and paplay are needed: scripts/setup installs them";
       return;
     }
     const std::string socket = dir_.File("native");
-    server_ = "unix:" + socket;
+    address_ = "unix:" + socket;
     // As root the server warns that it is not meant for root, and runs.
-    child_ = StartProcess({"/usr/bin/pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
-                           "--disable-shm=yes", "--use-pid-file=no", "--log-level=error", "-L",
-                           "module-native-protocol-unix auth-anonymous=1 socket=" + socket, "-L",
-                           std::string("module-null-sink rate=48000 sink_name=") + kSink},
-                          {"HOME=" + dir_.Path(), "XDG_RUNTIME_DIR=" + dir_.Path(),
-                           "XDG_CONFIG_HOME=" + dir_.File("config"), "PATH=/usr/bin:/bin"});
+    std::vector<std::string> args = {
+        "/usr/bin/pulseaudio",
+        "-n",
+        "--daemonize=no",
+        "--exit-idle-time=-1",
+        "--disable-shm=yes",
+        "--use-pid-file=no",
+        "--log-level=error",
+        "-L",
+        "module-native-protocol-unix auth-anonymous=1 socket=" + socket};
+    for (const std::string& module : modules) args.insert(args.end(), {"-L", module});
+    child_ = StartProcess(args, {"HOME=" + dir_.Path(), "XDG_RUNTIME_DIR=" + dir_.Path(),
+                                 "XDG_CONFIG_HOME=" + dir_.File("config"), "PATH=/usr/bin:/bin"});
     if (child_.Pid <= 0) {
       error_ = "pulseaudio could not be started";
       return;
     }
-    setenv("PULSE_SERVER", server_.c_str(), 1);
-    const bool up = PollUntil([this] { return Pactl("info").Code == 0; }, std::chrono::seconds(20));
-    if (!up) error_ = "pulseaudio did not answer within 20 s";
+    if (!PollUntil([this] { return Pactl("info").Code == 0; }, std::chrono::seconds(20)))
+      error_ = "pulseaudio did not answer within 20 s";
   }
-  ~AudioServer() {
-    unsetenv("PULSE_SERVER");
+  ~AudioServer() { Stop(); }
+  AudioServer(const AudioServer&) = delete;
+  AudioServer& operator=(const AudioServer&) = delete;
+
+  void Stop() {
     if (child_.Pid <= 0) return;
     kill(child_.Pid, SIGTERM);
     WaitFor(child_.Pid, std::chrono::seconds(10));
     if (child_.OutFd >= 0) close(child_.OutFd);
+    child_ = {};
   }
-  AudioServer(const AudioServer&) = delete;
-  AudioServer& operator=(const AudioServer&) = delete;
-
   // Empty when the server runs; the reason otherwise.
   const std::string& Error() const { return error_; }
+  const std::string& Address() const { return address_; }
   // PULSE_SERVER=... for a child's environment.
-  std::string Env() const { return "PULSE_SERVER=" + server_; }
-  // pactl against this server.
+  std::string Env() const { return "PULSE_SERVER=" + address_; }
+  // pactl against this server; true when it succeeded.
   ShellOutput Pactl(const std::string& arguments) const {
-    return Shell("PULSE_SERVER=" + server_ + " pactl " + arguments);
+    return Shell("PULSE_SERVER=" + address_ + " pactl " + arguments);
   }
   // Starts paplay of `file` into the null sink, in real time; its pid, to wait for.
   pid_t Play(const std::string& file) const {
@@ -71,9 +80,30 @@ class AudioServer {
 
  private:
   TempDir dir_;
-  std::string server_;
+  std::string address_;
   std::string error_;
   Child child_;
+};
+
+// This process's clients (libpulse reads PULSE_SERVER at each connect) go to `address` while it
+// lives.
+class ScopedPulseServer {
+ public:
+  explicit ScopedPulseServer(const std::string& address) {
+    if (const char* old = getenv("PULSE_SERVER")) old_ = old;
+    setenv("PULSE_SERVER", address.c_str(), 1);
+  }
+  ~ScopedPulseServer() {
+    if (old_.empty())
+      unsetenv("PULSE_SERVER");
+    else
+      setenv("PULSE_SERVER", old_.c_str(), 1);
+  }
+  ScopedPulseServer(const ScopedPulseServer&) = delete;
+  ScopedPulseServer& operator=(const ScopedPulseServer&) = delete;
+
+ private:
+  std::string old_;
 };
 
 }  // namespace zarvo::test
