@@ -20,18 +20,8 @@ trap cleanup EXIT
 "$build/bin/zarvo-sim" --wav "$work/fax.wav" --audio-rate 48000 --chart-height 100 \
   --phasing-seconds 10 --snr 20
 
-# No home and no default script: only the socket and the sink.
-XDG_RUNTIME_DIR=$work HOME=$work pulseaudio -n --daemonize=no --exit-idle-time=-1 \
-  --disable-shm=yes --use-pid-file=no \
-  -L "module-native-protocol-unix auth-anonymous=1 socket=$work/native" \
-  -L "module-null-sink sink_name=zarvo_bench" >"$work/server.log" 2>&1 &
-server=$!
-export PULSE_SERVER=unix:$work/native
-for _ in $(seq 100); do
-  pactl info >/dev/null 2>&1 && break
-  sleep 0.1
-done
-pactl info >/dev/null || { cat "$work/server.log"; exit 1; }
+source "$(dirname "$0")/audio-server.sh"
+start_audio_server "$work"
 
 paplay -d zarvo_bench "$work/fax.wav" &
 player=$!

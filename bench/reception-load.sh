@@ -25,13 +25,8 @@ cp "$bin/Zarvo.cfg" "$home/"
 if [ "$source" = sound ]; then
   # Long enough for the start, the phasing and the measured stretch of picture.
   "$bin/zarvo-sim" --wav "$home/fax.wav" --audio-rate 48000 --snr 20
-  XDG_RUNTIME_DIR=$home HOME=$home pulseaudio -n --daemonize=no --exit-idle-time=-1 \
-    --disable-shm=yes --use-pid-file=no \
-    -L "module-native-protocol-unix auth-anonymous=1 socket=$home/native" \
-    -L "module-null-sink rate=48000 sink_name=zarvo_bench" >"$home/server.log" 2>&1 &
-  server=$!
-  export PULSE_SERVER=unix:$home/native
-  for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+  source "$(dirname "$0")/audio-server.sh"
+  start_audio_server "$home"
   mkdir -p "$home/config/Zarvo"
   printf '[SoundInput]\nChosen=true\nSource=zarvo_bench.monitor\n' \
     >"$home/config/Zarvo/Zarvo Meteo.conf"
