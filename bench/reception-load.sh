@@ -40,13 +40,14 @@ else
   pid=$!
 fi
 sleep 20  # start tone and phasing: the picture is being written from here on
-ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
-before=$(ticks)
+# The threads' run time in nanoseconds, as the scheduler counts it: exact, where the clock
+# ticks of /proc/PID/stat only sample which thread was running.
+runtime() { cat /proc/"$pid"/task/*/schedstat | awk '{ns += $1} END {printf "%d", ns}'; }
+before=$(runtime)
 sleep "$seconds"
-after=$(ticks)
+after=$(runtime)
 rss=$(awk '/VmRSS/ {print $2}' "/proc/$pid/status")
-hz=$(getconf CLK_TCK)
-permille=$(( 1000 * (after - before) / hz / seconds ))
+permille=$(( (after - before) / 1000000 / seconds ))
 what="reception with the window shown"
 [ "$source" = sound ] && what="reception from a sound card at 48 kHz with the window shown"
 echo "$what: CPU $(( permille / 10 )).$(( permille % 10 )) % of a core" \
