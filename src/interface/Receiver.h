@@ -55,7 +55,6 @@ class TReceiveSide final : public ReceiveControl {
   void Play(std::shared_ptr<SerialPort> recording, const std::string& name);
   void StopPlaying();
   bool Playing() const { return recording_ != nullptr; }
-  const std::shared_ptr<SerialPort>& Recording() const { return recording_; }
   // The bytes written that the decoder has not taken yet; asked by a recording played as fast as
   // the decoder goes, on the input thread.
   std::int32_t Backlog() const;

@@ -51,10 +51,6 @@ void SetRecordingPlaying(bool on) {
   playing = on;
 }
 
-bool RecordingPlaying() {
-  return playing;
-}
-
 void UpdateSoundCalibration() {
   const bool wanted = choice.Chosen || playing;
   if (wanted == applied) return;

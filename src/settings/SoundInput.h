@@ -45,7 +45,6 @@ SoundInputChoice ValidSoundInput(const SoundInputChoice& choice);
 
 // The receive side says whether a recording is being played.
 void SetRecordingPlaying(bool playing);
-bool RecordingPlaying();
 
 // Puts the sound's rate, calibration and clock correction into Settings while the sound card is
 // chosen or a recording plays, and the box's back when neither; a change of the sound's made
