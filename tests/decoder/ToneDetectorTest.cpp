@@ -15,14 +15,13 @@ using test::FrequencyStream;
 struct Box {
   double Rate;
   int Low, High;
+  FrequencyStream Stream(double noise = 0, unsigned seed = 1) const {
+    return FrequencyStream(Rate, Low, High, noise, seed);
+  }
 };
-constexpr Box kBoxes[] = {{7200, 0, 255}, {5760, 28, 184}, {5236, 36, 236}, {4800, 36, 236}};
-
-struct ToneCase {
-  double Hz;
-  Tone Kind;
-};
-constexpr ToneCase kTones[] = {{300, Tone::Start576}, {675, Tone::Start288}, {450, Tone::Stop}};
+const Box kBoxes[] = {{7200, 0, 255}, {5760, 28, 184}, {5236, 36, 236}, {4800, 36, 236}};
+constexpr std::pair<double, Tone> kTones[] = {
+    {300, Tone::Start576}, {675, Tone::Start288}, {450, Tone::Stop}};
 
 struct Heard {
   Tone Kind;
@@ -30,38 +29,29 @@ struct Heard {
   std::size_t Acted;  // the sample from which it acts
 };
 
-std::vector<Heard> Listen(const test::Samples& samples, double rate) {
-  ToneDetector detector(1000 / rate);
+std::vector<Heard> Listen(const FrequencyStream& s) {
+  ToneDetector detector(1000 / s.Rate);
   std::vector<Heard> heard;
-  for (std::size_t i = 0; i < samples.size(); ++i)
-    if (const Tone t = detector.Push(samples[i], 1000 / rate); t != Tone::None)
+  for (std::size_t i = 0; i < s.Bytes.size(); ++i)
+    if (const Tone t = detector.Push(s.Bytes[i], 1000 / s.Rate); t != Tone::None)
       heard.push_back({t, i, i - static_cast<std::size_t>(detector.Late())});
   return heard;
-}
-
-std::string Name(const Box& box, double hz, double noise = 0) {
-  return std::to_string(int(box.Rate)) + "/s, " + std::to_string(int(hz)) + " Hz, noise " +
-         std::to_string(int(noise));
 }
 
 // Each tone is heard a second after it began, once until it ends, also under heavy noise; it
 // acts as from half a second into it.
 TEST(ToneDetector, EachToneAfterASecondActingAfterHalfOneAndOnceUntilItEnds) {
   for (const Box& box : kBoxes)
-    for (const ToneCase& tone : kTones)
+    for (const auto& [hz, kind] : kTones)
       for (const auto& [noise, seed] : {std::pair{0.0, 1u}, {400.0, 1u}, {400.0, 2u}}) {
-        SCOPED_TRACE(Name(box, tone.Hz, noise) + ", seed " + std::to_string(seed));
-        FrequencyStream s(box.Rate, box.Low, box.High, noise, seed);
-        s.Level(1900, 1000);
-        const std::size_t onset = s.Size();
-        s.Tone(tone.Hz, 3000);
-        s.Level(1500, 1000);
-        const std::size_t again = s.Size();
-        s.Tone(tone.Hz, 1500);
-        const auto heard = Listen(s.Bytes, box.Rate);
+        SCOPED_TRACE(testing::Message()
+                     << box.Rate << "/s, " << hz << " Hz, noise " << noise << ", seed " << seed);
+        FrequencyStream s = box.Stream(noise, seed);
+        const std::size_t onset = s.Level(1900, 1000).Bytes.size();
+        const std::size_t again = s.Tone(hz, 3000).Level(1500, 1000).Bytes.size();
+        const auto heard = Listen(s.Tone(hz, 1500));
         ASSERT_EQ(heard.size(), 2u);
-        EXPECT_EQ(heard[0].Kind, tone.Kind);
-        EXPECT_EQ(heard[1].Kind, tone.Kind);
+        EXPECT_TRUE(heard[0].Kind == kind && heard[1].Kind == kind);
         if (noise > 0) continue;
         // Forty-nine whole blocks of about 20 ms, and the block the tone began in: 0.97 to 1.05 s.
         const double in = static_cast<double>(heard[0].At - onset) / box.Rate;
@@ -81,43 +71,37 @@ TEST(ToneDetector, EachToneAfterASecondActingAfterHalfOneAndOnceUntilItEnds) {
 // strong (the edge counts of the described detector took such noise for start and stop tones).
 TEST(ToneDetector, ShortTonesNoiseAndChartsAreNotTones) {
   for (const Box& box : kBoxes) {
-    FrequencyStream s(box.Rate, box.Low, box.High, 0, 7);
-    for (const ToneCase& tone : kTones) {
-      s.Level(1500, 300);
-      s.Tone(tone.Hz, 900);
-      s.Chart(200, 0.28);
-      s.Tone(tone.Hz, 600);
-    }
+    FrequencyStream s = box.Stream(0, 7);
+    for (const auto& tone : kTones)
+      s.Level(1500, 300).Tone(tone.first, 900).Chart(200, 0.28).Tone(tone.first, 600);
     for (double noise : {100.0, 250.0, 500.0, 1000.0}) {
-      s.SetNoise(noise);
+      s.Noise = noise;
       s.Level(1900, 15000);
     }
-    s.SetNoise(50);
-    s.Chart(15000, 0.28);  // 120 lines per minute
-    s.Level(2300, 2000);   // a white margin, clipped noise on it
-    const auto heard = Listen(s.Bytes, box.Rate);
+    s.Noise = 50;
+    s.Chart(15000, 0.28).Level(2300, 2000);  // 120 lines per minute; a white margin, clipped noise
+    const auto heard = Listen(s);
     EXPECT_TRUE(heard.empty()) << box.Rate << "/s: a tone at sample " << heard[0].At;
   }
 }
 
 // Pushes phasing lines into a fold until it decides; the sample it decided with, or -1.
-long Fold(PhasingFold& fold, const FrequencyStream& s, const Box& box) {
-  fold.Start(1000 / box.Rate);
+long Fold(PhasingFold& fold, const FrequencyStream& s) {
+  fold.Start(1000 / s.Rate);
   for (std::size_t i = 0; i < s.Bytes.size(); ++i)
-    if (fold.Push(SampleToGreyLevel(s.Bytes[i], box.Low, box.High))) return static_cast<long>(i);
+    if (fold.Push(SampleToGreyLevel(s.Bytes[i], s.Low, s.High))) return static_cast<long>(i);
   return -1;
 }
 
-TEST(PhasingFold, FindsTheSpeedAndTheLineStart) {
+TEST(PhasingFold, FindsTheSpeedAndTheLineStartButNothingWithoutPulses) {
   PhasingFold fold;
+  EXPECT_FALSE(fold.Push(255));  // not started yet: nothing to fold into
   for (const Box& box : {kBoxes[0], kBoxes[3]})
     for (int speed = 0; speed < PhasingFold::kSpeeds; ++speed)
       for (double noise : {0.0, 400.0}) {
-        SCOPED_TRACE(Name(box, 60000 / PhasingFold::kLinePeriodMs[speed], noise));
-        const double perLine = PhasingFold::kLinePeriodMs[speed] * box.Rate / 1000;
-        FrequencyStream s(box.Rate, box.Low, box.High, noise, 3);
-        s.Phasing(PhasingFold::kLinePeriodMs[speed], 12, 0.3);
-        const long at = Fold(fold, s, box);
+        const double lineMs = PhasingFold::kLinePeriodMs[speed], perLine = lineMs * box.Rate / 1000;
+        SCOPED_TRACE(testing::Message() << box.Rate << "/s, " << lineMs << " ms, noise " << noise);
+        const long at = Fold(fold, box.Stream(noise, 3).Phasing(lineMs, 12, 0.3));
         ASSERT_GE(at, 0);
         EXPECT_EQ(fold.Speed(), speed);
         // At least four lines folded: a multiple of the true period makes as high a peak.
@@ -129,18 +113,8 @@ TEST(PhasingFold, FindsTheSpeedAndTheLineStart) {
         apart = std::min(apart, perLine - apart);
         EXPECT_LE(apart, noise > 0 ? 0.003 * perLine : 1.0) << fold.SamplesSinceLineStart();
       }
-}
-
-TEST(PhasingFold, NoPulsesNoDecision) {
-  PhasingFold fold;
-  EXPECT_FALSE(fold.Push(255));  // not started yet: nothing to fold into
-  const Box box = kBoxes[0];
-  FrequencyStream black(box.Rate, box.Low, box.High, 300, 4);
-  black.Level(1500, 20000);
-  EXPECT_EQ(Fold(fold, black, box), -1);
-  FrequencyStream chart(box.Rate, box.Low, box.High, 30, 5);
-  chart.Chart(20000, 0.28);
-  EXPECT_EQ(Fold(fold, chart, box), -1);
+  EXPECT_EQ(Fold(fold, kBoxes[0].Stream(300, 4).Level(1500, 20000)), -1);
+  EXPECT_EQ(Fold(fold, kBoxes[0].Stream(30, 5).Chart(20000, 0.28)), -1);
 }
 
 }  // namespace
