@@ -4,8 +4,6 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
-#include <numbers>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -32,20 +30,20 @@ inline void AppendTone(Samples& s, double hertz, double ms, double period) {
         std::fmod(static_cast<double>(i) * period / 1000 * hertz, 1.0) < 0.5 ? 2300 : 1500));
 }
 
-// Frequencies as an interface box of the given rate and calibration measures them, with Gaussian
-// frequency noise (its standard deviation in Hz), clipped to bytes. Each part returns the stream.
+// Frequencies as an interface box of the given rate and calibration measures them. Each part
+// returns the stream.
 struct FrequencyStream {
-  explicit FrequencyStream(double rate, int calLow = 0, int calHigh = 255, double noiseHz = 0,
-                           unsigned seed = 1)
-      : Rate(rate), Low(calLow), High(calHigh), Noise(noiseHz), Random(seed) {}
+  FrequencyStream(double rate, int calLow = 0, int calHigh = 255)
+      : Rate(rate), Low(calLow), High(calHigh) {}
 
   FrequencyStream& Level(double hz, double ms) {
-    for (long n = Count(ms); n > 0; --n) Push(hz);
+    Append(Bytes, static_cast<std::size_t>(std::lround(ms * Rate / 1000)),
+           SampleFor(hz, Low, High));
     return *this;
   }
   // The black/white alternation of a start or stop tone.
   FrequencyStream& Tone(double toneHz, double ms) {
-    for (long n = 0, count = Count(ms); n < count; ++n)
+    for (long n = 0, count = std::lround(ms * Rate / 1000); n < count; ++n)
       Push(std::fmod(static_cast<double>(n) * toneHz / Rate, 1.0) < 0.5 ? 2300 : 1500);
     return *this;
   }
@@ -59,58 +57,37 @@ struct FrequencyStream {
     }
     return *this;
   }
-  // Grey values at random, changing every `pixelMs`: a busy chart.
-  FrequencyStream& Chart(double ms, double pixelMs) {
-    const long perPixel = std::max(1L, std::lround(pixelMs * Rate / 1000));
-    for (long n = 0, count = Count(ms); n < count; ++n) {
-      if (n % perPixel == 0) Hz = 1500 + 800 * Uniform();
-      Push(Hz);
-    }
-    return *this;
-  }
   FrequencyStream& Add(const Samples& s) {
     Bytes.insert(Bytes.end(), s.begin(), s.end());
     return *this;
   }
+  void Push(double hz) { Bytes.push_back(SampleFor(hz, Low, High)); }
 
-  long Count(double ms) const { return std::lround(ms * Rate / 1000); }
-  double Uniform() { return (static_cast<double>(Random()) + 0.5) / 4294967296.0; }
-  void Push(double hz) {
-    if (Noise > 0)
-      hz +=
-          Noise * std::sqrt(-2 * std::log(Uniform())) * std::cos(2 * std::numbers::pi * Uniform());
-    Bytes.push_back(SampleFor(hz, Low, High));
-  }
   double Rate;
   int Low, High;
-  double Noise, Hz = 1900;
-  std::mt19937 Random;
   Samples Bytes;
 };
 
-// Records what the decoder asks of its host.
+// Records what the decoder asks of its host, and calls back at each event, lock and save. Events
+// are the status texts other than the mode texts and the empty status of an idle full picture.
 struct RecordingHost final : DecoderHost {
-  void ShowStatus(const std::string& text) override { Statuses.push_back(text); }
-  void RefreshDisplay() override { ++Refreshes; }
-  void ModeChanged() override { ++ModeChanges; }
-  void AutoSave() override {
-    ++Saves;
-    if (OnSave) OnSave();
+  void ShowStatus(const std::string& text) override {
+    Statuses.push_back(text);
+    if (text.empty() || text.find("LPM") != std::string::npos) return;
+    Events.push_back(text);
+    OnEvent();
   }
+  void RefreshDisplay() override { OnRefresh(++Refreshes); }
+  void ModeChanged() override { ++ModeChanges; }
+  void AutoSave() override { OnSave(); }
   void ShowNewLine() override { ++NewLines; }
   void SetAttention(bool on) override { Attention = on; }
 
-  // Status texts other than the mode texts and the empty status of an idle full picture.
-  std::vector<std::string> Events() const {
-    std::vector<std::string> events;
-    for (const auto& s : Statuses)
-      if (!s.empty() && s.find("LPM") == std::string::npos) events.push_back(s);
-    return events;
-  }
-  std::vector<std::string> Statuses;
-  int Refreshes = 0, ModeChanges = 0, Saves = 0, NewLines = 0;
+  std::vector<std::string> Statuses, Events;
+  int Refreshes = 0, ModeChanges = 0, NewLines = 0;
   bool Attention = false;
-  std::function<void()> OnSave;
+  std::function<void()> OnEvent = [] {}, OnSave = [] {};
+  std::function<void(int)> OnRefresh = [](int) {};
 };
 
 }  // namespace zarvo::test
