@@ -1,5 +1,5 @@
 // The decoder on hand-made streams: conversions, tone windows, phasing, line assembly and the
-// end-of-tick sequence, through both detectors.
+// end-of-tick sequence, through both detectors; and the robust detector's parts on their own.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "decoder/Decoder.h"
+#include "decoder/PhasingFold.h"
 #include "support/Signals.h"
 
 namespace zarvo {
@@ -50,8 +51,9 @@ TEST(SampleConversion, FixedAndDamagedCalibrations) {
 // counts and the pulse timing, which the decoder keeps as its described detector.
 struct Rig {
   explicit Rig(DetectorKind detector = kDescribed, int speed = 2, int ioc = 1,
-               float period = 0.125f) {
-    settings.CalHigh = 255;
+               float period = 0.125f, int calLow = 0, int calHigh = 255) {
+    settings.CalLow = calLow;
+    settings.CalHigh = calHigh;
     settings.SamplePeriod = period;
     settings.IOC = ioc;
     decoder.Detector = detector;
@@ -114,9 +116,7 @@ TEST(Decoder, CentreOfEachFullWindow) {
       {100, 200, 81, 164, 3}, {100, 200, 0, 164, 3}};
   for (const auto& [low, high, level, centre, band] : cases) {
     SCOPED_TRACE(testing::Message() << low << "/" << high << ", level " << level);
-    Rig r;
-    r.settings.CalLow = low;
-    r.settings.CalHigh = high;
+    Rig r(kDescribed, 2, 1, 0.125f, low, high);
     r.Feed(Samples(511, static_cast<std::uint8_t>(level)), kOneDrain);
     EXPECT_EQ(std::pair(r.decoder.Centre, r.decoder.Hysteresis), std::pair(128, 10));
     r.Feed(Samples(1, static_cast<std::uint8_t>(level)), kOneDrain);
@@ -295,44 +295,36 @@ TEST(Decoder, Ioc288WritesAndSavesRowsInPairs) {
   EXPECT_EQ(r.Saved, std::vector<int>{H});  // the last line fills the last two rows
 }
 
-// A speed change mid-picture keeps the rows drawn: two lines of black at 120 LPM, one of white
-// at 240. A damaged sample period neither hangs nor stops the clocks.
-TEST(Decoder, SpeedChangeMidPictureKeepsTheRowsDrawn) {
+// The idle picture at start-up is neither saved nor shown. A speed change mid-picture keeps the
+// rows drawn: two lines of black at 120 LPM, one of white at 240; each new row is shown once. A
+// full picture is saved once, not at every tick, and no longer asks for attention. A damaged
+// sample period neither hangs nor stops the clocks.
+TEST(Decoder, RowsSpeedChangeAndTheEndOfTick) {
   Rig r;
+  r.decoder.EndOfTick();
+  EXPECT_EQ(std::pair(r.Saved.size(), r.host.NewLines), std::pair(std::size_t{0}, 0));
   r.decoder.ManualStart();
   r.Feed(Samples(8000, kBlack));
   r.decoder.SetMode(4);
   r.Feed(Samples(2000, kWhite));
-  EXPECT_EQ(r.decoder.CurrentLine, 3);
-  EXPECT_EQ(std::pair(r.decoder.Picture.Pixel(900, 0), r.decoder.Picture.Pixel(900, 2)),
-            std::pair(0u, 0xFFFFFFu));
+  EXPECT_EQ(std::tuple(r.decoder.CurrentLine, r.decoder.SaveHeight, r.host.NewLines),
+            std::tuple(3, 4, 4));
+  EXPECT_EQ(std::tuple(r.decoder.Picture.Pixel(900, 0), r.decoder.Picture.Pixel(900, 2),
+                       r.host.Attention),
+            std::tuple(0u, 0xFFFFFFu, true));
+  r.decoder.CurrentLine = H - 1;
+  r.decoder.EndOfTick();
+  r.decoder.CurrentLine = H;
+  r.decoder.EndOfTick();
+  r.decoder.EndOfTick();
+  EXPECT_EQ(r.Saved, std::vector<int>{H});
+  EXPECT_TRUE(!r.host.Statuses.empty() && r.host.Statuses.back().empty() && !r.host.Attention);
   for (float period : {0.0f, -1.0f, 1e30f, std::nanf("")}) {
     r.settings.SamplePeriod = period;
     r.decoder.ManualStart();
     r.Feed(Samples(4000, kWhite), kOneDrain);
     EXPECT_GE(r.decoder.PixelClock, 0.0f);
   }
-}
-
-// The idle picture at start-up is neither saved nor shown; a new line is shown once; a full
-// picture is saved once, not at every tick, and no longer asks for attention.
-TEST(Decoder, EndOfTickSequence) {
-  Rig r;
-  r.decoder.EndOfTick();
-  EXPECT_EQ(std::pair(r.Saved.size(), r.host.NewLines), std::pair(std::size_t{0}, 0));
-  r.decoder.ManualStart();
-  r.decoder.EndOfTick();
-  r.decoder.EndOfTick();
-  EXPECT_EQ(std::tuple(r.decoder.SaveHeight, r.host.NewLines, r.host.Attention),
-            std::tuple(1, 1, true));
-  r.decoder.CurrentLine = H - 1;
-  r.decoder.EndOfTick();
-  EXPECT_EQ(r.decoder.SaveHeight, H);
-  r.decoder.CurrentLine = H;
-  r.decoder.EndOfTick();
-  r.decoder.EndOfTick();
-  EXPECT_EQ(r.Saved, std::vector<int>{H});
-  EXPECT_TRUE(!r.host.Statuses.empty() && r.host.Statuses.back().empty() && !r.host.Attention);
 }
 
 // A stop acts as from half a second into its tone, and closes the picture as it stood then. When
@@ -352,6 +344,84 @@ TEST(RobustDecoder, StartPressedWhileAStopIsRecognisedClosesThePictureOpenedByHa
   r.decoder.Process(s.data() + pressed, s.size() - pressed);
   EXPECT_EQ(r.host.Events, Texts{"Stop"});
   EXPECT_EQ(r.Saved, std::vector<int>{1});
+}
+
+// The robust detector's tone filters and phasing fold on their own, on streams as the interface
+// boxes of every rate measure them. Under noise and in charts they are held by the end-to-end
+// tests, through whole broadcasts.
+const Stream kBoxes[] = {{7200, 0, 255}, {5760, 28, 184}, {5236, 36, 236}, {4800, 36, 236}};
+constexpr std::pair<double, Tone> kTones[] = {
+    {300, Tone::Start576}, {675, Tone::Start288}, {450, Tone::Stop}};
+
+struct Heard {
+  Tone Kind;
+  std::size_t At;     // the sample it was recognised with
+  std::size_t Acted;  // the sample from which it acts
+};
+
+std::vector<Heard> Listen(const Stream& s) {
+  ToneDetector detector(1000 / s.Rate);
+  std::vector<Heard> heard;
+  for (std::size_t i = 0; i < s.Bytes.size(); ++i)
+    if (const Tone t = detector.Push(s.Bytes[i], 1000 / s.Rate); t != Tone::None)
+      heard.push_back({t, i, i - static_cast<std::size_t>(detector.Late())});
+  return heard;
+}
+
+// Each tone is heard a second after it began and once until it ends; it acts as from half a
+// second into it. A tone must last a second: broadcasts send theirs for three to five, while a
+// chart's hatching of the tone's period seldom fills two lines without a break.
+TEST(ToneDetector, EachToneAfterASecondActingAfterHalfOneAndOnceUntilItEnds) {
+  for (Stream s : kBoxes)
+    for (const auto& [hz, kind] : kTones) {
+      SCOPED_TRACE(testing::Message() << s.Rate << "/s, " << hz << " Hz");
+      s.Bytes.clear();
+      s.Level(1500, 300).Tone(hz, 900).Level(1900, 200).Tone(hz, 600).Level(1900, 1000);
+      const std::size_t onset = s.Bytes.size();
+      const std::size_t again = s.Tone(hz, 3000).Level(1500, 1000).Bytes.size();
+      const auto heard = Listen(s.Tone(hz, 1500));
+      ASSERT_EQ(heard.size(), 2u);
+      EXPECT_TRUE(heard[0].Kind == kind && heard[1].Kind == kind);
+      // Forty-nine whole blocks of about 20 ms, and the block the tone began in: 0.97 to 1.05 s.
+      const double in = static_cast<double>(heard[0].At - onset) / s.Rate;
+      EXPECT_TRUE(in >= 0.97 && in <= 1.05) << in;
+      // Half a second, and the 3 ms its beginning may be off (it is read from the part of a
+      // block it filled): 500 to 506 ms.
+      for (const auto& [h, began] : {std::pair{heard[0], onset}, {heard[1], again}}) {
+        const double acts = static_cast<double>(h.Acted - began) / s.Rate;
+        EXPECT_TRUE(acts >= 0.5 && acts <= 0.506) << acts;
+      }
+    }
+}
+
+// Pushes phasing lines into a fold until it decides; the sample it decided with, or -1.
+long Fold(PhasingFold& fold, const Stream& s) {
+  fold.Start(1000 / s.Rate);
+  for (std::size_t i = 0; i < s.Bytes.size(); ++i)
+    if (fold.Push(SampleToGreyLevel(s.Bytes[i], s.Low, s.High))) return static_cast<long>(i);
+  return -1;
+}
+
+TEST(PhasingFold, FindsTheSpeedAndTheLineStartButNothingWithoutPulses) {
+  PhasingFold fold;
+  EXPECT_FALSE(fold.Push(255));  // not started yet: nothing to fold into
+  for (Stream s : {kBoxes[0], kBoxes[3]})
+    for (int speed = 0; speed < PhasingFold::kSpeeds; ++speed) {
+      const double lineMs = PhasingFold::kLinePeriodMs[speed], perLine = lineMs * s.Rate / 1000;
+      SCOPED_TRACE(testing::Message() << s.Rate << "/s, " << lineMs << " ms");
+      const long at = Fold(fold, s.Phasing(lineMs, 12, 0.3));
+      ASSERT_GE(at, 0);
+      EXPECT_EQ(fold.Speed(), speed);
+      // At least four lines folded: a multiple of the true period makes as high a peak.
+      EXPECT_GE(at, 4 * perLine - 1);
+      // The stream began 0.3 of a line after a line start; the pulse is centred on it, half a
+      // sample early where the samples fall evenly on both its edges.
+      const double since = std::fmod(static_cast<double>(at) + 0.3 * perLine, perLine);
+      const double apart = std::fabs(fold.SamplesSinceLineStart() - since);
+      EXPECT_LE(std::min(apart, perLine - apart), 1.0) << fold.SamplesSinceLineStart();
+      s.Bytes.clear();
+    }
+  EXPECT_EQ(Fold(fold, Stream(7200).Level(1500, 20000)), -1);
 }
 
 }  // namespace
