@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <variant>
 
 #include "platform/BmpCodec.h"
 #include "platform/PlatformError.h"
@@ -13,21 +14,20 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Colours = std::vector<std::uint32_t>;
 
-void Le(Bytes& b, std::uint32_t v, int n) {
-  for (int i = 0; i < n; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
 // A file with the 40-byte header (or a longer one whose tail is the first bytes of `extra`);
 // `extra` (header tail, masks, colour table) and `pixels` follow, the offset pointing at pixels.
 Bytes InfoFile(std::int32_t width, std::int32_t height, int bits, int compression, int colours,
                const Bytes& extra, const Bytes& pixels, int headerSize = 40) {
+  const auto offset = static_cast<std::int64_t>(54 + extra.size()),
+             end = offset + std::ssize(pixels);
   Bytes b = {'B', 'M'};
-  const auto offset = static_cast<std::uint32_t>(54 + extra.size());
-  for (std::uint32_t v : {offset + std::uint32_t(pixels.size()), 0u, offset}) Le(b, v, 4);
-  for (std::uint32_t v : {headerSize, width, height}) Le(b, v, 4);
-  Le(b, 1, 2);
-  Le(b, bits, 2);
-  for (std::uint32_t v : {compression, 0, 0, 0, colours, 0}) Le(b, v, 4);
+  // The fields, little-endian, and their sizes in bytes.
+  const std::int64_t fields[] = {end, 0,    offset,      headerSize, width,   height,
+                                 1,   bits, compression, 0,          colours, 0};
+  const int sizes[] = {4, 4, 4, 4, 4, 4, 2, 2, 4, 12, 4, 4};
+  for (int f = 0; f < 12; ++f)
+    for (int i = 0; i < sizes[f]; ++i)
+      b.push_back(static_cast<std::uint8_t>(i < 4 ? fields[f] >> (8 * i) : 0));
   b.insert(b.end(), extra.begin(), extra.end());
   b.insert(b.end(), pixels.begin(), pixels.end());
   return b;
@@ -43,17 +43,15 @@ Colours Decoded(const Bytes& file) {
   return {p.Data(), p.Data() + p.Width() * p.Height()};
 }
 
-template <typename Read>
-std::string ErrorOf(Read read) {
+// The text of the error reading a file (a path) or bytes throws; "decoded" without one.
+std::string ErrorOf(const std::variant<std::string, Bytes>& file) {
   try {
-    read();
+    if (const auto* path = std::get_if<std::string>(&file)) ReadBmpFile(*path);
+    if (const auto* bytes = std::get_if<Bytes>(&file)) DecodeBmp(bytes->data(), bytes->size());
   } catch (const PlatformError& e) {
     return e.what();
   }
   return "decoded";
-}
-std::string ErrorOf(const Bytes& file) {
-  return ErrorOf([&] { DecodeBmp(file.data(), file.size()); });
 }
 
 // 2 x 2, 24 bits, bottom-up: top row red, green; bottom row blue, 0x123456. Rows of 6 + 2 bytes.
@@ -127,28 +125,22 @@ TEST(BmpRead, FailuresCarryTheirTexts) {
   const Bytes flat = InfoFile(3, 0, 24, 0, 0, {}, {});
   const Bitmap p = DecodeBmp(flat.data(), flat.size());
   EXPECT_EQ(std::pair(p.Width(), p.Height()), std::pair(3, 0));
-  EXPECT_EQ(ErrorOf({'B'}), readError);
-  EXPECT_EQ(ErrorOf(Bytes(kRgb2x2.begin(), kRgb2x2.begin() + 30)), readError);
-  EXPECT_EQ(ErrorOf(InfoFile(10, 1, 1, 0, 0, {0, 0, 0, 0, 0xFF}, {})), readError);  // table cut
-  EXPECT_EQ(ErrorOf(InfoFile(8192, 8192, 24, 0, 0, {}, {})), readError);
-  // The last row may lack its padding (68 bytes), not a pixel (67).
+  // Cut short: in the header, the colour table, the pixels of a picture of the largest size, a
+  // pixel of the last row (its padding may be missing).
+  const Bytes cut = Bytes(kRgb2x2.begin(), kRgb2x2.begin() + 67);
+  for (const Bytes& bad : {Bytes{'B'}, Bytes(kRgb2x2.begin(), kRgb2x2.begin() + 30),
+                           InfoFile(10, 1, 1, 0, 0, {0, 0, 0, 0, 0xFF}, {}),
+                           InfoFile(8192, 8192, 24, 0, 0, {}, {}), cut})
+    EXPECT_EQ(ErrorOf(bad), readError);
   EXPECT_EQ(ErrorOf(Bytes(kRgb2x2.begin(), kRgb2x2.begin() + 68)), "decoded");
-  EXPECT_EQ(ErrorOf(Bytes(kRgb2x2.begin(), kRgb2x2.begin() + 67)), readError);
-  for (const Bytes& bad : {
-           Patched(kRgb2x2, 1, 'X', 1),       // no "BM"
-           Patched(kRgb2x2, 14, 64),          // unknown header size
-           Patched(kRgb2x2, 30, 4),           // JPEG inside
-           Patched(kRgb2x2, 30, 1),           // RLE8 with 24 bits
-           Patched(kRgb2x2, 30, 3),           // bit fields with 24 bits
-           Patched(kRgb2x2, 28, 2, 2),        // 2 bits per pixel
-           Patched(kRgb2x2, 26, 2, 2),        // two planes
-           Patched(kRgb2x2, 18, 0),           // no width
-           InfoFile(2, -2, 8, 1, 0, {}, {}),  // RLE top-down
-           InfoFile(32769, 1, 24, 0, 0, {}, {}),
-           InfoFile(1, -32769, 24, 0, 0, {}, {}),
-           InfoFile(8192, 8193, 24, 0, 0, {}, {}),
-           InfoFile(2, INT_MIN, 24, 0, 0, {}, {}),
-       })
+  // No "BM"; a header of unknown size; JPEG inside; RLE8 or bit fields with 24 bits; 2 bits a
+  // pixel; two planes; no width; RLE top-down; sizes past the limits.
+  for (const Bytes& bad :
+       {Patched(kRgb2x2, 1, 'X', 1), Patched(kRgb2x2, 14, 64), Patched(kRgb2x2, 30, 4),
+        Patched(kRgb2x2, 30, 1), Patched(kRgb2x2, 30, 3), Patched(kRgb2x2, 28, 2, 2),
+        Patched(kRgb2x2, 26, 2, 2), Patched(kRgb2x2, 18, 0), InfoFile(2, -2, 8, 1, 0, {}, {}),
+        InfoFile(32769, 1, 24, 0, 0, {}, {}), InfoFile(1, -32769, 24, 0, 0, {}, {}),
+        InfoFile(8192, 8193, 24, 0, 0, {}, {}), InfoFile(2, INT_MIN, 24, 0, 0, {}, {})})
     EXPECT_EQ(ErrorOf(bad), notValid);
 }
 
@@ -166,7 +158,7 @@ TEST(BmpFile, ReadsWhatTheWriterWroteOrNamesTheFile) {
               Colours(picture.Data(), picture.Data() + 3 * width));
   }
   for (const std::string& path : {dir.File("missing.bmp"), dir.Path()})
-    EXPECT_EQ(ErrorOf([&] { ReadBmpFile(path); }), "Cannot open file " + path);
+    EXPECT_EQ(ErrorOf(path), "Cannot open file " + path);
 }
 
 }  // namespace
