@@ -15,11 +15,7 @@ namespace fs = std::filesystem;
 
 class AutoSaveTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::setlocale(LC_TIME, "C");
-    for (int y = 0; y < 3; ++y)
-      for (int x = 0; x < 1810; ++x) picture.SetPixel(x, y, GreyColour((x + y) % 256));
-  }
+  void SetUp() override { std::setlocale(LC_TIME, "C"); }
   void Touch(const std::string& name) {
     fs::create_directories(autoDir);
     std::ofstream(autoDir + name) << "x";
@@ -33,7 +29,9 @@ class AutoSaveTest : public ::testing::Test {
 };
 
 // Auto is created, each fax named by the minute it was saved in, and a second or third fax in
-// the same minute keeps the first.
+// the same minute keeps the first. Each file: 14 + 40 + 1024 header bytes, then the rows of 1810
+// bytes padded to 1812. That the file opens in other programs as what was drawn, bottom-up rows
+// and palette, GreyBitmap.OpensInQt checks; the grey format's reading, BmpFile.
 TEST_F(AutoSaveTest, NamedByTheMomentAndWrittenAsGreyBitmap) {
   EXPECT_EQ(AutoSaveName({2007, 1, 2, 3, 4, 0}), "Fax 070102 Tue 0304.bmp");
   for (const auto& [rows, name] : {std::pair{3, "Fax 981205 Sat 1430.bmp"},
@@ -42,20 +40,6 @@ TEST_F(AutoSaveTest, NamedByTheMomentAndWrittenAsGreyBitmap) {
     EXPECT_EQ(AutoSaveFax(picture, rows, 7, folder, saturday), autoDir + name);
     EXPECT_EQ(dir.Read("Auto/" + std::string(name)).size(), 1078u + 1812u * rows) << name;
   }
-  // 14 + 40 + 1024 header bytes, then 3 rows of 1810 bytes padded to 1812, bottom-up.
-  const auto b = dir.Read("Auto/Fax 981205 Sat 1430.bmp");
-  const auto u32 = [&](std::size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
-  };
-  EXPECT_EQ(b[0] | b[1] << 8, 'B' | 'M' << 8);
-  // The file's size; offset; header size; width; height; one plane of 8 bits a pixel;
-  // uncompressed; 256 colours; colour table entry 200: blue, green, red, 0.
-  const std::size_t at[] = {2, 10, 14, 18, 22, 26, 30, 46, 54 + 4 * 200};
-  const std::uint32_t value[] = {1078 + 3 * 1812, 1078, 40, 1810, 3, 1 | 8 << 16, 0, 256, 0xC8C8C8};
-  for (int i = 0; i < 9; ++i) EXPECT_EQ(u32(at[i]), value[i]) << "byte " << at[i];
-  EXPECT_EQ(b[1078 + 2 * 1812 + 7], 7);  // the file's last row is the picture's first: column 7
-  EXPECT_EQ(b[1078 + 7], 7 + 2);         // row 2
-  EXPECT_EQ(b[1078 + 1810], 0);          // padding
 }
 
 // The clean-up takes automatic saves of the given day and earlier, and no other file. A name's
