@@ -27,10 +27,13 @@ class MessagesTest : public ::testing::Test {
     ResetMessageState();
     errno = 0;
   }
-  Strings Texts() const {
-    Strings texts;
-    for (const auto& box : boxes.Shown) texts.push_back(box.Text);
-    return texts;
+  // Each box as its icon (Error, Information, Question), title and text; or its text alone.
+  Strings Shown(bool whole = false) const {
+    Strings shown;
+    for (const auto& b : boxes.Shown)
+      shown.push_back(whole ? "EIQ"[static_cast<int>(b.Icon)] + (" " + b.Title + ": " + b.Text)
+                            : b.Text);
+    return shown;
   }
   test::RecordingBoxes boxes;
 };
@@ -47,14 +50,9 @@ TEST_F(MessagesTest, BoxesAndTheNestedErrorGuard) {
   boxes.Answer = false;
   EXPECT_FALSE(ReportQuestion("Exit %s?", "Zarvo Meteo"));
   ReportError("after the box closed");
-  ASSERT_EQ(Texts(),
-            (Strings{"COM3 failed", "3 faxes", "Exit Zarvo Meteo?", "after the box closed"}));
-  const MessageIcon icons[] = {MessageIcon::Error, MessageIcon::Information, MessageIcon::Question,
-                               MessageIcon::Error};
-  for (std::size_t i = 0; i < 4; ++i)
-    EXPECT_EQ(std::pair(boxes.Shown[i].Icon, boxes.Shown[i].Title),
-              std::pair(icons[i], std::string("Zarvo Meteo")))
-        << i;
+  EXPECT_EQ(Shown(true),
+            (Strings{"E Zarvo Meteo: COM3 failed", "I Zarvo Meteo: 3 faxes",
+                     "Q Zarvo Meteo: Exit Zarvo Meteo?", "E Zarvo Meteo: after the box closed"}));
   EXPECT_EQ(boxes.CloseCount, 0);
 }
 
@@ -64,9 +62,10 @@ TEST_F(MessagesTest, OnlyTheFirstFatalReportIsShown) {
   EXPECT_FALSE(FatalReported());
   ReportFatal("100% %s");
   ReportFatal("second");
-  ASSERT_EQ(Texts(), Strings{"100% %s\n\nZarvo Meteo will now shutdown..."});
-  EXPECT_EQ(std::tuple(boxes.Shown[0].Icon, boxes.CloseCount, FatalReported()),
-            std::tuple(MessageIcon::Error, 1, true));
+  EXPECT_EQ(
+      Shown(true),
+      Strings{"E Zarvo Meteo fatal error message: 100% %s\n\nZarvo Meteo will now shutdown..."});
+  EXPECT_EQ(std::pair(boxes.CloseCount, FatalReported()), std::pair(1, true));
 }
 
 // Texts over 1000 characters are fatal, then shown cut. The error's limit counts the "." and the
@@ -77,29 +76,28 @@ TEST_F(MessagesTest, OverlongTextsAreFatalAndCut) {
   ReportError("%s", e999.c_str());
   EXPECT_FALSE(FatalReported());
   EXPECT_TRUE(ReportQuestion("%s", x1001.c_str()));
-  EXPECT_EQ(Texts(), (Strings{x1000, e999, kTooLong, x1000}));
+  EXPECT_EQ(Shown(), (Strings{x1000, e999, kTooLong, x1000}));
   EXPECT_EQ(boxes.CloseCount, 1);
   ResetMessageState();
   boxes.Shown.clear();
   errno = ENOENT;
   ReportError("%s", e990.c_str());
-  EXPECT_EQ(Texts(), (Strings{kTooLong, e990}));
+  EXPECT_EQ(Shown(), (Strings{kTooLong, e990}));
 }
 
 TEST_F(MessagesTest, ExceptionReportEndsWithAPeriod) {
   const char* whats[] = {"Already ends.", "", nullptr};
   for (const char* what : whats) ShowExceptionReport(what);
-  EXPECT_EQ(Texts(), (Strings{"Already ends.", "Unknown error.", "Unknown error."}));
+  EXPECT_EQ(Shown(), (Strings{"Already ends.", "Unknown error.", "Unknown error."}));
 }
 
-TEST(ScreenSaverRule, SwallowsOnlyTheScreenSaverCommandWhileDisabled) {
+// The screen saver's command is swallowed only while it is disabled; the version's third decimal
+// is shown only when it is not zero.
+TEST(SmallRules, ScreenSaverCommandAndVersionText) {
   EXPECT_TRUE(DiscardSystemMessage(true, 0x0112, 0xF140));
   EXPECT_FALSE(DiscardSystemMessage(false, 0x0112, 0xF140));
   EXPECT_FALSE(DiscardSystemMessage(true, 0x0112, 0xF060));  // SC_CLOSE passes
   EXPECT_FALSE(DiscardSystemMessage(true, 0x0111, 0xF140));  // not a system command
-}
-
-TEST(VersionText, ThirdDecimalCutWhenZero) {
   EXPECT_EQ(VersionText(1.025), "Version 1.025");
   EXPECT_EQ(VersionText(2.0), "Version 2.00");
 }
