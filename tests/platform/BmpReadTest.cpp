@@ -59,7 +59,8 @@ const Bytes kRgb2x2 =
     InfoFile(2, 2, 24, 0, 0, {}, {255, 0, 0, 86, 52, 18, 0, 0, 0, 0, 255, 0, 255, 0, 0, 0});
 const Colours kRgb2x2Colours = {0xFF0000, 0x00FF00, 0x0000FF, 0x123456};
 
-TEST(BmpRead, TrueColourBottomUpTopDownAndBitFields) {
+// Every depth, header and compression a user's bitmap may come in.
+TEST(BmpRead, EveryDepthHeaderAndCompression) {
   EXPECT_EQ(Decoded(kRgb2x2), kRgb2x2Colours);
   Bytes topDown = Patched(kRgb2x2, 22, static_cast<std::uint32_t>(-2));
   std::swap_ranges(topDown.begin() + 54, topDown.begin() + 62, topDown.begin() + 62);
@@ -79,42 +80,36 @@ TEST(BmpRead, TrueColourBottomUpTopDownAndBitFields) {
   v5Tail.resize(124 - 40);
   EXPECT_EQ(Decoded(InfoFile(1, 1, 32, 3, 0, v5Tail, {0x11, 0x22, 0x33, 0x44}, 124)),
             Colours{0x112233});
-}
 
-// Colour table entries used below: 0 -> 0x0000FF, 1 -> 0x332211, 2 -> 0xCCBBAA.
-const Bytes kTable3 = {0xFF, 0, 0, 0, 0x11, 0x22, 0x33, 0, 0xAA, 0xBB, 0xCC, 0};
-
-TEST(BmpRead, PalettedDepthsAndShortTables) {
+  // Colour table entries used below: 0 -> 0x0000FF, 1 -> 0x332211, 2 -> 0xCCBBAA.
+  const Bytes table3 = {0xFF, 0, 0, 0, 0x11, 0x22, 0x33, 0, 0xAA, 0xBB, 0xCC, 0};
   // 1 bit, table size implied, 10 pixels 1011001001.
   const Bytes twoColours = {0x10, 0x20, 0x30, 0, 0xFF, 0xFF, 0xFF, 0};
   const std::uint32_t c = 0x302010, W = 0xFFFFFF;
   EXPECT_EQ(Decoded(InfoFile(10, 1, 1, 0, 0, twoColours, {0xB2, 0x40, 0, 0})),
             (Colours{W, c, W, W, c, c, W, c, c, W}));
   // 4 bits, three colours; index 5 lies past the table and is black.
-  EXPECT_EQ(Decoded(InfoFile(3, 2, 4, 0, 3, kTable3, {0x21, 0x00, 0, 0, 0x05, 0x10, 0, 0})),
+  EXPECT_EQ(Decoded(InfoFile(3, 2, 4, 0, 3, table3, {0x21, 0x00, 0, 0, 0x05, 0x10, 0, 0})),
             (Colours{0x0000FF, 0, 0x332211, 0xCCBBAA, 0x332211, 0x0000FF}));
   // OS/2 header, 3-byte entries, offset left 0: the pixels follow the table.
   const Bytes os2 = {'B', 'M', 40, 0, 0, 0, 0, 0, 0,   0,   0, 0, 0,    0, 12, 0, 0,    0, 3, 0,
                      2,   0,   1,  0, 1, 0, 0, 0, 255, 255, 0, 0, 0xA0, 0, 0,  0, 0x40, 0, 0, 0};
   EXPECT_EQ(Decoded(os2), (Colours{0xFF0000, 0x0000FF, 0xFF0000, 0x0000FF, 0xFF0000, 0x0000FF}));
-}
 
-TEST(BmpRead, RunLengthStreams) {
   // RLE8, 4 x 3: run, delta (2, 1), run, end of line, absolute run of 3 with its pad byte, a run
   // cut at the row's end, end of bitmap, then a run that must not count. Skipped pixels: entry 0.
   const Bytes table4 = {0x80, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0, 0xFF, 0, 0xFF, 0xFF, 0xFF, 0};
   const Bytes rle8 = {1, 1, 0, 2, 2, 1, 1, 3, 0, 0, 0, 3, 2, 3, 1, 0, 2, 1, 0, 1, 4, 3};
   const std::uint32_t n = 0x000080;
-  EXPECT_EQ(Decoded(InfoFile(4, 3, 8, 1, 4, table4, rle8)),
-            (Colours{0xFF0000, 0xFFFFFF, 0x00FF00, 0x00FF00,  //
-                     n, n, n, 0xFFFFFF,                       //
-                     0x00FF00, n, n, n}));
+  EXPECT_EQ(
+      Decoded(InfoFile(4, 3, 8, 1, 4, table4, rle8)),
+      (Colours{0xFF0000, 0xFFFFFF, 0x00FF00, 0x00FF00, n, n, n, 0xFFFFFF, 0x00FF00, n, n, n}));
   // RLE4, 5 x 2: alternating run, end of line, absolute run of 5 (3 bytes + pad) that uses an
   // index past the table; the stream stops without its end code.
   const Bytes rle4 = {5, 0x12, 0, 0, 0, 5, 0x12, 0x0F, 0x20, 0};
-  EXPECT_EQ(Decoded(InfoFile(5, 2, 4, 2, 3, kTable3, rle4)),
-            (Colours{0x332211, 0xCCBBAA, 0x0000FF, 0, 0xCCBBAA,  //
-                     0x332211, 0xCCBBAA, 0x332211, 0xCCBBAA, 0x332211}));
+  EXPECT_EQ(Decoded(InfoFile(5, 2, 4, 2, 3, table3, rle4)),
+            (Colours{0x332211, 0xCCBBAA, 0x0000FF, 0, 0xCCBBAA, 0x332211, 0xCCBBAA, 0x332211,
+                     0xCCBBAA, 0x332211}));
 }
 
 // Empty pictures are no error; oversized ones are refused by their headers alone, though the
