@@ -29,6 +29,8 @@ static_assert(TDecoder::Listening == 0 && TDecoder::StartAccepted == 1 && TDecod
 // The samples of the frequencies the decoder's levels stand for are pinned down in
 // CentreOfEachFullWindow, and those of 1200 and 2300 Hz in SpecColumn.
 TEST(SampleConversion, FixedAndDamagedCalibrations) {
+  // 28/184: step 1100/156 = 7.05128 Hz per unit; 1500 Hz: 42.55 + 28, rounded up.
+  EXPECT_EQ(FrequencyToSample(1500, 28, 184), 71);
   // Grey: 351 x (v - low) / (high - low) - 96, truncated, clamped. 1200 Hz; 1500 Hz: 96.75 ->
   // 96 - 96; 1900 Hz: 222.75 -> 222 - 96; 2300 Hz: 351 - 96 clamps; below CalLow: black.
   const std::tuple<int, int, int, int> greys[] = {{28, 28, 184, 0},    {71, 28, 184, 0},
