@@ -1,11 +1,13 @@
 // The demodulator against the simulator: its bytes are the box's bytes for the same broadcast,
-// at every usual sound rate and with the centre set for a mistuned receiver.
+// at every usual sound rate and with the centre set for a mistuned receiver. Start and stop
+// tones, plain or as an alternation, clean or under noise as strong as the signal, come out as
+// the box's clean alternation where they were sent; pictures, phasing, a carrier and noise never
+// do.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <random>
-#include <vector>
 
 #include "audio/AudioDemodulator.h"
 #include "sim/AudioSynth.h"
@@ -16,23 +18,39 @@ namespace zarvo {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kClean = INFINITY;
 
-std::vector<std::uint8_t> Demodulate(const std::vector<float>& sound, int rate, double centre) {
-  AudioDemodulator demodulator(rate, centre);
+// The bytes of `sound`; the start and stop tones recognised in it to `tones`.
+std::vector<std::uint8_t> Demodulate(const std::vector<float>& sound, int rate,
+                                     double centre = 1900, int* tones = nullptr) {
+  AudioDemodulator demodulator(rate);
+  demodulator.SetCentre(centre);
   std::vector<std::uint8_t> bytes;
   demodulator.Push(sound.data(), sound.size(), bytes);
   demodulator.Flush(bytes);
+  if (tones) *tones = demodulator.TonesRecognised();
   return bytes;
 }
 
-// Sound of steady tones, each held for `seconds`.
-std::vector<float> Tones(const std::vector<double>& hz, double seconds, int rate) {
-  std::vector<double> frequencies;
-  for (const double f : hz)
-    frequencies.insert(frequencies.end(), static_cast<std::size_t>(seconds * 7200), f);
+int TonesIn(const std::vector<float>& sound) {
+  int tones = -1;
+  Demodulate(sound, 11025, 1900, &tones);
+  return tones;
+}
+
+// The sound at `rate` of frequencies at 7200 a second.
+std::vector<float> Sound(const std::vector<double>& hz, int rate, double snr = kClean,
+                         unsigned seed = 5) {
   std::vector<float> sound;
-  sim::ToneSynth(7200, rate).Push(frequencies.data(), frequencies.size(), sound);
+  sim::ToneSynth(7200, rate, snr, seed).Push(hz.data(), hz.size(), sound);
   return sound;
+}
+
+// Steady tones, each held for `seconds`.
+std::vector<float> Tones(const std::vector<double>& hz, double seconds, int rate) {
+  std::vector<double> held;
+  for (const double f : hz) held.insert(held.end(), static_cast<std::size_t>(seconds * 7200), f);
+  return Sound(held, rate);
 }
 
 TEST(AudioDemodulator, FrequenciesTakeTheDecodersCalibrationAroundTheCentre) {
@@ -99,7 +117,7 @@ TEST(AudioDemodulator, GivesTheBoxsBytesWithinTwoLevelsAtEveryRate) {
 // that may have begun in it; after a reset it starts over as a new one.
 TEST(AudioDemodulator, PiecesOfAnySizeGiveTheSameBytesAsOnePush) {
   const auto sound = Tones({1500, 2300, 1700, 2100, 1900}, 0.6, 44100);
-  const auto whole = Demodulate(sound, 44100, 1900);
+  const auto whole = Demodulate(sound, 44100);
   AudioDemodulator demodulator(44100);
   std::mt19937 random(7);
   for (int run = 0; run < 2; ++run) {
@@ -120,7 +138,7 @@ TEST(AudioDemodulator, BadSamplesNeitherCrashNorLinger) {
     SCOPED_TRACE(bad);
     auto sound = Tones({2300}, 2.0, 11025);
     std::fill(sound.begin() + 1000, sound.begin() + 3000, bad);
-    const auto bytes = Demodulate(sound, 11025, 1900);
+    const auto bytes = Demodulate(sound, 11025);
     ASSERT_NEAR(static_cast<double>(bytes.size()), 2 * 7200, 50);
     // A second later the tone is white again.
     for (std::size_t i = 7200; i < 14000; i += 100) EXPECT_NEAR(bytes[i], 208, 1) << i;
@@ -135,6 +153,78 @@ TEST(AudioDemodulator, RefusesRatesAndCentresOutsideItsRange) {
   AudioDemodulator demodulator(8000);
   EXPECT_THROW(demodulator.SetCentre(3000), std::invalid_argument);
   EXPECT_EQ(demodulator.Centre(), 1900);
+}
+
+// Clean, and under noise as strong as the signal, with the receiver's mistuning taken out by the
+// centre.
+TEST(ToneRecognition, TonesComeOutAsTheAlternationWhereTheyWereSent) {
+  using enum StartStopTone;
+  const struct {
+    StartStopTone Tone;
+    bool Plain;
+    double SnrDb, Shift;
+  } cases[] = {
+      {Start576, true, kClean, 0}, {Start288, true, kClean, 0},  {Stop, true, kClean, 0},
+      {Start576, true, 0, 0},      {Stop, true, -5, 0},          {Start576, true, kClean, 100},
+      {Start288, true, 0, -60},    {Start576, false, kClean, 0}, {Start288, false, kClean, 0},
+      {Stop, false, kClean, 0},    {Start576, false, 0, 0},      {Start288, false, 0, 0},
+      {Stop, false, 0, 80}};
+  for (const auto& [tone, plain, snr, shift] : cases) {
+    const int rate = ToneRate(tone);
+    SCOPED_TRACE(testing::Message() << rate << (plain ? " Hz plain" : " Hz alternation") << ", SNR "
+                                    << snr << ", shift " << shift);
+    // A second of carrier, four of the tone, a second of carrier, at 7200 frequencies a second.
+    std::vector<double> hz(7200, 1900 + shift);
+    for (int i = 0; i < 4 * 7200; ++i)
+      hz.push_back(shift + (plain ? rate : (i * 2 * rate / 7200) % 2 == 0 ? 1500 : 2300));
+    hz.insert(hz.end(), 7200, 1900 + shift);
+    int tones = 0;
+    const auto bytes = Demodulate(Sound(hz, 11025, snr), 11025, 1900 + shift, &tones);
+    ASSERT_EQ(tones, 1);
+
+    // The alternation's bytes: black 80 and white 208, a half period each, from the tone's
+    // onset. Noise may give two such bytes in a row, never a dozen.
+    const auto delay = std::lround(AudioDemodulator(11025).DelaySeconds() * 7200);
+    long first = -1, last = -1, changes = 0, run = 0;
+    for (long i = 0; i < static_cast<long>(bytes.size()); ++i) {
+      run = bytes[i] == 80 || bytes[i] == 208 ? run + 1 : 0;
+      if (run < 12) continue;
+      if (first < 0) first = i - 11;
+      last = i;
+    }
+    ASSERT_GE(first, 0);
+    for (long i = first + 1; i <= last; ++i) changes += bytes[i] != bytes[i - 1];
+    // Clean, the onset and end to 3 ms; under noise as strong as the signal, to 20 ms.
+    const double slack = std::isinf(snr) ? 0.003 * 7200 : 0.02 * 7200;
+    EXPECT_NEAR(static_cast<double>(first), static_cast<double>(7200 + delay), slack);
+    EXPECT_NEAR(static_cast<double>(last), static_cast<double>(5 * 7200 + delay), slack);
+    // Two changes per period: 2400 for 300 Hz over four seconds.
+    EXPECT_NEAR(static_cast<double>(changes), 8.0 * rate, 8 + 2 * slack * rate / 3600);
+  }
+}
+
+// What must never pass for a tone: the chart's picture and its phasing, clean and under noise;
+// a steady carrier under noise; noise, faint noise and silence alone.
+TEST(ToneRecognition, NoneInPicturesPhasingCarrierOrNoise) {
+  const sim::GreyImage chart = sim::TestChart(300);
+  for (const int lpm : {60, 120, 240}) {
+    for (const double snr : {kClean, 10.0, 0.0}) {
+      SCOPED_TRACE(testing::Message() << lpm << " lines per minute, SNR " << snr);
+      const sim::BroadcastOptions o{
+          .Lpm = lpm, .LeadSeconds = 1, .StartSeconds = 0, .PhasingSeconds = 10, .StopSeconds = 0};
+      EXPECT_EQ(TonesIn(sim::MakeBroadcastAudio(chart, o, 11025, snr, 9)), 0);
+    }
+  }
+  std::mt19937 random(11);
+  std::normal_distribution<float> gauss(0, 1);
+  for (const double snr : {20.0, 0.0, -10.0}) {
+    auto sound = Sound(std::vector<double>(60 * 7200, 1900), 11025, snr, 3);
+    EXPECT_EQ(TonesIn(sound), 0) << "carrier at " << snr << " dB";
+    // Noise alone, of the same deviation as the carrier's, faint and none.
+    const float level = snr > 0 ? 0.3f : snr == 0 ? 1e-5f : 0.0f;
+    for (float& x : sound) x = level * gauss(random);
+    EXPECT_EQ(TonesIn(sound), 0) << "noise of deviation " << level;
+  }
 }
 
 }  // namespace

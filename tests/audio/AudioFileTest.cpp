@@ -44,7 +44,7 @@ std::vector<float> ReadAll(AudioFileReader& reader, std::string& error) {
   return all;
 }
 
-TEST(AudioFile, WhatIsWrittenIsReadBackFromAFileAndFromMemory) {
+TEST(AudioFile, WhatIsWrittenIsReadBack) {
   struct Case {
     const char* Name;
     const char* Format;
@@ -68,10 +68,6 @@ TEST(AudioFile, WhatIsWrittenIsReadBackFromAFileAndFromMemory) {
     // The lossy coder's first frame is its own; the rest must follow the tone.
     for (std::size_t i = back.size() / 10; i < back.size(); ++i)
       ASSERT_NEAR(back[i], sound[i], c.Tolerance) << i;
-    const Bytes bytes = dir.Read(c.Name);
-    AudioFileReader memory;
-    ASSERT_TRUE(memory.OpenMemory(bytes.data(), bytes.size(), error)) << error;
-    EXPECT_EQ(ReadAll(memory, error), back);
   }
 }
 
@@ -147,9 +143,8 @@ TEST(AudioFile, IsToldByContentAndName) {
 
 TEST(AudioFile, WriterRefusesAnUnknownExtensionAndClipsBeyondFullScale) {
   test::TempDir dir;
-  AudioFileWriter writer;
   std::string error;
-  EXPECT_FALSE(writer.Create(dir.File("sound.mp3"), 8000, error));
+  EXPECT_FALSE(AudioFileWriter().Create(dir.File("sound.mp3"), 8000, error));
   EXPECT_NE(error.find(".wav, .flac or .ogg"), std::string::npos) << error;
   AudioFileReader reader;
   ASSERT_TRUE(reader.Open(Write(dir, "loud.wav", {2.0f, -3.0f, 0.25f, NAN}, 8000), error));

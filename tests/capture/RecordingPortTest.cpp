@@ -21,12 +21,10 @@ constexpr int kRate = 8000;
 class RecordingPortTest : public testing::Test {
  protected:
   void SetUp() override {
-    // A broadcast of every section, 11 s of sound.
-    sim::BroadcastOptions o{.DataRate = kAudioByteRate, .Lpm = 240, .LeadSeconds = 0.5};
-    o.StartSeconds = o.PhasingSeconds = o.StopSeconds = 2;
-    o.TrailerSeconds = 0.5;
-    sound = sim::MakeBroadcastAudio({8, 16, std::vector<std::uint8_t>(8 * 16, 90)}, o, kRate);
-    path = Write("fax.wav", kRate);
+    // A broadcast of every section, 15 s of sound.
+    sound = sim::MakeBroadcastAudio({8, 16, std::vector<std::uint8_t>(8 * 16, 90)},
+                                    {.Lpm = 240, .PhasingSeconds = 2, .StopSeconds = 2}, kRate);
+    path = Write("fax.wav");
     // The bytes of the sound as the file holds it, at 16 bits.
     AudioFileReader reader;
     std::vector<float> stored(sound.size());
@@ -37,10 +35,10 @@ class RecordingPortTest : public testing::Test {
     demodulator.Push(stored.data(), stored.size(), expected);
     demodulator.Flush(expected);
   }
-  std::string Write(const std::string& name, int rate) {
+  std::string Write(const std::string& name) {
     AudioFileWriter writer;
     std::string error;
-    EXPECT_TRUE(writer.Create(dir.File(name), rate, error) &&
+    EXPECT_TRUE(writer.Create(dir.File(name), kRate, error) &&
                 writer.Write(sound.data(), sound.size(), error) && writer.Close(error))
         << error;
     return dir.File(name);
@@ -118,7 +116,7 @@ TEST_F(RecordingPortTest, AReadErrorMidFileFailsThePortAfterTheBytesBefore) {
 
 // What the reader refuses is its own test's; here what only the port finds.
 TEST_F(RecordingPortTest, OpenRefusesWhatCannotBePlayed) {
-  const std::string cut = Write("cut.flac", kRate);
+  const std::string cut = Write("cut.flac");
   std::filesystem::resize_file(cut, std::filesystem::file_size(cut) * 2 / 3);
   const std::tuple<std::string, double, std::string> cases[] = {
       {cut, 1900, cut + ": the file is truncated"},  // found only by reading it through

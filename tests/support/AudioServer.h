@@ -43,9 +43,7 @@ class AudioServer {
     else if (!PollUntil([this] { return Pactl("info").Code == 0; }, std::chrono::seconds(20)))
       error_ = "pulseaudio did not answer within 20 s";
   }
-  ~AudioServer() { Stop(); }
-  AudioServer(const AudioServer&) = delete;
-  AudioServer& operator=(const AudioServer&) = delete;
+  ~AudioServer() { Stop(); }  // not copied: it owns its folder
 
   void Stop() {
     if (child_.Pid <= 0) return;
