@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <random>
+#include <tuple>
 
 #include "audio/AudioDemodulator.h"
 #include "sim/AudioSynth.h"
@@ -17,25 +17,22 @@
 namespace zarvo {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kClean = INFINITY;
 
-// The bytes of `sound`; the start and stop tones recognised in it to `tones`.
-std::vector<std::uint8_t> Demodulate(const std::vector<float>& sound, int rate,
-                                     double centre = 1900, int* tones = nullptr) {
+// The bytes of a sound and the start and stop tones recognised in it.
+struct Heard {
+  std::vector<std::uint8_t> Bytes;
+  int Tones;
+};
+
+Heard Demodulate(const std::vector<float>& sound, int rate, double centre = 1900) {
   AudioDemodulator demodulator(rate);
   demodulator.SetCentre(centre);
-  std::vector<std::uint8_t> bytes;
-  demodulator.Push(sound.data(), sound.size(), bytes);
-  demodulator.Flush(bytes);
-  if (tones) *tones = demodulator.TonesRecognised();
-  return bytes;
-}
-
-int TonesIn(const std::vector<float>& sound) {
-  int tones = -1;
-  Demodulate(sound, 11025, 1900, &tones);
-  return tones;
+  Heard heard;
+  demodulator.Push(sound.data(), sound.size(), heard.Bytes);
+  demodulator.Flush(heard.Bytes);
+  heard.Tones = demodulator.TonesRecognised();
+  return heard;
 }
 
 // The sound at `rate` of frequencies at 7200 a second.
@@ -57,18 +54,16 @@ TEST(AudioDemodulator, FrequenciesTakeTheDecodersCalibrationAroundTheCentre) {
   // 6.25 Hz a level from 1000 Hz at byte 0: worked out by hand.
   const std::pair<double, int> cases[] = {{1200, 32}, {2300, 208},    {1500, 80}, {1900, 144},
                                           {1000, 0},  {2593.75, 255}, {900, 0},   {3000, 255},
-                                          {1503, 80}, {1504, 81},     {kNaN, 0}};
+                                          {1503, 80}, {1504, 81},     {NAN, 0}};
   for (const auto& [hz, byte] : cases) EXPECT_EQ(AudioFrequencyToByte(hz), byte) << hz << " Hz";
   // A steady tone at centre + d comes out as 1900 + d: bytes 144 + d / 6.25.
-  const struct {
-    double Centre, Offset;
-    int Byte;
-  } tones[] = {{1900, -400, 80}, {1900, 0, 144},    {1900, 400, 208}, {1700, 0, 144},
-               {1700, 250, 184}, {2150, -150, 120}, {2500, 600, 240}, {1000, -100, 128}};
+  const std::tuple<double, double, int> tones[] = {
+      {1900, -400, 80}, {1900, 0, 144},    {1900, 400, 208}, {1700, 0, 144},
+      {1700, 250, 184}, {2150, -150, 120}, {2500, 600, 240}, {1000, -100, 128}};
   for (const int rate : {8000, 48000}) {
     for (const auto& [centre, offset, byte] : tones) {
       SCOPED_TRACE(testing::Message() << rate << " Hz, centre " << centre << ", offset " << offset);
-      const auto bytes = Demodulate(Tones({centre + offset}, 1.0, rate), rate, centre);
+      const auto bytes = Demodulate(Tones({centre + offset}, 1.0, rate), rate, centre).Bytes;
       ASSERT_NEAR(static_cast<double>(bytes.size()), 7200, 50);
       for (std::size_t i = 720; i < 6480; i += 360) EXPECT_NEAR(bytes[i], byte, 1) << i;
     }
@@ -92,7 +87,7 @@ TEST(AudioDemodulator, GivesTheBoxsBytesWithinTwoLevelsAtEveryRate) {
   for (const auto& [rate, centre] : cases) {
     SCOPED_TRACE(testing::Message() << rate << " Hz, centre " << centre);
     o.MistuneHz = centre - kDefaultCentreHz;  // the receiver's error, as the centre says
-    const auto bytes = Demodulate(sim::MakeBroadcastAudio(chart, o, rate), rate, centre);
+    const auto bytes = Demodulate(sim::MakeBroadcastAudio(chart, o, rate), rate, centre).Bytes;
     // Exactly 7200 a second: a rational resampler's last block may be short.
     EXPECT_NEAR(static_cast<double>(bytes.size()), static_cast<double>(expected.size()), 64);
     const auto delay =
@@ -117,7 +112,7 @@ TEST(AudioDemodulator, GivesTheBoxsBytesWithinTwoLevelsAtEveryRate) {
 // that may have begun in it; after a reset it starts over as a new one.
 TEST(AudioDemodulator, PiecesOfAnySizeGiveTheSameBytesAsOnePush) {
   const auto sound = Tones({1500, 2300, 1700, 2100, 1900}, 0.6, 44100);
-  const auto whole = Demodulate(sound, 44100);
+  const auto whole = Demodulate(sound, 44100).Bytes;
   AudioDemodulator demodulator(44100);
   std::mt19937 random(7);
   for (int run = 0; run < 2; ++run) {
@@ -138,7 +133,7 @@ TEST(AudioDemodulator, BadSamplesNeitherCrashNorLinger) {
     SCOPED_TRACE(bad);
     auto sound = Tones({2300}, 2.0, 11025);
     std::fill(sound.begin() + 1000, sound.begin() + 3000, bad);
-    const auto bytes = Demodulate(sound, 11025);
+    const auto bytes = Demodulate(sound, 11025).Bytes;
     ASSERT_NEAR(static_cast<double>(bytes.size()), 2 * 7200, 50);
     // A second later the tone is white again.
     for (std::size_t i = 7200; i < 14000; i += 100) EXPECT_NEAR(bytes[i], 208, 1) << i;
@@ -147,7 +142,7 @@ TEST(AudioDemodulator, BadSamplesNeitherCrashNorLinger) {
 
 TEST(AudioDemodulator, RefusesRatesAndCentresOutsideItsRange) {
   const std::pair<int, double> cases[] = {
-      {7999, 1900}, {96001, 1900}, {48000, 999}, {48000, 2501}, {48000, kNaN}};
+      {7999, 1900}, {96001, 1900}, {48000, 999}, {48000, 2501}, {48000, NAN}};
   for (const auto& [rate, centre] : cases)
     EXPECT_THROW(AudioDemodulator(rate, centre), std::invalid_argument) << rate << " " << centre;
   AudioDemodulator demodulator(8000);
@@ -159,11 +154,8 @@ TEST(AudioDemodulator, RefusesRatesAndCentresOutsideItsRange) {
 // centre.
 TEST(ToneRecognition, TonesComeOutAsTheAlternationWhereTheyWereSent) {
   using enum StartStopTone;
-  const struct {
-    StartStopTone Tone;
-    bool Plain;
-    double SnrDb, Shift;
-  } cases[] = {
+  // The tone, whether plain, the signal to noise ratio and the mistuning.
+  const std::tuple<StartStopTone, bool, double, double> cases[] = {
       {Start576, true, kClean, 0}, {Start288, true, kClean, 0},  {Stop, true, kClean, 0},
       {Start576, true, 0, 0},      {Stop, true, -5, 0},          {Start576, true, kClean, 100},
       {Start288, true, 0, -60},    {Start576, false, kClean, 0}, {Start288, false, kClean, 0},
@@ -178,8 +170,7 @@ TEST(ToneRecognition, TonesComeOutAsTheAlternationWhereTheyWereSent) {
     for (int i = 0; i < 4 * 7200; ++i)
       hz.push_back(shift + (plain ? rate : (i * 2 * rate / 7200) % 2 == 0 ? 1500 : 2300));
     hz.insert(hz.end(), 7200, 1900 + shift);
-    int tones = 0;
-    const auto bytes = Demodulate(Sound(hz, 11025, snr), 11025, 1900 + shift, &tones);
+    const auto [bytes, tones] = Demodulate(Sound(hz, 11025, snr), 11025, 1900 + shift);
     ASSERT_EQ(tones, 1);
 
     // The alternation's bytes: black 80 and white 208, a half period each, from the tone's
@@ -212,18 +203,18 @@ TEST(ToneRecognition, NoneInPicturesPhasingCarrierOrNoise) {
       SCOPED_TRACE(testing::Message() << lpm << " lines per minute, SNR " << snr);
       const sim::BroadcastOptions o{
           .Lpm = lpm, .LeadSeconds = 1, .StartSeconds = 0, .PhasingSeconds = 10, .StopSeconds = 0};
-      EXPECT_EQ(TonesIn(sim::MakeBroadcastAudio(chart, o, 11025, snr, 9)), 0);
+      EXPECT_EQ(Demodulate(sim::MakeBroadcastAudio(chart, o, 11025, snr, 9), 11025).Tones, 0);
     }
   }
   std::mt19937 random(11);
   std::normal_distribution<float> gauss(0, 1);
   for (const double snr : {20.0, 0.0, -10.0}) {
     auto sound = Sound(std::vector<double>(60 * 7200, 1900), 11025, snr, 3);
-    EXPECT_EQ(TonesIn(sound), 0) << "carrier at " << snr << " dB";
+    EXPECT_EQ(Demodulate(sound, 11025).Tones, 0) << "carrier at " << snr << " dB";
     // Noise alone, of the same deviation as the carrier's, faint and none.
     const float level = snr > 0 ? 0.3f : snr == 0 ? 1e-5f : 0.0f;
     for (float& x : sound) x = level * gauss(random);
-    EXPECT_EQ(TonesIn(sound), 0) << "noise of deviation " << level;
+    EXPECT_EQ(Demodulate(sound, 11025).Tones, 0) << "noise of deviation " << level;
   }
 }
 

@@ -5,9 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <numbers>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "audio/AudioFile.h"
 #include "support/TempDir.h"
@@ -16,6 +14,7 @@ namespace zarvo {
 namespace {
 
 using Bytes = std::vector<unsigned char>;
+using namespace std::string_literals;
 
 std::string Write(const test::TempDir& dir, const std::string& name,
                   const std::vector<float>& samples, int rate) {
@@ -45,48 +44,42 @@ std::vector<float> ReadAll(AudioFileReader& reader, std::string& error) {
 }
 
 TEST(AudioFile, WhatIsWrittenIsReadBack) {
-  struct Case {
-    const char* Name;
-    const char* Format;
-    int Rate;
-    double Tolerance;  // per sample: 16 bits, or the lossy coder's error
-  };
-  const Case cases[] = {{"tone.wav", "WAV", 8000, 1.0 / 16384},
-                        {"tone.flac", "FLAC", 48000, 1.0 / 16384},
-                        {"tone.ogg", "Ogg", 11025, 0.05}};
+  // Each file, its format, rate, and the error allowed a sample: 16 bits, or the lossy coder's.
+  const std::tuple<const char*, const char*, int, double> cases[] = {
+      {"tone.wav", "WAV", 8000, 1.0 / 16384},
+      {"tone.flac", "FLAC", 48000, 1.0 / 16384},
+      {"tone.ogg", "Ogg", 11025, 0.05}};
   test::TempDir dir;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.Name);
-    const auto sound = Sine(c.Rate, 0.5, 1000);
+  for (const auto& [name, format, rate, tolerance] : cases) {
+    SCOPED_TRACE(name);
+    const auto sound = Sine(rate, 0.5, 1000);
     AudioFileReader reader;
     std::string error;
-    ASSERT_TRUE(reader.Open(Write(dir, c.Name, sound, c.Rate), error)) << error;
+    ASSERT_TRUE(reader.Open(Write(dir, name, sound, rate), error)) << error;
     EXPECT_EQ(std::tuple(reader.Rate(), reader.Channels(), reader.Frames(), reader.Format()),
-              std::tuple(c.Rate, 1, std::int64_t(sound.size()), std::string(c.Format)));
+              std::tuple(rate, 1, std::int64_t(sound.size()), std::string(format)));
     const auto back = ReadAll(reader, error);
     ASSERT_EQ(back.size(), sound.size()) << error;
     // The lossy coder's first frame is its own; the rest must follow the tone.
     for (std::size_t i = back.size() / 10; i < back.size(); ++i)
-      ASSERT_NEAR(back[i], sound[i], c.Tolerance) << i;
+      ASSERT_NEAR(back[i], sound[i], tolerance) << i;
   }
 }
 
 TEST(AudioFile, ReaderTakesTheLeftOfTwoChannels) {
-  using namespace std::string_literals;
   // The writer makes only mono. RIFF of 436 bytes; PCM, 2 channels, 22050 Hz, 88200 bytes a
-  // second, 4 a frame, 16 bits; 400 bytes of data: left i * 100, right -16384.
-  std::string wav =
+  // second, 4 a frame, 16 bits; 400 bytes of data: left i, right -16384.
+  const std::string head =
       "RIFF\xb4\x01\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x22\x56\0\0\x88\x58\x01\0\x04\0\x10\0data\x90\x01\0\0"s;
-  for (int i = 0; i < 100; ++i) wav += {char(i * 100 & 0xff), char(i * 100 >> 8), 0, '\xc0'};
+  Bytes wav(head.begin(), head.end());
+  for (int i = 0; i < 100; ++i) wav.insert(wav.end(), {std::uint8_t(i), 0, 0, 0xc0});
   AudioFileReader reader;
   std::string error;
-  ASSERT_TRUE(
-      reader.OpenMemory(reinterpret_cast<const std::uint8_t*>(wav.data()), wav.size(), error))
-      << error;
+  ASSERT_TRUE(reader.OpenMemory(wav.data(), wav.size(), error)) << error;
   EXPECT_EQ(reader.Channels(), 2);
   const auto left = ReadAll(reader, error);
   ASSERT_EQ(left.size(), 100u) << error;
-  for (std::size_t i = 0; i < 100; ++i) EXPECT_FLOAT_EQ(left[i], float(i * 100) / 32768);
+  for (std::size_t i = 0; i < 100; ++i) EXPECT_FLOAT_EQ(left[i], float(i) / 32768);
 }
 
 TEST(AudioFile, ReaderRefusesWhatIsNoUsableRecording) {
@@ -127,9 +120,8 @@ TEST(AudioFile, ReaderRefusesWhatIsNoUsableRecording) {
 }
 
 TEST(AudioFile, IsToldByContentAndName) {
-  using namespace std::string_literals;
-  const auto looks = [](const std::string& head) {
-    return LooksLikeAudio(reinterpret_cast<const std::uint8_t*>(head.data()), head.size());
+  const auto looks = [](const std::string& h) {
+    return LooksLikeAudio(Bytes(h.begin(), h.end()).data(), h.size());
   };
   for (const auto& head : {"RIFF\x24\0\0\0WAVEfmt "s, "RIFX\x24\0\0\0WAVE"s,
                            "RF64\xff\xff\xff\xffWAVE"s, "fLaC\0\0\0\x22"s, "OggS"s})

@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <future>
-#include <memory>
 #include <thread>
 #include <tuple>
 
@@ -29,13 +28,6 @@ test::AudioServer& Server() {
 
 bool Pactl(const std::string& arguments) {
   return Server().Pactl(arguments).Code == 0;
-}
-
-std::unique_ptr<SerialPort> Open(const std::string& source) {
-  std::string error;
-  auto port = OpenPulseSound(source, kDefaultCentreHz, error);
-  EXPECT_TRUE(port) << error;
-  return port;
 }
 
 class PulseSound : public ::testing::Test {
@@ -70,8 +62,9 @@ TEST_F(PulseSound, ListsInputsBeforeMonitorsAndRefusesWhatItCannotOpen) {
 // suspended sink's monitor sends nothing: reads give 0, not a failure. Wake fails the read under
 // way and every later one.
 TEST_F(PulseSound, HearsTonesThroughAMonitorAndReadsByTheSerialPortContract) {
-  auto port = Open("zarvo_test.monitor");
-  ASSERT_TRUE(port);
+  std::string error;
+  auto port = OpenPulseSound("zarvo_test.monitor", kDefaultCentreHz, error);
+  ASSERT_TRUE(port) << error;
   // Whether half a second of bytes, all within 3 of `level`, comes within 300 reads.
   const auto hearsSteady = [&](int level) {
     for (int i = 0, got = 0, run = 0; i < 300 && (got = port->Read(block, RxBlockSize)) >= 0; ++i)
@@ -111,8 +104,10 @@ TEST_F(PulseSound, InThreadReadsUntilTheSourceGoes) {
     test::AudioServer gone({"module-null-sink sink_name=zarvo_gone"});
     ASSERT_EQ(gone.Error(), "");
     test::ScopedPulseServer here(gone.Address());
-    std::shared_ptr<SerialPort> port = Open("zarvo_gone.monitor");
-    ASSERT_TRUE(port);
+    std::string error;
+    std::shared_ptr<SerialPort> port =
+        OpenPulseSound("zarvo_gone.monitor", kDefaultCentreHz, error);
+    ASSERT_TRUE(port) << error;
     std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[RxBufferSize]);
     InThread input(buffer.get());
     input.Resume(port);

@@ -2,13 +2,9 @@
 // A private PulseAudio server for the tests: no hardware, no home, no default script; only its
 // socket and the modules asked for (by default one null sink "zarvo_test", whose monitor is a
 // source to capture from). Clients reach it through PULSE_SERVER.
-#include <signal.h>
 #include <stdlib.h>
 
-#include <chrono>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "support/ProgramRun.h"
 #include "support/TempDir.h"
