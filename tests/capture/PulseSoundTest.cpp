@@ -90,7 +90,7 @@ TEST_F(PulseSound, HearsTonesThroughAMonitorAndReadsByTheSerialPortContract) {
   auto read = std::async(std::launch::async, [&] { return port->Read(block, RxBlockSize); });
   std::this_thread::sleep_for(30ms);
   port->Wake();
-  EXPECT_EQ(read.get(), -1);  // not the 0 of a silent 100 ms
+  EXPECT_EQ(read.get(), -1);
   ASSERT_TRUE(Pactl("suspend-sink zarvo_test 0"));
   std::this_thread::sleep_for(200ms);
   EXPECT_EQ(port->Read(block, RxBlockSize), -1);

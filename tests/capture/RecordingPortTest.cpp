@@ -75,7 +75,7 @@ TEST_F(RecordingPortTest, FastPlaysAsTheDecoderTakesTheBytes) {
   auto read = std::async(std::launch::async, [&] { return port->Read(block, RxBlockSize); });
   std::this_thread::sleep_for(30ms);
   port->Wake();
-  EXPECT_EQ(read.get(), -1);  // not the 0 of a silent line after 100 ms
+  EXPECT_EQ(read.get(), -1);
   EXPECT_EQ(port->Read(block, RxBlockSize), -1);
 }
 
