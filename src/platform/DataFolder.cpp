@@ -64,6 +64,10 @@ DataFolderChoice ChooseDataFolder(const std::string& homeOption,
   if (fs::is_regular_file(beside + settingsName, error) && Writable(beside + settingsName) &&
       Writable(beside))
     return {beside, false};
+  // Without an installed default this is a build tree that lost its settings: the program
+  // reports the missing file there, as it always has.
+  if (!fs::is_regular_file(InstalledDataFolder(beside) + settingsName, error))
+    return {beside, false};
   return {UserDataFolder(Environment("XDG_DATA_HOME"), Environment("HOME")), true};
 }
 

@@ -20,8 +20,9 @@ struct DataFolderChoice {
 };
 
 // --home (`homeOption`) wins; then the program's own folder where it holds `settingsName` as a
-// regular file that may be written, in a folder that may be written (Auto goes there too); else
-// the user's data folder from XDG_DATA_HOME and HOME.
+// regular file that may be written, in a folder that may be written (Auto goes there too); else,
+// for an installed program (its default settings in InstalledDataFolder), the user's data folder
+// from XDG_DATA_HOME and HOME; else the program's own folder still.
 DataFolderChoice ChooseDataFolder(const std::string& homeOption,
                                   const std::string& executableFolder,
                                   const std::string& settingsName);

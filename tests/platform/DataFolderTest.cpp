@@ -43,27 +43,35 @@ class DataFolderTest : public ::testing::Test {
 };
 
 // --home wins; a folder beside the program that holds the settings keeps them (a build tree);
-// anything else, the installed program among them, goes to the user's data folder.
+// an installed program without them goes to the user's data folder, a build tree without them
+// stays where it reports them missing.
 TEST_F(DataFolderTest, ChoosesWhereTheSettingsLive) {
   const std::string bin = dir.File("bin") + "/", user = dir.File("data") + "/zarvo-meteo/";
+  const std::string installed = dir.File("share/zarvo-meteo/Zarvo.cfg");
   const struct {
     const char* Beside;  // what is beside the program under the settings' name
+    bool Installed;      // the default settings in share/zarvo-meteo
     const char* Home;
     std::string Folder;
     bool UserFolder;
-  } cases[] = {{"file", "/h", "/h/", false},
-               {"file", "", bin, false},
-               {"none", "", user, true},
-               {"folder", "", user, true}};
+  } cases[] = {{"file", true, "/h", "/h/", false},
+               {"file", true, "", bin, false},
+               {"none", true, "", user, true},
+               {"folder", true, "", user, true},
+               {"none", false, "", bin, false}};
+  fs::create_directories(dir.File("share/zarvo-meteo"));
   for (const auto& c : cases) {
     fs::remove_all(bin + "Zarvo.cfg");
+    fs::remove(installed);
     if (std::string(c.Beside) == "file") dir.Write("bin/Zarvo.cfg", {1, 2});
     if (std::string(c.Beside) == "folder") fs::create_directory(bin + "Zarvo.cfg");
+    if (c.Installed) dir.Write("share/zarvo-meteo/Zarvo.cfg", {1, 2});
     const DataFolderChoice choice = ChooseDataFolder(c.Home, bin, "Zarvo.cfg");
-    EXPECT_EQ(choice.Folder, c.Folder) << c.Beside << " " << c.Home;
-    EXPECT_EQ(choice.UserFolder, c.UserFolder) << c.Beside << " " << c.Home;
+    EXPECT_EQ(choice.Folder, c.Folder) << c.Beside << " " << c.Installed << " " << c.Home;
+    EXPECT_EQ(choice.UserFolder, c.UserFolder) << c.Beside << " " << c.Installed << " " << c.Home;
   }
   if (geteuid() == 0) return;  // root may write anything
+  dir.Write("share/zarvo-meteo/Zarvo.cfg", {1, 2});
   dir.Write("bin/Zarvo.cfg", {1, 2});
   fs::permissions(bin + "Zarvo.cfg", fs::perms::owner_read);
   EXPECT_TRUE(ChooseDataFolder("", bin, "Zarvo.cfg").UserFolder);
