@@ -10,11 +10,13 @@
 #include <QScrollBar>
 #include <QToolButton>
 
-#include "platform/BmpCodec.h"
 #include "platform/Glyphs.h"
 #include "platform/Help.h"
 #include "platform/Lifecycle.h"
+#include "platform/Messages.h"
+#include "platform/PlatformError.h"
 #include "platform/QtHelpViewer.h"
+#include "platform/QtPictureReader.h"
 #include "platform/QtPictures.h"
 #include "settings/QtWindowGeometry.h"
 #include "viewer/DetailView.h"
@@ -105,7 +107,7 @@ QColor TViewPic::BorderColour() const {
 
 void TViewPic::LoadPicture(const std::string& fileName) {
   // The picture is replaced only once the whole file has been read.
-  Bitmap loaded = ReadBmpFile(fileName);
+  Bitmap loaded = ReadPictureFile(fileName);
   Picture = std::move(loaded);
   setWindowTitle(QString::fromStdString(ViewCaption(fileName)));
   show();
@@ -249,6 +251,16 @@ void TViewPic::SaveAsBtnClick() {
 
 void TViewPic::PrintBtnClick() {
   PrintCommand(Picture, false);
+}
+
+void OpenInViewer(const std::string& fileName) {
+  if (!ViewPic) return;
+  try {
+    ViewPic->LoadPicture(fileName);
+    ViewPic->activateWindow();
+  } catch (const PlatformError& e) {
+    ShowExceptionReport(e.what());
+  }
 }
 
 }  // namespace zarvo
