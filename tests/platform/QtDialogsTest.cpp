@@ -42,14 +42,25 @@ void TypeAndEnter(QWidget* dialog, const QString& name) {
   QTimer::singleShot(0, edit, [edit] { QTest::keyClick(edit, Qt::Key_Return); });
 }
 
-TEST(QtFileDialogs, SaveAddsTheExtensionAndAsksBeforeReplacing) {
+TEST(QtFileDialogs, SaveAddsTheFiltersExtensionAndAsksBeforeReplacing) {
   test::TempDir dir;
   QtFileDialogs dialogs;
   WhileModal([](QWidget* modal) {
     TypeAndEnter(modal, QStringLiteral("chart"));
     return false;
   });
-  EXPECT_EQ(dialogs.SaveFile(dir.Path(), ""), dir.File("chart.bmp"));
+  EXPECT_EQ(dialogs.SaveFile(dir.Path(), ""), (SaveChoice{dir.File("chart.bmp")}));
+  // The PNG filter, chosen with the arrow key in the file type box.
+  WhileModal([](QWidget* modal) {
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(modal));
+    auto* types = modal->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    EXPECT_NE(types, nullptr);
+    if (types) QTest::keyClick(types, Qt::Key_Down);
+    TypeAndEnter(modal, QStringLiteral("chart"));
+    return false;
+  });
+  EXPECT_EQ(dialogs.SaveFile(dir.Path(), ""),
+            (SaveChoice{dir.File("chart.png"), PictureFormat::Png}));
 
   // An existing file: the question comes; No keeps the dialog open, Cancel then ends it.
   dir.Write("old.bmp", {'B', 'M'});
