@@ -8,16 +8,10 @@
 
 namespace zarvo::test {
 
-// The top-level window of `widget`, which takes the event at `pos` in its own coordinates.
-inline QWindow* WindowOf(QWidget* widget) {
-  return widget->window()->windowHandle();
-}
-inline QPoint InWindow(QWidget* widget, QPoint pos) {
-  return widget->mapTo(widget->window(), pos);
-}
-
+// The event goes to the top-level window, at `pos` in `widget` mapped to the window.
 inline void MouseClick(QWidget* widget, QPoint pos, Qt::MouseButton button = Qt::LeftButton) {
-  QTest::mouseClick(WindowOf(widget), button, {}, InWindow(widget, pos));
+  QTest::mouseClick(widget->window()->windowHandle(), button, {},
+                    widget->mapTo(widget->window(), pos));
 }
 
 // A click in the middle of `widget`.
@@ -26,16 +20,18 @@ inline void MouseClick(QWidget* widget, Qt::MouseButton button = Qt::LeftButton)
 }
 
 inline void MousePress(QWidget* widget, QPoint pos, Qt::MouseButton button = Qt::LeftButton) {
-  QTest::mousePress(WindowOf(widget), button, {}, InWindow(widget, pos));
+  QTest::mousePress(widget->window()->windowHandle(), button, {},
+                    widget->mapTo(widget->window(), pos));
 }
 
 inline void MouseRelease(QWidget* widget, QPoint pos, Qt::MouseButton button = Qt::LeftButton) {
-  QTest::mouseRelease(WindowOf(widget), button, {}, InWindow(widget, pos));
+  QTest::mouseRelease(widget->window()->windowHandle(), button, {},
+                      widget->mapTo(widget->window(), pos));
 }
 
 // A move with whatever buttons are held since the last press.
 inline void MouseMove(QWidget* widget, QPoint pos) {
-  QTest::mouseMove(WindowOf(widget), InWindow(widget, pos));
+  QTest::mouseMove(widget->window()->windowHandle(), widget->mapTo(widget->window(), pos));
 }
 
 // Right-clicks at `pos` in `widget` and chooses the item `caption` of the menu that opens.
