@@ -5,7 +5,6 @@
 #include <random>
 
 #include "sim/Picture.h"
-#include "support/TempDir.h"
 
 namespace zarvo::sim {
 namespace {
@@ -58,17 +57,6 @@ TEST(SimPicture, ReadsPgmAndBmpVariants) {
             (Bytes{29, 149, 76, 255}));  // the last row's padding may be left out
   // (30*299 + 20*587 + 10*114) / 1000 = 21.
   EXPECT_EQ(Decoded(Bmp(2, 1, 32, 0, {10, 20, 30, 0, 200, 200, 200, 255})), (Bytes{21, 200}));
-
-  test::TempDir dir;
-  dir.Write("chart.bmp", PalettedBmp());
-  GreyImage image;
-  std::string error;
-  EXPECT_TRUE(ReadPicture(dir.File("chart.bmp"), image, error)) << error;
-  EXPECT_EQ(image.Pixels, Decoded(PalettedBmp()));
-  EXPECT_FALSE(ReadPicture(dir.File("missing.pgm"), image, error));
-  EXPECT_NE(error.find("missing.pgm: "), std::string::npos);
-  EXPECT_FALSE(ReadPicture(dir.Path(), image, error));
-  EXPECT_NE(error.find("folder"), std::string::npos);
 }
 
 TEST(SimPicture, RejectsBrokenFiles) {
