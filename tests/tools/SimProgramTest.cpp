@@ -46,6 +46,14 @@ TEST(SimCommandLine, OptionsApplyInOrderAndBadOnesAreRefused) {
   EXPECT_EQ(std::tuple(b.DataRate, b.CalLow, b.CalHigh, b.PlainTones, line.SoundPath,
                        line.AudioRate, line.SnrDb),
             std::tuple(4800, 36, 236, true, "x.flac", 48000, -5.0));
+  ASSERT_TRUE(
+      parse("--lead 1 --lead-hz 1000 --start-seconds 0.5 --phasing-seconds 1 --stop-seconds 0.3 "
+            "--trailer-seconds 0.2 --noise 3 --mistune -7 --repeat 2 --chart-height 120 -o x"))
+      << error;
+  EXPECT_EQ(std::tuple(b.LeadSeconds, b.LeadHz, b.StartSeconds, b.PhasingSeconds, b.StopSeconds,
+                       b.TrailerSeconds, b.NoiseHz, b.MistuneHz, b.Repeat, line.ChartHeight,
+                       line.OutputPath),
+            std::tuple(1.0, 1000.0, 0.5, 1.0, 0.3, 0.2, 3.0, -7.0, 2, 120, "x"));
   // Sound without noise unless told.
   ASSERT_TRUE(parse("--wav x.wav"));
   EXPECT_TRUE(std::isinf(line.SnrDb));
