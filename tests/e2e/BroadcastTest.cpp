@@ -2,7 +2,6 @@
 // every drum speed, both IOC values, every interface rate, with noise and a clock error.
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cmath>
 
 #include "decode/DecodeRun.h"
@@ -56,7 +55,6 @@ int Border(const Bitmap& picture, int y0, int y1) {
 
 class BroadcastTest : public ::testing::Test {
  protected:
-  void SetUp() override { std::setlocale(LC_TIME, "C"); }
   // `sent` on interface `type` with 10 s of phasing: the statuses, one fax, its left edge, and
   // a mean grey error below `maxError`.
   void Check(int type, double maxError, sim::BroadcastOptions sent) {

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <clocale>
 #include <cmath>
 #include <fstream>
 
@@ -48,10 +47,7 @@ const Expected kCorpus[] = {
 };
 
 // Each corpus file through the robust and the described detector.
-class CorpusTest : public ::testing::TestWithParam<std::tuple<std::size_t, bool>> {
- protected:
-  void SetUp() override { std::setlocale(LC_TIME, "C"); }
-};
+class CorpusTest : public ::testing::TestWithParam<std::tuple<std::size_t, bool>> {};
 
 TEST_P(CorpusTest, ReceivedAsAFaithfulDecoderDoes) {
   const auto& [index, described] = GetParam();
