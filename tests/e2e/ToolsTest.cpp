@@ -68,6 +68,7 @@ TEST_F(DecodeTool, DecodesSoundRecordingsToldByTheirContent) {
                                                         {"--centre 1960 m.flac", flac},
                                                         {"--centre 1960 m.dat", flac},
                                                         {"- < b.wav", wav}};
+  int rawRows = 0;
   for (int n = 0; const auto& [input, format] : inputs) {
     SCOPED_TRACE(input);
     const std::string out = "out" + std::to_string(n++);
@@ -80,7 +81,10 @@ TEST_F(DecodeTool, DecodesSoundRecordingsToldByTheirContent) {
     // The 120 rows and the half second of stop tone that closes the fax, as from the bytes.
     const auto faxes = test::SavedFaxes(dir.File(out));
     ASSERT_EQ(faxes.size(), 1u);
-    EXPECT_NEAR(ReadBmpFile(faxes[0]).Height(), 123, 1);
+    const int rows = ReadBmpFile(faxes[0]).Height();
+    if (rawRows == 0) rawRows = rows;  // the byte stream comes first
+    EXPECT_NEAR(rows, 123, 1);
+    EXPECT_NEAR(rows, rawRows, 1);
   }
 }
 
