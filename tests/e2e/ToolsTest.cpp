@@ -24,8 +24,8 @@ class DecodeTool : public ::testing::Test {
 
 TEST_F(DecodeTool, DecodesTwoBroadcastsOnTheStreamsClock) {
   Sim("--repeat 2 --chart-height 120 --phasing-seconds 10 -o " + dir.File("two.raw"));
-  fs::create_directory(dir.File("out"));
-  const auto decode = Decode("--start \"1998-12-05 14:30\" --out out two.raw");
+  // The output folder is made.
+  const auto decode = Decode("--start \"1998-12-05 14:30\" --out out/new two.raw");
   ASSERT_EQ(decode.Code, 0) << decode.Text;
   // 5 s of start tone, recognised once it has lasted 0.98 s (49 blocks of 20 ms), then phasing;
   // the picture starts once the phasing is over.
@@ -34,7 +34,14 @@ TEST_F(DecodeTool, DecodesTwoBroadcastsOnTheStreamsClock) {
     EXPECT_NE(decode.Text.find(status), std::string::npos) << status << " in " << decode.Text;
   // Each broadcast lasts 5 + 10 + 60 + 5 + 2 = 82 s, so the faxes end at about 14:31:15 and
   // 14:32:37 of the given start.
-  const auto faxes = test::SavedFaxes(dir.File("out"));
+  // The described detector shows "Stop" every half second of the tone: reported once a stop.
+  const auto described = Decode("--described-detector --out out/described two.raw").Text;
+  std::size_t stops = 0;
+  for (auto at = described.find(" Stop\n"); at != std::string::npos;
+       at = described.find(" Stop\n", at + 1))
+    ++stops;
+  EXPECT_EQ(stops, 2u) << described;
+  const auto faxes = test::SavedFaxes(dir.File("out/new"));
   ASSERT_EQ(faxes.size(), 2u);
   EXPECT_EQ(fs::path(faxes[0]).filename(), "Fax 981205 Sat 1431.bmp");
   EXPECT_EQ(fs::path(faxes[1]).filename(), "Fax 981205 Sat 1432.bmp");
@@ -106,7 +113,7 @@ TEST_F(DecodeTool, RefusesBadInputWithoutFiles) {
       {"--rate", "--rate needs a value"},
       {"--frobnicate", "unknown option --frobnicate"},
       {"no/stream.raw", "cannot read no/stream.raw"},
-      {"--out no/folder whole.wav", "no folder no/folder"},
+      {"--out whole.wav/faxes whole.wav", "cannot make the folder whole.wav/faxes"},
       {"cut.wav", "truncated"},
       {"text.wav", "not a sound file"},
       {"--rate 7200 whole.wav", "describe a byte stream"},
