@@ -1,9 +1,11 @@
-// The reception window's commands, its scrolling, its picture clicks and the mode dialog, driven
-// with the mouse and the keyboard as the window system delivers them, on the offscreen platform.
+// The reception window and the windows it opens: its commands, scrolling and picture clicks, the
+// mode dialog, the spectrum over its buffer and the picture viewer, driven with the mouse and the
+// keyboard as the window system delivers them, on the offscreen platform.
 #include <gtest/gtest.h>
 
 #include <QButtonGroup>
 #include <QCoreApplication>
+#include <QFrame>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -12,10 +14,9 @@
 #include <QSignalSpy>
 #include <QTimer>
 #include <QToolButton>
-#include <cstring>
-#include <filesystem>
+#include <QWindow>
 #include <fstream>
-#include <optional>
+#include <thread>
 
 #include "app/MainProg.h"
 #include "audio/AudioFile.h"
@@ -25,15 +26,12 @@
 #include "reception/ModeDialog.h"
 #include "reception/PlayDialog.h"
 #include "settings/ClockCalibration.h"
-#include "settings/Config.h"
 #include "settings/Settings.h"
-#include "sim/AudioSynth.h"
+#include "spectrum/Spectrum.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeSerial.h"
-#include "support/Pty.h"
 #include "support/RealInput.h"
 #include "support/RecordingBoxes.h"
-#include "support/Signals.h"
 #include "support/TempDir.h"
 #include "viewer/DetailView.h"
 #include "viewer/ViewPicture.h"
@@ -43,30 +41,19 @@ namespace {
 
 using test::MouseClick;
 
-// The last speed played is the user's: it passes to no other test.
-void ForgetSoundChoices() {
-  QSettings(QStringLiteral("Zarvo"), QStringLiteral("Zarvo Meteo")).remove("SoundInput");
+// A click at `at` in `widget`, then a drag from there to `to`.
+void ClickAndDrag(QWidget* widget, QPoint at, QPoint to) {
+  MouseClick(widget, at);
+  test::MousePress(widget, at);
+  test::MouseMove(widget, to);
+  test::MouseRelease(widget, to);
 }
 
 class InVideoTest : public ::testing::Test {
  protected:
+  // A Quorvex box on COM1 at 120 LPM, IOC 576, in a 700 x 500 window; the viewer 687 x 500.
   void SetUp() override {
     ForgetSoundChoices();
-    Open(nullptr);
-    mode = std::make_unique<TModeDlg>();
-    dialogs.WhileOpen = [] { QTest::qWait(20); };
-  }
-  void TearDown() override {
-    mode.reset();
-    invid.reset();
-    ForgetSoundChoices();
-    setenv("ZARVO_COM1", com1.c_str(), 1);
-    SetProgramFolder("");
-  }
-  // A Quorvex box on COM1 at 120 LPM, IOC 576, with a 700 x 500 window: on `line`, where the test
-  // plays the box, else on a port that sends nothing.
-  void Open(const test::Pty* line) {
-    invid.reset();
     ClearSettings(Settings);
     SetInterfaceTypeFields(1);
     SetComPortFields(1);
@@ -74,97 +61,97 @@ class InVideoTest : public ::testing::Test {
     Settings.IOC = 1;
     Settings.DrumSpeed = 2;
     Settings.InVidWindow = {0, 0, 500, 700};
-    if (line) {
-      opener.reset();
-      setenv("ZARVO_COM1", line->SlavePath().c_str(), 1);
-    }
+    Settings.ViewPicWindow = {0, 0, 687, 500};
     invid = std::make_unique<TInVid>();
-    EXPECT_TRUE(!line || QTest::qWaitForWindowExposed(invid.get()));
+    dialogs.WhileOpen = [] { QTest::qWait(20); };
   }
-  bool Menu(const QString& caption) {
-    return test::ChooseFromPopup(invid.get(), {100, 100}, invid->PopupMenu, caption);
+  void TearDown() override {
+    spec.reset();
+    invid.reset();
+    ForgetSoundChoices();
+    ClockCalibration().Reset();
+    SetProgramFolder("");
   }
-  // `colour` at the picture's top left, and the line being written at column 500, where it stays.
-  void PrepareMark(std::uint32_t colour) {
-    invid->InVidTimer.stop();
-    invid->Decoder.SaveHeight = 10;
-    invid->Decoder.Picture.SetPixel(0, 0, colour);
-    invid->Decoder.CurrentColumn = 500;
+  // The last speed played is the user's: it passes to no other test.
+  static void ForgetSoundChoices() {
+    QSettings(QStringLiteral("Zarvo"), QStringLiteral("Zarvo Meteo")).remove("SoundInput");
   }
-  // The client point of picture column `column` on the picture's first rows.
-  QPoint PictureColumnAt(int column) const {
-    return {(column * invid->DisplayRect.Right + TDecoder::W - 1) / TDecoder::W, 2};
+  template <typename Window>
+  bool Menu(Window* window, const QString& caption) {
+    return test::ChooseFromPopup(window, {100, 100}, window->PopupMenu, caption);
   }
-  std::pair<int, int> ModeChecked() const {
-    return {mode->DrumSpeedItems->checkedId(), mode->IOCItems->checkedId()};
-  }
-  // Sends `samples` on `line` and waits until the decoder has taken them all.
-  void Receive(const test::Pty& line, const test::Samples& samples) {
-    const std::int32_t before = invid->Receive.ReadPos;
-    for (std::size_t sent = 0; sent < samples.size(); sent += 1200) {
-      const std::size_t n = std::min<std::size_t>(1200, samples.size() - sent);
-      ASSERT_TRUE(line.Write({samples.begin() + sent, samples.begin() + sent + n}));
-      QTest::qWait(1);
-    }
-    // A silent line also advances the buffer a block per read time-out: at least all of ours.
-    const auto taken = [&] {
-      return static_cast<std::size_t>((invid->Receive.ReadPos - before + RxBufferSize) %
-                                      RxBufferSize);
-    };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return taken() >= samples.size(); }, 10000));
-  }
-  // Answers the next Play Recording dialog as the user does: the speed, then OK; notes the speed
-  // it opened with.
+  // Answers the next Play Recording dialog once it is shown, as the user does: the speed, then
+  // OK; notes the speed it opened with.
   void AnswerPlayDialog(bool fast) {
-    auto* timer = new QTimer(invid.get());
-    QObject::connect(timer, &QTimer::timeout, [this, timer, fast] {
+    QTimer::singleShot(20, invid.get(), [this, fast] {
       auto* dialog = qobject_cast<TPlayDlg*>(QApplication::activeModalWidget());
-      if (!dialog || !QTest::qWaitForWindowExposed(dialog)) return;
-      timer->deleteLater();
+      if (!dialog || !QTest::qWaitForWindowExposed(dialog)) return AnswerPlayDialog(fast);
       openedFast = dialog->FastItem->isChecked();
       QRadioButton* speed = fast ? dialog->FastItem : dialog->RealTimeItem;
       MouseClick(speed, QPoint(6, speed->height() / 2));
       MouseClick(dialog->OkBtn);
     });
-    timer->start(20);
+  }
+  // The spectrum over this window's buffer, with the test as the writer: the port is closed and
+  // the samples laid in by hand.
+  void OpenSpectrum() {
+    invid->Receive.Link.ClosePort(*invid->Receive.InputThread);
+    invid->Receive.InputThread->ResetWritePos();
+    spec = std::make_unique<TSpec>();
+  }
+  // Lays in the samples and lets the spectrum thread's requests run until they are taken.
+  void Feed(std::initializer_list<std::uint8_t> values, int times) {
+    InThread& in = *invid->Receive.InputThread;
+    for (int i = 0; i < times; ++i)
+      for (std::uint8_t v : values) invid->Receive.RxBuffer[in.WritePos++] = v;
+    for (int wait = 0; wait < 500 && spec->Histogram->SpecReadPos != in.WritePos; ++wait)
+      QTest::qWait(10);
+    ASSERT_EQ(spec->Histogram->SpecReadPos, in.WritePos.load());
+  }
+  // A fax whose grey value tells the column (mod 256) on every row, with a darker first row.
+  std::string WriteFax(const std::string& name, int height) {
+    Bitmap fax(1810, height);
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < 1810; ++x) fax.SetPixel(x, y, GreyColour(y == 0 ? 3 : x % 256));
+    WriteGreyBmp(dir.File(name), fax, height);
+    return dir.File(name);
+  }
+  // The viewer showing `file`, as the View command shows it.
+  void Show(const std::string& file) {
+    view = std::make_unique<TViewPic>();
+    view->LoadPicture(file);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
   }
   bool openedFast = false;
-  std::string com1 = getenv("ZARVO_COM1");
-  std::optional<test::FakeSerialOpener> opener{std::in_place};
+  test::FakeSerialOpener opener;
   test::RecordingBoxes boxes;
   test::FakeFileDialogs dialogs;
+  test::FakePrinter printer;
   test::TempDir dir;
   std::unique_ptr<TInVid> invid;
-  std::unique_ptr<TModeDlg> mode;
+  std::unique_ptr<TSpec> spec;
+  std::unique_ptr<TViewPic> view;
 };
 
-TEST_F(InVideoTest, CaptionFromTheModeAndTheStatus) {
+TEST_F(InVideoTest, CaptionCommandsAndHints) {
+  // The mode, then the title cycle's two steps.
   EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 120 LPM, IOC 576");
-  EXPECT_TRUE(invid->TitleTimer.isActive());
   EXPECT_EQ(invid->TitleTimer.interval(), 5000);
   invid->TitleTimerTimer();
   EXPECT_EQ(invid->windowTitle(), "Incoming Fax     Zarvo Meteo");
   invid->TitleTimerTimer();
   EXPECT_FALSE(invid->TitleTimer.isActive());
-}
 
-TEST_F(InVideoTest, CommandsOnThePanelAndInTheMenu) {
-  QStringList captions;
+  QStringList captions, hints;
   for (QAction* a : invid->PopupMenu->actions()) captions << a->text();
   EXPECT_EQ(captions,
             (QStringList{"&Start Reception", "Mark &Left Border", "&Mode", "&Print", "&View",
                          "Save &As", "Play &recording...", "", "&Configuration Menu",
                          "&Hide Spectrum", "A&bout...", "&Help", "&Exit"}));
-  // Right-hand column from the top: Exit, Print, View, Save as.
-  QStringList hints;
   for (QToolButton* b :
        {invid->RxTopBtn, invid->ExitBtn, invid->PrintBtn, invid->ViewBtn, invid->SaveAsBtn})
     hints << b->toolTip();
   EXPECT_EQ(hints, (QStringList{"Start reception", "Exit", "Print", "View", "Save as"}));
-  EXPECT_EQ(invid->PrintBtn->x(), invid->ExitBtn->x());
-  EXPECT_LT(invid->ExitBtn->y(), invid->PrintBtn->y());
-  EXPECT_LT(invid->ViewBtn->y(), invid->SaveAsBtn->y());
-  EXPECT_EQ(invid->SaveAsBtn->y(), invid->ConfigurationMenuBtn->y());
   invid->ShowHints(false);  // as the configuration window switches them
   EXPECT_TRUE(invid->RxTopBtn->toolTip().isEmpty());
 
@@ -174,26 +161,22 @@ TEST_F(InVideoTest, CommandsOnThePanelAndInTheMenu) {
   MouseClick(invid->RxTopBtn);
   EXPECT_EQ(invid->Decoder.CurrentLine, 0);
   EXPECT_EQ(invid->windowTitle(), "Incoming Fax: manual start");
-  EXPECT_EQ(invid->ScrollBar->value(), 0);
   invid->Decoder.CurrentLine = 700;
-  ASSERT_TRUE(Menu("&Start Reception"));
+  ASSERT_TRUE(Menu(invid.get(), "&Start Reception"));
   EXPECT_EQ(invid->Decoder.CurrentLine, 0);
 
   for (const bool hidden : {true, false}) {
-    ASSERT_TRUE(Menu("&Hide Spectrum"));
+    ASSERT_TRUE(Menu(invid.get(), "&Hide Spectrum"));
     EXPECT_EQ(IsOn(Settings.HideSpectrum), hidden);
     EXPECT_EQ(invid->HideSpectrumItem->isChecked(), hidden);
   }
-
   // Exit asks first.
-  boxes.Answer = false;
-  MouseClick(invid->ExitBtn);
-  EXPECT_FALSE(MainClosed());
-  boxes.Answer = true;
-  MouseClick(invid->ExitBtn);
-  EXPECT_TRUE(MainClosed());
-  ASSERT_EQ(boxes.Shown.size(), 2u);
-  EXPECT_EQ(boxes.Shown[0].Text, "Are you sure you want to exit Zarvo Meteo?");
+  for (const bool answer : {false, true}) {
+    boxes.Answer = answer;
+    MouseClick(invid->ExitBtn);
+    EXPECT_EQ(MainClosed(), answer);
+  }
+  EXPECT_EQ(boxes.Shown.at(0).Text, "Are you sure you want to exit Zarvo Meteo?");
 }
 
 TEST_F(InVideoTest, ScrollingKeepsTheUsersPlaceUntilItsTimer) {
@@ -205,21 +188,17 @@ TEST_F(InVideoTest, ScrollingKeepsTheUsersPlaceUntilItsTimer) {
   const QPoint grip = test::ScrollThumb(bar).center(), down = grip + QPoint(0, 100);
   test::MousePress(bar, grip);
   test::MouseMove(bar, down);  // dragging the thumb down
-  EXPECT_TRUE(invid->UserScrolling);
-  EXPECT_EQ(invid->LastScrollCode, 5);
-  EXPECT_EQ(invid->ScrollTimer.interval(), 10000);
   const int top = invid->DisplayRect.Top;
-  EXPECT_EQ(top, -bar->sliderPosition());
+  EXPECT_EQ(std::tuple(invid->UserScrolling, invid->ScrollTimer.interval(), top),
+            std::tuple(true, 10000, -bar->sliderPosition()));
   invid->Decoder.CurrentLine = 210;
   invid->Decoder.EndOfTick();
   EXPECT_EQ(invid->DisplayRect.Top, top);  // new lines do not move the view
   invid->ScrollTimerTimer();               // ten seconds later, still held
   EXPECT_TRUE(invid->UserScrolling);
   test::MouseRelease(bar, down);
-  EXPECT_NE(invid->LastScrollCode, 5);
   invid->ScrollTimerTimer();
-  EXPECT_FALSE(invid->UserScrolling);
-  EXPECT_FALSE(invid->ScrollTimer.isActive());
+  EXPECT_FALSE(invid->UserScrolling || invid->ScrollTimer.isActive());
 
   // A wheel moves the thumb without holding it: the timer gives the view back as well.
   bar->setSliderPosition(bar->sliderPosition() - 30);
@@ -252,214 +231,115 @@ TEST_F(InVideoTest, FailedSaveIsReportedOutsideTheTick) {
 // A click repaints the button, and with it the dialog under it, before Qt reports it: the
 // dialog's groups must keep the user's choice through that paint.
 TEST_F(InVideoTest, ModeDialogTakesClicksAndKeysAndFollowsTheDecoder) {
+  TModeDlg mode;
+  const auto checked = [&] {
+    return std::pair(mode.DrumSpeedItems->checkedId(), mode.IOCItems->checkedId());
+  };
   invid->Decoder.ManualStart();  // while no picture is open every tick shows the empty status
   MouseClick(invid->ModeBtn);
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(mode.get()));
-  EXPECT_TRUE(mode->windowFlags() & Qt::WindowStaysOnTopHint);
-  EXPECT_EQ(ModeChecked(), std::pair(2, 1));
-
-  // 288 while 120 LPM is chosen: the status at once.
-  MouseClick(mode->IOCItems->button(0));
-  EXPECT_EQ(Settings.IOC, 0);
-  EXPECT_EQ(ModeChecked(), std::pair(2, 0));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&mode));
+  EXPECT_TRUE(mode.windowFlags() & Qt::WindowStaysOnTopHint);
+  EXPECT_EQ(checked(), std::pair(2, 1));
+  MouseClick(mode.IOCItems->button(0));  // 288 while 120 LPM is chosen: shown at once
+  EXPECT_EQ(checked(), std::pair(2, 0));
   EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 120 LPM, IOC 288");
-  MouseClick(mode->DrumSpeedItems->button(4));
-  EXPECT_EQ(Settings.DrumSpeed, 4);
-  EXPECT_EQ(ModeChecked(), std::pair(4, 0));
-  EXPECT_FLOAT_EQ(invid->Decoder.LinePeriodMs, 250.0f);
+  MouseClick(mode.DrumSpeedItems->button(4));
   EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 240 LPM, IOC 288");
-
-  // Space on a focused item chooses it too.
-  QTest::keyClick(mode->DrumSpeedItems->button(1), Qt::Key_Space);
-  EXPECT_EQ(Settings.DrumSpeed, 1);
-  EXPECT_EQ(ModeChecked(), std::pair(1, 0));
+  QTest::keyClick(mode.DrumSpeedItems->button(1), Qt::Key_Space);
+  EXPECT_EQ(checked(), std::pair(1, 0));
   EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 90 LPM, IOC 288");
-
   // The decoder changes the mode: the dialog follows, and a repaint keeps it there.
-  invid->Decoder.SetMode(0);
   Settings.IOC = 1;
   invid->Decoder.SetMode(0);
-  mode->repaint();
-  EXPECT_EQ(ModeChecked(), std::pair(0, 1));
-  EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 60 LPM, IOC 576");
-
-  // Hidden while the mode changes: shown again, it shows the mode as it is now.
-  mode->hide();
-  Settings.IOC = 0;
-  invid->Decoder.SetMode(3);
-  MouseClick(invid->ModeBtn);
-  EXPECT_EQ(ModeChecked(), std::pair(3, 0));
+  mode.repaint();
+  EXPECT_EQ(checked(), std::pair(0, 1));
 }
 
-TEST_F(InVideoTest, ClicksGoToTheMarkThenTheDetail) {
+// Clicks on the picture go to the armed mark, then to a pending clock calibration, then to the
+// detailed view. The panel's empty part is not the picture: a press there must not shift the
+// received rows or count as a corner.
+TEST_F(InVideoTest, ClicksGoToTheMarkThenTheDetailButNeverFromThePanel) {
   TDetail detail;
-  PrepareMark(0x111111);
+  invid->InVidTimer.stop();
+  invid->Decoder.SaveHeight = 10;
   invid->Decoder.Picture.SetPixel(100, 0, 0x123456);
+  invid->Decoder.CurrentColumn = 500;                   // the line being written moves with its row
+  const QPoint empty(45, invid->Panel->height() - 30);  // below the buttons, beside the bar
+  ASSERT_EQ(invid->Panel->childAt(empty), nullptr);
   MouseClick(invid->MarkLeftBtn);
-  EXPECT_TRUE(invid->MarkLeftBtn->isChecked());
   EXPECT_EQ(invid->cursor().shape(), Qt::ArrowCursor);
-  ASSERT_TRUE(Menu("Mark &Left Border"));  // chosen again, it stays armed
+  ASSERT_TRUE(Menu(invid.get(), "Mark &Left Border"));  // chosen again, it stays armed
+  ClickAndDrag(invid->Panel, empty, empty - QPoint(20, 0));
   EXPECT_TRUE(invid->MarkLeftBtn->isChecked());
-  MouseClick(invid.get(), PictureColumnAt(100));
+  EXPECT_EQ(invid->Decoder.CurrentColumn, 500);
+  MouseClick(invid.get(), {(100 * invid->DisplayRect.Right + TDecoder::W - 1) / TDecoder::W, 2});
   EXPECT_FALSE(invid->MarkLeftBtn->isChecked());
   EXPECT_EQ(invid->cursor().shape(), Qt::CrossCursor);
   EXPECT_EQ(invid->Decoder.Picture.Pixel(0, 0), 0x123456u);
   EXPECT_EQ(invid->Decoder.CurrentColumn, 400);
+
+  ClockCalibration().Arm();  // as the configuration window's Calculate does
+  MouseClick(invid->Panel, empty);
+  EXPECT_EQ(ClockCalibration().Stage(), 1);
+  MouseClick(invid.get(), {50, 20});
+  EXPECT_EQ(ClockCalibration().Stage(), 2);
   EXPECT_FALSE(detail.isVisible());
+  ClockCalibration().Reset();
 
   // A plain click shows the detailed view, and a drag moves it; once closed, new lines do not
   // reopen it.
-  MouseClick(invid.get(), {10, 10});
+  ClickAndDrag(invid.get(), {10, 10}, {200, 10});
   EXPECT_TRUE(detail.isVisible());
   EXPECT_EQ(detail.DetailPicture, &invid->Decoder.Picture);
-  test::MousePress(invid.get(), {10, 10});
-  test::MouseMove(invid.get(), {200, 10});
   EXPECT_EQ(detail.DetailCentreX, 1810 * 200 / invid->DisplayRect.Right);
-  test::MouseRelease(invid.get(), {200, 10});
   detail.close();
   invid->Decoder.ManualStart();
   invid->InVidTimerTimer();
   EXPECT_FALSE(detail.isVisible());
-}
-
-// The panel's empty part is not the picture: with the mark armed or the clock calibration
-// pending, a press there must not shift the received rows or count as a corner.
-TEST_F(InVideoTest, PressesOnThePanelNeverReachThePicture) {
-  TDetail detail;
-  PrepareMark(0x111111);
-  const QPoint empty(45, invid->Panel->height() - 30);  // below the buttons, beside the bar
-  ASSERT_EQ(invid->Panel->childAt(empty), nullptr);
-
-  MouseClick(invid->MarkLeftBtn);
-  MouseClick(invid->Panel, empty);
-  test::MousePress(invid->Panel, empty);
-  test::MouseMove(invid->Panel, empty - QPoint(20, 0));
-  test::MouseRelease(invid->Panel, empty - QPoint(20, 0));
-  EXPECT_TRUE(invid->MarkLeftBtn->isChecked());
-  EXPECT_EQ(invid->Decoder.Picture.Pixel(0, 0), 0x111111u);
-  EXPECT_EQ(invid->Decoder.CurrentColumn, 500);
-  EXPECT_FALSE(detail.isVisible());
-  MouseClick(invid.get(), PictureColumnAt(1));  // the picture still takes the mark
-  EXPECT_FALSE(invid->MarkLeftBtn->isChecked());
-
-  // The configuration window's clock calibration waits for its first corner.
-  std::filesystem::create_directory(dir.File("Auto"));
-  const auto* raw = reinterpret_cast<const unsigned char*>(&Settings);
-  dir.Write(kSettingsFileName, {raw, raw + sizeof Settings});
-  SetProgramFolder(dir.Path());
-  {
-    TConf conf;
-    conf.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&conf));
-    MouseClick(conf.CalcClockCal);
-    ASSERT_TRUE(ClockCalibration().Pending());
-    const std::size_t boxesBefore = boxes.Shown.size();
-    MouseClick(invid->Panel, empty);
-    EXPECT_EQ(ClockCalibration().Stage(), 1);
-    EXPECT_EQ(boxes.Shown.size(), boxesBefore);
-    MouseClick(invid.get(), {50, 20});
-    EXPECT_EQ(ClockCalibration().Stage(), 2);
-    ASSERT_EQ(boxes.Shown.size(), boxesBefore + 1);
-    EXPECT_EQ(boxes.Shown.back().Text,
-              "Now click on the bottom left (or right) corner of the picture.");
-  }
 
   // The right button on the panel still opens the window's menu.
   ASSERT_TRUE(test::ChooseFromPopup(invid->Panel, empty, invid->PopupMenu, "&Hide Spectrum"));
   EXPECT_TRUE(IsOn(Settings.HideSpectrum));
 }
 
-TEST_F(InVideoTest, SaveAsWritesTheRowsReceivedSoFar) {
+// Save as writes the rows received when the file is chosen, as reception goes on while the
+// dialog is open; Print gives the whole picture with its footer; View opens the viewer.
+TEST_F(InVideoTest, FileCommandsOnTheReceivedPicture) {
   invid->Decoder.ManualStart();
   invid->Decoder.Picture.FillRect(0, 0, 1810, 2250, GreyColour(90));
-  invid->Decoder.CurrentLine = 2;
-  invid->InVidTimerTimer();
-  ASSERT_EQ(invid->Decoder.SaveHeight, 3);
   dialogs.SaveAnswer = dir.File("mid.bmp");
+  dialogs.WhileOpen = [&] {
+    invid->Decoder.CurrentLine = 2;
+    invid->InVidTimerTimer();
+  };
   MouseClick(invid->SaveAsBtn);
   const Bitmap saved = ReadBmpFile(dir.File("mid.bmp"));
-  EXPECT_EQ(saved.Width(), 1810);
-  EXPECT_EQ(saved.Height(), 3);
-  EXPECT_EQ(saved.Pixel(1809, 2), GreyColour(90));
+  EXPECT_EQ(std::pair(saved.Height(), saved.Pixel(1809, 2)), std::pair(3, GreyColour(90)));
   EXPECT_EQ(std::string(Settings.SaveDir), dir.Path());
   EXPECT_EQ(invid->Decoder.CurrentLine, 2);  // reception goes on where it was
+  ASSERT_TRUE(Menu(invid.get(), "Save &As"));
+  EXPECT_EQ(dialogs.Saves.size(), 2u);
 
-  // After Start reception the next tick leaves one row to save.
-  MouseClick(invid->RxTopBtn);
-  invid->InVidTimerTimer();
-  EXPECT_EQ(invid->Decoder.SaveHeight, 1);
-  ASSERT_TRUE(Menu("Save &As"));
-  EXPECT_EQ(ReadBmpFile(dir.File("mid.bmp")).Height(), 1);
-
-  // The viewer's save dialog opens where the reception window saved.
-  TViewPic view;
-  view.LoadPicture(dir.File("mid.bmp"));
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-  dialogs.SaveAnswer.reset();
-  MouseClick(view.SaveAsBtn);
-  EXPECT_EQ(dialogs.Saves.back().Folder, dir.Path());
-}
-
-TEST_F(InVideoTest, PrintsTheWholePictureWithItsFooterAndViewsInTheViewer) {
-  test::FakePrinter printer;
-  printer.Width = 3620;
-  printer.Height = 4500;
-  invid->Decoder.SaveHeight = 10;
   MouseClick(invid->PrintBtn);
   EXPECT_EQ(printer.Calls, (std::vector<std::string>{"choose", "begin Zarvo Meteo",
-                                                     "picture 1810x2250 into 3620x4500",
-                                                     "text 0,4400 10pt Zarvo Meteo", "end"}));
-
-  WriteGreyBmp(dir.File("old.bmp"), Bitmap(30, 20, GreyColour(40)), 20);
-  TViewPic view;
-  dialogs.OpenAnswer = {dir.File("old.bmp"), dir.File("other.bmp")};
+                                                     "picture 1810x2250 into 4500x5593",
+                                                     "text 0,5900 10pt Zarvo Meteo", "end"}));
+  view = std::make_unique<TViewPic>();
+  dialogs.OpenAnswer = {dir.File("mid.bmp")};
   MouseClick(invid->ViewBtn);
   EXPECT_FALSE(dialogs.Opens[0].DefaultExtension);
-  EXPECT_TRUE(view.isVisible());
-  EXPECT_EQ(view.windowTitle(), "View old.bmp");
+  EXPECT_EQ(view->windowTitle(), "View mid.bmp");
   EXPECT_EQ(std::string(Settings.ViewDir), dir.Path());
 }
 
-// Reception goes on while the save dialog is open; the file holds what the picture holds once
-// the user has chosen it: the rows that came meanwhile, or the new fax that began meanwhile.
-TEST_F(InVideoTest, SaveAsWritesWhatHoldsDataWhenTheFileIsWritten) {
-  test::Pty line;
-  ASSERT_TRUE(line.Ok());
-  Open(&line);
-  const auto lines = [&](int n) { return test::Samples(3600 * n, test::SampleFor(1900)); };
-  MouseClick(invid->RxTopBtn);
-  Receive(line, lines(2));
-  const int before = invid->Decoder.SaveHeight;
-  ASSERT_GE(before, 2);
-  dialogs.SaveAnswer = dir.File("grown.bmp");
-  dialogs.WhileOpen = [&] { Receive(line, lines(5)); };
-  MouseClick(invid->SaveAsBtn);
-  EXPECT_GE(invid->Decoder.SaveHeight, before + 5);
-  EXPECT_EQ(ReadBmpFile(dir.File("grown.bmp")).Height(), invid->Decoder.SaveHeight);
-
-  // A start tone while the dialog is open: the new fax's rows, not the old fax's count.
-  const int old = invid->Decoder.SaveHeight;
-  test::Samples start;
-  test::AppendTone(start, 300, 1200, Settings.SamplePeriod);  // taken after its first half second
-  test::Append(start, 3600, test::SampleFor(1900));
-  dialogs.SaveAnswer = dir.File("new.bmp");
-  dialogs.WhileOpen = [&] { Receive(line, start); };
-  MouseClick(invid->SaveAsBtn);
-  ASSERT_LT(invid->Decoder.SaveHeight, old);
-  EXPECT_EQ(ReadBmpFile(dir.File("new.bmp")).Height(), invid->Decoder.SaveHeight);
-}
-
-// A short broadcast as a receiver's sound, played in place of the box's port: as fast as the
-// decoder goes, its fax saved into Auto as one from the box; in real time, stopped from the menu.
-// What is no recording is refused, and the port stays as it was.
+// Twenty seconds of sound played in place of the box's port: as fast as the decoder goes, over
+// well before their time; in real time, stopped from the menu. What is no recording is refused,
+// and the port stays as it was.
 TEST_F(InVideoTest, PlaysARecordingInPlaceOfTheInput) {
-  SetProgramFolder(dir.Path());
-  Settings.DeleteDays = 7;
-  const auto sound =
-      sim::MakeBroadcastAudio(sim::TestChart(200), {.Lpm = 240}, sim::kDefaultAudioRate);
+  const std::vector<float> sound(20 * 8000, 0.25f);
   AudioFileWriter writer;
   std::string error;
-  ASSERT_TRUE(writer.Create(dir.File("broadcast.wav"), sim::kDefaultAudioRate, error) &&
+  ASSERT_TRUE(writer.Create(dir.File("sound.wav"), 8000, error) &&
               writer.Write(sound.data(), sound.size(), error) && writer.Close(error))
       << error;
   std::ofstream(dir.File("notes.txt")) << "no sound in here\n";
@@ -467,37 +347,199 @@ TEST_F(InVideoTest, PlaysARecordingInPlaceOfTheInput) {
   SerialPort* box = invid->Receive.Link.ComHandle.get();
   dialogs.OpenAnswer = {dir.File("notes.txt")};
   AnswerPlayDialog(true);
-  ASSERT_TRUE(Menu("Play &recording..."));
-  ASSERT_EQ(boxes.Shown.size(), 1u);
-  EXPECT_EQ(boxes.Shown[0].Text.rfind("Unable to play \"notes.txt\": ", 0), 0u);
+  ASSERT_TRUE(Menu(invid.get(), "Play &recording..."));
+  EXPECT_EQ(boxes.Shown.at(0).Text.rfind("Unable to play \"notes.txt\": ", 0), 0u);
   EXPECT_EQ(invid->Receive.Link.ComHandle.get(), box);
 
   QSignalSpy titles(invid.get(), &QWidget::windowTitleChanged);
   const auto shown = [&titles](const char* title) {
     return std::any_of(titles.begin(), titles.end(), [title](auto& t) { return t[0] == title; });
   };
-  dialogs.OpenAnswer = {dir.File("broadcast.wav")};
+  dialogs.OpenAnswer = {dir.File("sound.wav")};
   AnswerPlayDialog(true);
-  ASSERT_TRUE(Menu("Play &recording..."));
-  EXPECT_TRUE(shown("Incoming Fax: Playing broadcast.wav"));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !invid->Receive.Playing(); }, 120000));
-  EXPECT_TRUE(shown("Incoming Fax: Recording played"));
+  ASSERT_TRUE(Menu(invid.get(), "Play &recording..."));
+  EXPECT_EQ(invid->PlayItem->text(), "Stop playing &recording");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !invid->Receive.Playing(); }, 10000));
+  EXPECT_TRUE(shown("Incoming Fax: Playing sound.wav") && shown("Incoming Fax: Recording played"));
   EXPECT_EQ(invid->PlayItem->text(), "Play &recording...");
-  std::vector<std::filesystem::path> saved;
-  for (const auto& entry : std::filesystem::directory_iterator(dir.File("Auto")))
-    saved.push_back(entry.path());
-  ASSERT_EQ(saved.size(), 1u);
-  EXPECT_NEAR(ReadBmpFile(saved[0].string()).Height(), 200, 8);  // a row a line at IOC 576
-  EXPECT_EQ(opener->Opened.size(), 2u);                          // the box's port again
+  EXPECT_EQ(opener.Opened.size(), 2u);  // the box's port again
 
   AnswerPlayDialog(false);
-  ASSERT_TRUE(Menu("Play &recording..."));
+  ASSERT_TRUE(Menu(invid.get(), "Play &recording..."));
   EXPECT_TRUE(openedFast);  // as last played
-  EXPECT_TRUE(invid->Receive.Playing());
-  ASSERT_TRUE(Menu("Stop playing &recording"));
+  ASSERT_TRUE(Menu(invid.get(), "Stop playing &recording"));
   EXPECT_FALSE(invid->Receive.Playing());
-  EXPECT_EQ(opener->Opened.size(), 3u);
+  EXPECT_EQ(opener.Opened.size(), 3u);
   EXPECT_EQ(boxes.Shown.size(), 1u);
+}
+
+TEST_F(InVideoTest, SpectrumCreatedHiddenYetKeptCurrent) {
+  Settings.HideSpectrum = 1;
+  OpenSpectrum();
+  EXPECT_FALSE(spec->isVisible());
+  Feed({70}, 100);
+  EXPECT_EQ(spec->Histogram->SpecHeights[45], 25);  // 26 after 13 samples, shortened at 45
+  // Without the receive side nothing is taken.
+  invid->Receive.ReleaseBuffer();
+  QTest::qWait(50);
+  invid.reset();
+  QTest::qWait(50);
+  EXPECT_EQ(spec->Histogram->SpecReadPos, 100);
+}
+
+// The worst moment: a request waits for the GUI thread, which is busy destroying the window.
+TEST_F(InVideoTest, SpectrumDestroyedWhileItsThreadWaitsForTheGuiThread) {
+  for (int round = 0; round < 10; ++round) {
+    OpenSpectrum();
+    Feed({static_cast<std::uint8_t>(60 + round)}, 300);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // a request is now waiting
+    const auto start = std::chrono::steady_clock::now();
+    spec.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    QTest::qWait(30);  // a request still queued must not reach the window that has gone
+  }
+}
+
+// Tones at 1500 and 2300 Hz and a short burst at 200 (column (157 + 36) / 2 = 96), four screen
+// pixels to a picture pixel. A double click gives back the picture's own size; a close is
+// refused.
+TEST_F(InVideoTest, SpectrumStretchedWithoutSmoothingUntilADoubleClick) {
+  Settings.SpecWindow = {30, 40, 128, 512};  // left, top, client height, client width
+  OpenSpectrum();
+  Feed({70, 255}, 400);
+  Feed({200}, 5);
+  QTest::qWait(50);
+  const QImage shot = spec->grab().toImage();
+  ASSERT_EQ(shot.size(), QSize(512, 128));
+  const SpectrumHistogram& h = *spec->Histogram;
+  EXPECT_EQ(h.SpecHeights[96], 10);  // the leak is at 800 % 128 = 32..37 meanwhile
+  for (int y = 0; y < 128; ++y)
+    for (int x = 0; x < 512; ++x)
+      ASSERT_EQ(shot.pixel(x, y) & 0xFFFFFFu, h.SpecBitmap.Pixel(x / 4, y / 4)) << x << "," << y;
+
+  spec->showMaximized();
+  QTest::mouseDClick(spec.get(), Qt::LeftButton, {}, QPoint(10, 10));
+  EXPECT_FALSE(spec->windowState() & Qt::WindowMaximized);
+  EXPECT_EQ(QSize(Settings.SpecWindow.ClientWidth, Settings.SpecWindow.ClientHeight),
+            QSize(128, 32));
+  EXPECT_FALSE(spec->close() || spec->windowHandle()->close());
+  EXPECT_TRUE(spec->isVisible());
+  EXPECT_EQ(spec->size(), QSize(128, 32));
+}
+
+TEST_F(InVideoTest, ViewerOpensTheChosenFileAndKeepsItsPictureOnFailure) {
+  std::strcpy(Settings.ViewDir, "/view/start");
+  Show(WriteFax("first.bmp", 10));
+  dialogs.OpenAnswer = {WriteFax("Fax a.bmp", 1200)};
+  MouseClick(view->ViewBtn);
+  ASSERT_EQ(dialogs.Opens.size(), 1u);
+  EXPECT_EQ(std::pair(dialogs.Opens[0].Folder, dialogs.Opens[0].DefaultExtension),
+            std::pair(std::string("/view/start"), true));
+  EXPECT_EQ(view->windowTitle(), "View Fax a.bmp");
+  EXPECT_EQ(view->Picture.Height(), 1200);
+
+  // Not a bitmap: reported, and nothing of the window changes.
+  dir.Write("bad.bmp", {'X', 'Y', 0, 0, 0, 0});
+  dialogs.OpenAnswer = {dir.File("bad.bmp")};
+  ASSERT_TRUE(Menu(view.get(), "&View"));
+  EXPECT_EQ(boxes.Shown.at(0).Text, "Bitmap image is not valid.");
+  EXPECT_EQ(view->windowTitle(), "View Fax a.bmp");
+  EXPECT_EQ(view->Picture.Height(), 1200);
+
+  // An empty file is an empty picture, not an error.
+  dir.Write("empty.bmp", {});
+  view->LoadPicture(dir.File("empty.bmp"));
+  EXPECT_EQ(view->windowTitle(), "View empty.bmp");
+  EXPECT_EQ(view->Picture.Height(), 0);
+  view->grab();  // painting an empty picture
+}
+
+// The panel is not the picture: with a mark armed, a press on its empty part neither crops nor
+// shifts the picture (there is no undo); the right button still opens the menu. On the picture,
+// both marks armed: the left border first, then the lower.
+TEST_F(InVideoTest, ViewerMarksShiftThenCropButNeverFromThePanel) {
+  Show(WriteFax("fax.bmp", 2250));
+  TDetail detail;
+  const QPoint empty(45, view->Panel->height() - 40);
+  ASSERT_EQ(view->Panel->childAt(empty), nullptr);
+  ASSERT_TRUE(Menu(view.get(), "&Mark Left"));
+  EXPECT_EQ(view->cursor().shape(), Qt::ArrowCursor);
+  MouseClick(view->MarkLowerBtn);
+  ClickAndDrag(view->Panel, empty, empty + QPoint(0, 10));
+  EXPECT_TRUE(view->MarkLeftBtn->isChecked() && view->MarkLowerBtn->isChecked());
+  EXPECT_EQ(std::pair(view->Picture.Height(), view->Picture.Pixel(0, 5)),
+            std::pair(2250, GreyColour(0)));
+  EXPECT_FALSE(detail.isVisible());
+
+  // x 30 is column 1810 x 30 / 600 = 90.
+  MouseClick(view.get(), {30, 300});
+  EXPECT_FALSE(view->MarkLeftBtn->isChecked());
+  EXPECT_TRUE(view->MarkLowerBtn->isChecked());
+  EXPECT_EQ(view->cursor().shape(), Qt::CrossCursor);
+  EXPECT_EQ(
+      std::tuple(view->Picture.Height(), view->Picture.Pixel(0, 5), view->Picture.Pixel(1809, 5)),
+      std::tuple(2250, GreyColour(90), GreyColour(89)));
+  // y 100 at the top is row 1810 x 100 / 600 = 301.
+  MouseClick(view.get(), {500, 100});
+  EXPECT_FALSE(view->MarkLowerBtn->isChecked());
+  EXPECT_EQ(view->Picture.Height(), 301);
+  // No mark armed: the click goes to the detailed view.
+  MouseClick(view.get(), {30, 10});
+  EXPECT_TRUE(detail.isVisible());
+  EXPECT_EQ(detail.DetailPicture, &view->Picture);
+  EXPECT_EQ(std::pair(detail.DetailCentreX, detail.DetailCentreY), std::pair(90, 30));
+  ASSERT_TRUE(test::ChooseFromPopup(view->Panel, empty, view->PopupMenu, "Rotate &Right"));
+  EXPECT_EQ(view->Picture.Width(), 301);
+}
+
+TEST_F(InVideoTest, ViewerScrollsTurnsPaintsSavesAndPrints) {
+  Show(WriteFax("fax.bmp", 2250));
+  // 2250 x 600 / 1810 = 745 rows: the scroll range is 745 + 1 - 500. The thumb dragged down as
+  // far as it goes.
+  EXPECT_EQ(std::pair(view->ScrollBar->maximum(), view->ScrollBar->pageStep()),
+            std::pair(246, 499));
+  const QPoint grip = test::ScrollThumb(view->ScrollBar).center();
+  test::MousePress(view->ScrollBar, grip);
+  test::MouseMove(view->ScrollBar, grip + QPoint(0, 200));
+  EXPECT_EQ(view->DisplayRect.Top, -246);
+  test::MouseRelease(view->ScrollBar, grip + QPoint(0, 200));
+  EXPECT_EQ(view->DisplayRect.Top, -246);
+
+  // The old first row (grey 3) is now the right-hand column; 1810 x 600 / 2250 = 482 rows.
+  MouseClick(view->RotateRightBtn);
+  EXPECT_FALSE(view->RotateRightBtn->isChecked());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(
+      std::tuple(view->Picture.Width(), view->DisplayRect.Top, view->Picture.Pixel(2249, 700)),
+      std::tuple(2250, 0, GreyColour(3)));
+  // The grey below the picture stops at the panel, which shows one colour from top to bottom;
+  // left of it the area below the picture has the border colour.
+  const QImage shot = view->grab().toImage();
+  const int x = view->Panel->x() + 45;
+  const QColor panel = view->Panel->palette().color(QPalette::Window);
+  EXPECT_EQ(shot.pixelColor(x, 120), panel);
+  EXPECT_EQ(shot.pixelColor(x, view->height() - 10), panel);
+  EXPECT_NE(shot.pixelColor(100, view->height() - 10), panel);
+
+  dialogs.SaveAnswer = dir.File("turned.bmp");
+  MouseClick(view->SaveAsBtn);
+  const Bitmap saved = ReadBmpFile(dir.File("turned.bmp"));
+  EXPECT_EQ(std::tuple(saved.Width(), saved.Height(), saved.Pixel(2249, 1809)),
+            std::tuple(2250, 1810, GreyColour(3)));
+  EXPECT_EQ(std::string(Settings.SaveDir), dir.Path());
+  MouseClick(view->PrintBtn);
+  EXPECT_EQ(printer.Calls, (std::vector<std::string>{"choose", "begin Zarvo Meteo",
+                                                     "picture 2250x1810 into 4500x3620", "end"}));
+  printer.FailBegin = true;
+  ASSERT_TRUE(Menu(view.get(), "&Print"));
+  EXPECT_EQ(boxes.Shown.at(0).Text, "Printer selected is not valid.");
+
+  ASSERT_TRUE(Menu(view.get(), "Rotate &Left"));
+  EXPECT_EQ(std::pair(view->Picture.Width(), view->Picture.Pixel(700, 0)),
+            std::pair(1810, GreyColour(3)));
+  // A narrow window hides the panel; the picture takes the whole width.
+  view->resize(250, 400);
+  EXPECT_EQ(std::pair(view->Panel->isVisible(), view->DisplayRect.Right), std::pair(false, 250));
 }
 
 }  // namespace

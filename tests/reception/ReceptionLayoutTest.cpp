@@ -27,24 +27,26 @@ TEST(ReceptionLayout, HalfScaleThePanelAndTheScrollBar) {
   EXPECT_FALSE(LayOut(905 + 87, 600, scrolled, true, true).SetScrollPosition);
 }
 
+// Row 1300 is screen row 650, below a 600-row client area: it lands at the bottom edge, 16 rows
+// higher with slow scrolling. Row 1200 is screen row 600, still in view. A restarted picture
+// above the view brings the view back to the top; while the user scrolls nothing moves.
 TEST(ReceptionLayout, FollowingTheWriter) {
-  DisplayRectangle rect;
-  rect.Right = 905;
-  // Row 1300 is screen row 650, below a 600-row client area: it lands at the bottom edge.
-  EXPECT_FALSE(FollowLine(1000, 600, false, false, rect));  // screen row 500: visible
-  EXPECT_TRUE(FollowLine(1300, 600, false, false, rect));
-  EXPECT_EQ(rect.Top, 600 - 650);
-  // With slow scrolling it lands 16 rows higher.
-  rect.Top = 0;
-  EXPECT_TRUE(FollowLine(1300, 600, true, false, rect));
-  EXPECT_EQ(rect.Top, 600 - 650 - 16);
-  // A restarted picture above the view brings the view back to the top.
-  EXPECT_TRUE(FollowLine(0, 600, false, false, rect) || rect.Top == 0);
-  EXPECT_EQ(rect.Top, 0);
-  // While the user scrolls nothing moves.
-  rect.Top = -100;
-  EXPECT_FALSE(FollowLine(2000, 600, false, true, rect));
-  EXPECT_EQ(rect.Top, -100);
+  const struct {
+    int Line;
+    bool Slow, UserScrolling;
+    int Top;
+    bool Moved;
+    int TopAfter;
+  } cases[] = {{1200, false, false, 0, false, 0},
+               {1300, false, false, 0, true, -50},
+               {1300, true, false, 0, true, -66},
+               {0, false, false, -66, true, 0},
+               {2000, false, true, -100, false, -100}};
+  for (const auto& c : cases) {
+    DisplayRectangle rect{0, c.Top, 905, 0};
+    EXPECT_EQ(FollowLine(c.Line, 600, c.Slow, c.UserScrolling, rect), c.Moved) << c.Line;
+    EXPECT_EQ(rect.Top, c.TopAfter) << c.Line;
+  }
 }
 
 TEST(TitleCycle, TextsInOrder) {
