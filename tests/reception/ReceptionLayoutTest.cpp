@@ -27,26 +27,20 @@ TEST(ReceptionLayout, HalfScaleThePanelAndTheScrollBar) {
   EXPECT_FALSE(LayOut(905 + 87, 600, scrolled, true, true).SetScrollPosition);
 }
 
-// Row 1300 is screen row 650, below a 600-row client area: it lands at the bottom edge, 16 rows
-// higher with slow scrolling. Row 1200 is screen row 600, still in view. A restarted picture
-// above the view brings the view back to the top; while the user scrolls nothing moves.
 TEST(ReceptionLayout, FollowingTheWriter) {
-  const struct {
-    int Line;
-    bool Slow, UserScrolling;
-    int Top;
-    bool Moved;
-    int TopAfter;
-  } cases[] = {{1200, false, false, 0, false, 0},
-               {1300, false, false, 0, true, -50},
-               {1300, true, false, 0, true, -66},
-               {0, false, false, -66, true, 0},
-               {2000, false, true, -100, false, -100}};
-  for (const auto& c : cases) {
-    DisplayRectangle rect{0, c.Top, 905, 0};
-    EXPECT_EQ(FollowLine(c.Line, 600, c.Slow, c.UserScrolling, rect), c.Moved) << c.Line;
-    EXPECT_EQ(rect.Top, c.TopAfter) << c.Line;
-  }
+  const auto follow = [](int line, bool slowScroll, bool userScrolling, int top) {
+    DisplayRectangle rect{0, top, 905, 0};
+    return std::pair(FollowLine(line, 600, slowScroll, userScrolling, rect), rect.Top);
+  };
+  // Row 1300 is screen row 650, below a 600-row client area: it lands at the bottom edge, 16 rows
+  // higher with slow scrolling. Row 1200, screen row 600, is still in view.
+  EXPECT_EQ(follow(1300, false, false, 0), std::pair(true, 600 - 650));
+  EXPECT_EQ(follow(1300, true, false, 0), std::pair(true, 600 - 650 - 16));
+  EXPECT_EQ(follow(1200, false, false, 0), std::pair(false, 0));
+  // A restarted picture above the view brings the view back to the top; while the user scrolls
+  // nothing moves.
+  EXPECT_EQ(follow(0, false, false, -66), std::pair(true, 0));
+  EXPECT_EQ(follow(2000, false, true, -100), std::pair(false, -100));
 }
 
 TEST(TitleCycle, TextsInOrder) {
