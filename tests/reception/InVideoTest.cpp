@@ -8,6 +8,7 @@
 #include <QFrame>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QToolButton>
@@ -153,10 +154,17 @@ TEST_F(InVideoTest, CaptionCommandsAndHints) {
   EXPECT_EQ(boxes.Shown.at(0).Text, "Are you sure you want to exit Zarvo Meteo?");
 }
 
-TEST_F(InVideoTest, ScrollingKeepsTheUsersPlaceUntilItsTimer) {
+// Of a new line only the rows since the last one are repainted: on the screen, not in a grab.
+TEST_F(InVideoTest, NewRowsPaintedAndScrollingKeepsTheUsersPlaceUntilItsTimer) {
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !invid->ScrollTimer.isActive(); }));
+  QTest::qWait(20);  // laid out once and painted
   invid->Decoder.ManualStart();
+  invid->Decoder.Picture.FillRect(0, 0, 1810, 200, 0);
   invid->Decoder.CurrentLine = 200;
   invid->Decoder.EndOfTick();
+  EXPECT_TRUE(QTest::qWaitFor([&] {
+    return (invid->screen()->grabWindow(invid->winId()).toImage().pixel(100, 50) & 0xFFFFFF) == 0;
+  }));
   QScrollBar* bar = invid->ScrollBar;
   const QPoint grip = test::ScrollThumb(bar).center(), down = grip + QPoint(0, 100);
   test::MousePress(bar, grip);
