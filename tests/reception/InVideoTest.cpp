@@ -154,7 +154,7 @@ TEST_F(InVideoTest, CommandsOnThePanelAndInTheMenu) {
   EXPECT_EQ(captions,
             (QStringList{"&Start Reception", "Mark &Left Border", "&Mode", "&Print", "&View",
                          "Save &As", "Play &recording...", "", "&Configuration Menu",
-                         "&Hide Spectrum", "A&bout...", "&Help", "&Exit"}));
+                         "Hi&de Spectrum", "Smoo&th Display", "A&bout...", "&Help", "&Exit"}));
   // Right-hand column from the top: Exit, Print, View, Save as.
   QStringList hints;
   for (QToolButton* b :
@@ -180,7 +180,7 @@ TEST_F(InVideoTest, CommandsOnThePanelAndInTheMenu) {
   EXPECT_EQ(invid->Decoder.CurrentLine, 0);
 
   for (const bool hidden : {true, false}) {
-    ASSERT_TRUE(Menu("&Hide Spectrum"));
+    ASSERT_TRUE(Menu("Hi&de Spectrum"));
     EXPECT_EQ(IsOn(Settings.HideSpectrum), hidden);
     EXPECT_EQ(invid->HideSpectrumItem->isChecked(), hidden);
   }
@@ -365,7 +365,7 @@ TEST_F(InVideoTest, PressesOnThePanelNeverReachThePicture) {
   }
 
   // The right button on the panel still opens the window's menu.
-  ASSERT_TRUE(test::ChooseFromPopup(invid->Panel, empty, invid->PopupMenu, "&Hide Spectrum"));
+  ASSERT_TRUE(test::ChooseFromPopup(invid->Panel, empty, invid->PopupMenu, "Hi&de Spectrum"));
   EXPECT_TRUE(IsOn(Settings.HideSpectrum));
 }
 

@@ -4,11 +4,13 @@
 // and release, and makes the context-menu event of a right click. Sending an event straight to a
 // widget, or calling its click(), skips all of that.
 #include <QAction>
+#include <QCoreApplication>
 #include <QMenu>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
+#include <QWheelEvent>
 #include <QWidget>
 #include <QWindow>
 
@@ -44,6 +46,15 @@ inline void MouseRelease(QWidget* widget, QPoint pos, Qt::MouseButton button = Q
 inline void MouseMove(QWidget* widget, QPoint pos) {
   QWindow* window = WindowAt(widget, pos);
   QTest::mouseMove(window, pos);
+}
+
+// A turn of the wheel over `pos` in `widget`, `angle` in eighths of a degree (120 a notch, positive
+// away from the user), given to the top-level window, which hands it to the widget under it.
+inline void Wheel(QWidget* widget, QPoint pos, QPoint angle, Qt::KeyboardModifiers modifiers = {}) {
+  QWindow* window = WindowAt(widget, pos);
+  QWheelEvent event(pos, window->mapToGlobal(QPointF(pos)), {}, angle, Qt::NoButton, modifiers,
+                    Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(window, &event);
 }
 
 // Right-clicks at `pos` in `widget` and chooses the item `caption` of the menu that opens.
