@@ -121,7 +121,7 @@ TEST_F(InVideoTest, CaptionModeDialogAndCommands) {
   EXPECT_EQ(captions,
             (QStringList{"&Start Reception", "Mark &Left Border", "&Mode", "&Print", "&View",
                          "Save &As", "Play &recording...", "", "&Configuration Menu",
-                         "&Hide Spectrum", "A&bout...", "&Help", "&Exit"}));
+                         "Hi&de Spectrum", "Smoo&th Display", "A&bout...", "&Help", "&Exit"}));
   EXPECT_EQ(invid->ExitBtn->toolTip(), "Exit");
   invid->ShowHints(false);  // as the configuration window switches them
   EXPECT_TRUE(invid->ExitBtn->toolTip().isEmpty());
@@ -250,7 +250,7 @@ TEST_F(InVideoTest, ClicksGoToTheMarkThenTheDetailButNeverFromThePanel) {
   EXPECT_FALSE(detail.isVisible());
 
   // The right button on the panel still opens the window's menu.
-  ASSERT_TRUE(test::ChooseFromPopup(invid->Panel, empty, invid->PopupMenu, "&Hide Spectrum"));
+  ASSERT_TRUE(test::ChooseFromPopup(invid->Panel, empty, invid->PopupMenu, "Hi&de Spectrum"));
   EXPECT_TRUE(IsOn(Settings.HideSpectrum));
 }
 
@@ -364,7 +364,7 @@ TEST_F(InVideoTest, SpectrumStretchedWithoutSmoothingUntilADoubleClick) {
   EXPECT_FALSE(spec->windowState() & Qt::WindowMaximized);
   EXPECT_FALSE(spec->close() || spec->windowHandle()->close());
   EXPECT_EQ(std::pair(spec->width(), spec->height()), std::pair(128, 32));
-  ASSERT_TRUE(Menu(invid.get(), "&Hide Spectrum"));
+  ASSERT_TRUE(Menu(invid.get(), "Hi&de Spectrum"));
   EXPECT_TRUE(IsOn(Settings.HideSpectrum) && !spec->isVisible());
 }
 

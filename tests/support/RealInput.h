@@ -34,6 +34,16 @@ inline void MouseMove(QWidget* widget, QPoint pos) {
   QTest::mouseMove(widget->window()->windowHandle(), widget->mapTo(widget->window(), pos));
 }
 
+// A turn of the wheel over `pos` in `widget`, `angle` in eighths of a degree (120 a notch, positive
+// away from the user), given to the top-level window, which hands it to the widget under it.
+inline void Wheel(QWidget* widget, QPoint pos, QPoint angle, Qt::KeyboardModifiers modifiers = {}) {
+  QWindow* window = widget->window()->windowHandle();
+  const QPointF at = widget->mapTo(widget->window(), pos);
+  QWheelEvent event(at, window->mapToGlobal(at), {}, angle, Qt::NoButton, modifiers,
+                    Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(window, &event);
+}
+
 // Right-clicks at `pos` in `widget` and chooses the item `caption` of the menu that opens.
 // False when no such menu or item appeared.
 inline bool ChooseFromPopup(QWidget* widget, QPoint pos, QMenu* menu, const QString& caption) {
