@@ -1,4 +1,4 @@
-// The receive side on fake ports: the link's command sequences and port changes, the sound input
+// The receive side on fake ports: the link's command sequences and a type change, the sound input
 // beside the serial port, a recording played in place of either, and the buffer's restart.
 #include <gtest/gtest.h>
 

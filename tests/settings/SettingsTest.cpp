@@ -100,7 +100,7 @@ TEST_F(SettingsFileTest, UnwritableFileAtTheEndIsFatal) {
   std::filesystem::remove(dir.File(kSettingsFileName));
   cfg.Save();
   EXPECT_FALSE(PathExists(dir.File(kSettingsFileName)));
-  EXPECT_EQ(boxes.Shown.back().Text,
+  EXPECT_EQ(boxes.Shown.empty() ? "" : boxes.Shown.back().Text,
             "Unable to write Zarvo Meteo's configuration file \"Zarvo.cfg\".\n\n"
             "Zarvo Meteo will now shutdown...");
   EXPECT_FALSE(WriteSettingsFile("/dev/full", Settings));
