@@ -1,11 +1,12 @@
 # make run   : install what is missing, build, start the program
 # make test  : the same set-up and build, then every test (Qt's offscreen platform)
+# make deb   : the same set-up and build, then the Debian package in $(BUILD)/
 SHELL := bash
 BUILD ?= build
 TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup configure build run test sanitize format-check fuzz bench clean
+.PHONY: all setup configure build run test deb sanitize format-check fuzz bench clean
 
 all: build
 
@@ -27,6 +28,10 @@ run: build
 
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# zarvo-meteo_<version>_<arch>.deb from the install rules, the programs stripped.
+deb: build
+	@cd $(BUILD) && cpack -G DEB
 
 # The core, audio, capture and window tests under AddressSanitizer + UBSan, the core tests under
 # ThreadSanitizer.

@@ -12,6 +12,7 @@
 
 #include "app/Splash.h"
 #include "app/Version.h"
+#include "platform/DataFolder.h"
 #include "platform/Help.h"
 #include "platform/Lifecycle.h"
 #include "platform/Messages.h"
@@ -23,6 +24,7 @@
 #include "reception/ModeDialog.h"
 #include "settings/Config.h"
 #include "settings/Settings.h"
+#include "settings/SettingsFile.h"
 #include "spectrum/Spectrum.h"
 #include "viewer/DetailView.h"
 #include "viewer/ViewPicture.h"
@@ -73,6 +75,20 @@ void DestroyWindows() {
   Destroy(Conf);
   Destroy(Main);
   if (SplashForm) Destroy(SplashForm);
+}
+
+// The user's data folder on an installed program's start: made, with the default settings and
+// Auto, where missing. True when Auto was made, a first start. Without the settings the run
+// cannot go on; without Auto only the saving fails, and says so when it comes to it.
+bool PrepareUserFolder(const std::string& folder) {
+  const DataFolderStart start =
+      PrepareDataFolder(folder, InstalledDataFolder(ExecutableFolder()) + kSettingsFileName);
+  if (start.Error.empty()) return start.AutoMade;
+  if (PathExists(ProgramFile(kSettingsFileName)))
+    ReportError("%s", start.Error.c_str());
+  else
+    ReportFatal((start.Error + ".").c_str());
+  return false;
 }
 
 }  // namespace
@@ -179,9 +195,10 @@ bool TZarvoApplication::notify(QObject* receiver, QEvent* event) {
 }
 
 std::string UsageText() {
-  return "Usage: zarvo-meteo [--home DIR]\n"
+  return "Usage: zarvo-meteo [--home DIR] [--demo]\n"
          "Receives HF weather-fax broadcasts from an interface on a serial port.\n\n"
-         "  --home DIR   keep Zarvo.cfg and the Auto folder in DIR instead of beside the program\n"
+         "  --home DIR   keep Zarvo.cfg and the Auto folder in DIR instead of the data folder\n"
+         "               (beside the program in a build tree, else ~/.local/share/zarvo-meteo)\n"
          "  --demo       receive from a simulated interface box instead of the serial ports\n"
          "  --help       show this text and exit\n"
          "  --version    show the version and exit\n\n"
@@ -218,7 +235,9 @@ ProgramOptions ParseCommandLine(int argc, char** argv) {
 int RunProgram(const ProgramOptions& options) {
   ResetRunState();
   ClearSettings(Settings);
-  SetProgramFolder(options.Home);
+  const DataFolderChoice data =
+      ChooseDataFolder(options.Home, ExecutableFolder(), kSettingsFileName);
+  SetProgramFolder(data.Folder);
 
   try {
     Create(SplashForm);
@@ -231,7 +250,11 @@ int RunProgram(const ProgramOptions& options) {
     // After a fatal report (an unreadable settings file) the rest is not built: no port is
     // opened and no command is sent on a record that was never loaded.
     Create(Main);
+    const bool firstStart = data.UserFolder && !MainClosed() && PrepareUserFolder(data.Folder);
     if (!MainClosed()) Create(Conf);
+    // Auto is made before the configuration window looks for it, so the page it shows on a
+    // first start is shown here.
+    if (firstStart && !MainClosed()) OpenHelpTopic(kHelpGettingStarted);
     if (!MainClosed()) Create(InVid);
     if (!MainClosed()) Create(Spec);
     if (!MainClosed()) Create(ModeDlg);

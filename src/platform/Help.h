@@ -1,5 +1,6 @@
 #pragma once
-// Help topics and the help-viewer seam. The help pages ship beside the program in help/.
+// Help topics and the help-viewer seam. The help pages ship in help/ beside the program, or in
+// share/zarvo-meteo/help/ once installed.
 #include <string>
 
 namespace zarvo {

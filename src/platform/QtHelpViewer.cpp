@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "platform/DataFolder.h"
 #include "platform/Messages.h"
 #include "platform/ProgramFolder.h"
 
@@ -36,8 +37,10 @@ QString RegisteredHelpFolder() {
 
 QString QtHelpViewer::FindPage(int topic) {
   const QString page = QString::fromStdString(HelpPageName(topic));
-  // The pages ship beside the executable; --home moves only the settings and the faxes.
-  for (const std::string& folder : {ExecutableFolder(), ProgramFolder()}) {
+  // The pages ship beside the executable in a build tree and under share/ once installed;
+  // --home moves only the settings and the faxes.
+  for (const std::string& folder :
+       {ExecutableFolder(), ProgramFolder(), InstalledDataFolder(ExecutableFolder())}) {
     const QString beside = QString::fromStdString(folder + "help/") + page;
     if (QFileInfo::exists(beside)) return beside;
   }
@@ -56,8 +59,9 @@ QtHelpViewer::~QtHelpViewer() {
 void QtHelpViewer::ShowTopic(int topic) {
   const QString page = FindPage(topic);
   if (page.isEmpty()) {
-    ReportError("Help topic %d cannot be found; the help pages belong in \"%s\"", topic,
-                (ExecutableFolder() + "help").c_str());
+    ReportError("Help topic %d cannot be found; the help pages belong in \"%s\" or \"%s\"", topic,
+                (ExecutableFolder() + "help").c_str(),
+                (InstalledDataFolder(ExecutableFolder()) + "help").c_str());
     return;
   }
   if (!window_) {

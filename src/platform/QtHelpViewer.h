@@ -8,14 +8,15 @@ class QWidget;
 
 namespace zarvo {
 
-// Shows the help pages shipped in help/ beside the program, in one reusable window.
+// Shows the help pages, in one reusable window.
 class QtHelpViewer final : public HelpViewer {
  public:
   ~QtHelpViewer() override;
   void ShowTopic(int topic) override;
   // The window, once a topic has been shown (tests look at it).
   QTextBrowser* Window() const { return window_; }
-  // Where a topic's page is looked for: beside the program, then in the registered folder.
+  // Where a topic's page is looked for: beside the program, in the program folder, in the
+  // installed share/zarvo-meteo/, then in the registered folder.
   static QString FindPage(int topic);
 
  private:

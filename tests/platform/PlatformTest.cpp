@@ -1,28 +1,118 @@
+// The platform's small rules: the message helpers (texts, titles and icons of the boxes, the
+// guards against nested errors and repeated fatal reports, the length limit), the program's
+// folder, the window placement, the screen-saver rule and the version text.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cerrno>
 #include <climits>
 
-#include "platform/Help.h"
+#include "app/Version.h"
+#include "platform/Messages.h"
 #include "platform/ProgramFolder.h"
+#include "platform/ScreenSaverRule.h"
 #include "platform/WindowPlacement.h"
+#include "support/RecordingBoxes.h"
 #include "support/TempDir.h"
 
 namespace zarvo {
 namespace {
 
+using Strings = std::vector<std::string>;
+const std::string kTooLong = "ReportNote: Text too long\n\nZarvo Meteo will now shutdown...";
+
+class MessagesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetMessageState();
+    errno = 0;
+  }
+  // Each box as its icon (Error, Information, Question), title and text; or its text alone.
+  Strings Shown(bool whole = false) const {
+    Strings shown;
+    for (const auto& b : boxes.Shown)
+      shown.push_back(whole ? "EIQ"[static_cast<int>(b.Icon)] + (" " + b.Title + ": " + b.Text)
+                            : b.Text);
+    return shown;
+  }
+  test::RecordingBoxes boxes;
+};
+
+// Formatted texts under the program's title. An error raised while an error box is open is
+// dropped for good; notes are not guarded.
+TEST_F(MessagesTest, BoxesAndTheNestedErrorGuard) {
+  boxes.WhileOpen = [](const test::ShownBox& box) {
+    if (box.Text != "COM3 failed") return;
+    ReportError("second error");
+    ReportNote("%d faxes", 3);
+  };
+  ReportError("%s failed", "COM3");
+  boxes.Answer = false;
+  EXPECT_FALSE(ReportQuestion("Exit %s?", "Zarvo Meteo"));
+  ReportError("after the box closed");
+  EXPECT_EQ(Shown(true),
+            (Strings{"E Zarvo Meteo: COM3 failed", "I Zarvo Meteo: 3 faxes",
+                     "Q Zarvo Meteo: Exit Zarvo Meteo?", "E Zarvo Meteo: after the box closed"}));
+  EXPECT_EQ(boxes.CloseCount, 0);
+}
+
+// Only the first fatal report is shown, its text unchanged (it is no format), and the main window
+// closed once.
+TEST_F(MessagesTest, OnlyTheFirstFatalReportIsShown) {
+  EXPECT_FALSE(FatalReported());
+  ReportFatal("100% %s");
+  ReportFatal("second");
+  EXPECT_EQ(
+      Shown(true),
+      Strings{"E Zarvo Meteo fatal error message: 100% %s\n\nZarvo Meteo will now shutdown..."});
+  EXPECT_EQ(std::pair(boxes.CloseCount, FatalReported()), std::pair(1, true));
+}
+
+// Texts over 1000 characters are fatal, then shown cut. The error's limit counts the "." and the
+// system's text for the last error code; the box shows the message alone.
+TEST_F(MessagesTest, OverlongTextsAreFatalAndCut) {
+  const std::string x1000(1000, 'x'), x1001(1001, 'x'), e999(999, 'e'), e990(990, 'e');
+  ReportNote("%s", x1000.c_str());
+  ReportError("%s", e999.c_str());
+  EXPECT_FALSE(FatalReported());
+  EXPECT_TRUE(ReportQuestion("%s", x1001.c_str()));
+  EXPECT_EQ(Shown(), (Strings{x1000, e999, kTooLong, x1000}));
+  EXPECT_EQ(boxes.CloseCount, 1);
+  ResetMessageState();
+  boxes.Shown.clear();
+  errno = ENOENT;
+  ReportError("%s", e990.c_str());
+  EXPECT_EQ(Shown(), (Strings{kTooLong, e990}));
+}
+
+TEST_F(MessagesTest, ExceptionReportEndsWithAPeriod) {
+  const char* whats[] = {"Already ends.", "", nullptr};
+  for (const char* what : whats) ShowExceptionReport(what);
+  EXPECT_EQ(Shown(), (Strings{"Already ends.", "Unknown error.", "Unknown error."}));
+}
+
+// The screen saver's command is swallowed only while it is disabled; the version's third decimal
+// is shown only when it is not zero.
+TEST(SmallRules, ScreenSaverCommandAndVersionText) {
+  EXPECT_TRUE(DiscardSystemMessage(true, 0x0112, 0xF140));
+  EXPECT_FALSE(DiscardSystemMessage(false, 0x0112, 0xF140));
+  EXPECT_FALSE(DiscardSystemMessage(true, 0x0112, 0xF060));  // SC_CLOSE passes
+  EXPECT_FALSE(DiscardSystemMessage(true, 0x0111, 0xF140));  // not a system command
+  EXPECT_EQ(VersionText(1.025), "Version 1.025");
+  EXPECT_EQ(VersionText(2.0), "Version 2.00");
+}
+
+// The program's files are beside the executable unless a home is given; a folder counts as
+// existing.
 TEST(ProgramFolder, ExecutableFolderUnlessAHomeIsGiven) {
   const std::string exe = ExecutableFolder();
-  ASSERT_FALSE(exe.empty());
-  EXPECT_EQ(exe.back(), '/');
-  EXPECT_TRUE(PathExists(exe));
+  ASSERT_TRUE(!exe.empty() && exe.back() == '/' && PathExists(exe));
   EXPECT_EQ(ProgramFile("Zarvo.cfg"), exe + "Zarvo.cfg");
   test::TempDir home;
   SetProgramFolder(home.Path());
-  EXPECT_FALSE(PathExists(ProgramFile("Auto")));
-  std::filesystem::create_directory(home.Path() + "/Auto");
-  EXPECT_TRUE(PathExists(ProgramFile("Auto")));  // a folder counts
+  EXPECT_EQ(std::pair(ProgramFile("x"), PathExists(home.Path())), std::pair(home.File("x"), true));
   SetProgramFolder(home.Path() + "/");
-  EXPECT_EQ(ProgramFile("x"), home.Path() + "/x");
+  EXPECT_EQ(ProgramFile("x"), home.File("x"));
   SetProgramFolder("");
   EXPECT_EQ(ProgramFolder(), exe);
   EXPECT_FALSE(PathExists(""));
@@ -31,26 +121,19 @@ TEST(ProgramFolder, ExecutableFolderUnlessAHomeIsGiven) {
 // The window ends inside the screen (1280 x 800, frame 10 x 30); the position has no lower bound,
 // and sizes from a damaged file are made usable.
 TEST(WindowPlacement, PulledBackToTheScreen) {
-  const struct {
-    int Left, Top, Width, Height;
-    WindowPlacement Placed;
-  } cases[] = {
-      {20, 30, 600, 400, {20, 30, 600, 400}},
-      {2000, 700, 600, 400, {670, 370, 600, 400}},  // 1280 - 610, 800 - 430
-      {5, 5, 3000, 2000, {0, 0, 1270, 770}},        // outer size held to the screen
-      {-300, -50, 200, 100, {-300, -50, 200, 100}},
-      {INT_MAX, INT_MIN, INT_MAX, -50, {0, INT_MIN, 1270, 1}},
-  };
+  const std::array<int, 8> cases[] = {
+      // left, top, width, height as stored, and as placed
+      {20, 30, 600, 400, 20, 30, 600, 400},
+      {2000, 700, 600, 400, 670, 370, 600, 400},  // 1280 - 610, 800 - 430
+      {5, 5, 3000, 2000, 0, 0, 1270, 770},        // outer size held to the screen
+      {-300, -50, 200, 100, -300, -50, 200, 100},
+      {INT_MAX, INT_MIN, INT_MAX, -50, 0, INT_MIN, 1270, 1}};
   for (const auto& c : cases) {
-    const WindowPlacement p = PlaceWindow(c.Left, c.Top, c.Width, c.Height, 10, 30, 1280, 800);
-    EXPECT_EQ(std::tie(p.Left, p.Top, p.ClientWidth, p.ClientHeight),
-              std::tie(c.Placed.Left, c.Placed.Top, c.Placed.ClientWidth, c.Placed.ClientHeight))
-        << c.Left << ", " << c.Top;
+    const WindowPlacement p = PlaceWindow(c[0], c[1], c[2], c[3], 10, 30, 1280, 800);
+    EXPECT_EQ((std::array{p.Left, p.Top, p.ClientWidth, p.ClientHeight}),
+              (std::array{c[4], c[5], c[6], c[7]}))
+        << c[0] << ", " << c[1];
   }
-}
-
-TEST(Help, PageNames) {
-  EXPECT_EQ(HelpPageName(kHelpConfiguration), "topic-5000.html");
 }
 
 }  // namespace

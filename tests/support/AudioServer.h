@@ -2,13 +2,9 @@
 // A private PulseAudio server for the tests: no hardware, no home, no default script; only its
 // socket and the modules asked for (by default one null sink "zarvo_test", whose monitor is a
 // source to capture from). Clients reach it through PULSE_SERVER.
-#include <signal.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 
-#include <chrono>
-#include <string>
-#include <vector>
+#include <optional>
 
 #include "support/ProgramRun.h"
 #include "support/TempDir.h"
@@ -27,32 +23,23 @@ class AudioServer {
       error_ = "pulseaudio, pactl and paplay are needed: scripts/setup installs them";
       return;
     }
-    const std::string socket = dir_.File("native");
-    address_ = "unix:" + socket;
+    const std::string socket =
+        "module-native-protocol-unix auth-anonymous=1 socket=" + dir_.File("native");
     // As root the server warns that it is not meant for root, and runs.
-    std::vector<std::string> args = {
-        "/usr/bin/pulseaudio",
-        "-n",
-        "--daemonize=no",
-        "--exit-idle-time=-1",
-        "--disable-shm=yes",
-        "--use-pid-file=no",
-        "--log-level=error",
-        "-L",
-        "module-native-protocol-unix auth-anonymous=1 socket=" + socket};
+    std::vector<std::string> args = {"/usr/bin/pulseaudio", "-n",
+                                     "--daemonize=no",      "--exit-idle-time=-1",
+                                     "--disable-shm=yes",   "--use-pid-file=no",
+                                     "--log-level=error"};
+    args.insert(args.end(), {"-L", socket});
     for (const std::string& module : modules) args.insert(args.end(), {"-L", module});
     child_ = StartProcess(args, {"HOME=" + dir_.Path(), "XDG_RUNTIME_DIR=" + dir_.Path(),
                                  "XDG_CONFIG_HOME=" + dir_.File("config"), "PATH=/usr/bin:/bin"});
-    if (child_.Pid <= 0) {
+    if (child_.Pid <= 0)
       error_ = "pulseaudio could not be started";
-      return;
-    }
-    if (!PollUntil([this] { return Pactl("info").Code == 0; }, std::chrono::seconds(20)))
+    else if (!PollUntil([this] { return Pactl("info").Code == 0; }, std::chrono::seconds(20)))
       error_ = "pulseaudio did not answer within 20 s";
   }
-  ~AudioServer() { Stop(); }
-  AudioServer(const AudioServer&) = delete;
-  AudioServer& operator=(const AudioServer&) = delete;
+  ~AudioServer() { Stop(); }  // not copied: it owns its folder
 
   void Stop() {
     if (child_.Pid <= 0) return;
@@ -63,12 +50,12 @@ class AudioServer {
   }
   // Empty when the server runs; the reason otherwise.
   const std::string& Error() const { return error_; }
-  const std::string& Address() const { return address_; }
+  std::string Address() const { return "unix:" + dir_.File("native"); }
   // PULSE_SERVER=... for a child's environment.
-  std::string Env() const { return "PULSE_SERVER=" + address_; }
-  // pactl against this server; true when it succeeded.
+  std::string Env() const { return "PULSE_SERVER=" + Address(); }
+  // pactl against this server.
   ShellOutput Pactl(const std::string& arguments) const {
-    return Shell("PULSE_SERVER=" + address_ + " pactl " + arguments);
+    return Shell(Env() + " pactl " + arguments);
   }
   // Starts paplay of `file` into the null sink, in real time; its pid, to wait for.
   pid_t Play(const std::string& file) const {
@@ -80,7 +67,6 @@ class AudioServer {
 
  private:
   TempDir dir_;
-  std::string address_;
   std::string error_;
   Child child_;
 };
@@ -94,16 +80,11 @@ class ScopedPulseServer {
     setenv("PULSE_SERVER", address.c_str(), 1);
   }
   ~ScopedPulseServer() {
-    if (old_.empty())
-      unsetenv("PULSE_SERVER");
-    else
-      setenv("PULSE_SERVER", old_.c_str(), 1);
+    old_ ? setenv("PULSE_SERVER", old_->c_str(), 1) : unsetenv("PULSE_SERVER");
   }
-  ScopedPulseServer(const ScopedPulseServer&) = delete;
-  ScopedPulseServer& operator=(const ScopedPulseServer&) = delete;
 
  private:
-  std::string old_;
+  std::optional<std::string> old_;
 };
 
 }  // namespace zarvo::test
