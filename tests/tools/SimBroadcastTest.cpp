@@ -89,7 +89,7 @@ TEST(SimBroadcast, TonesPhasingAndPictureLines) {
             std::tuple(Black, 107, 107, Black));
 }
 
-TEST(SimBroadcast, ClockErrorLeadInMistuningAndRepeats) {
+TEST(SimBroadcast, ClockErrorLeadInMistuningRepeatsAndNoise) {
   EXPECT_EQ(BroadcastStream(Flat(8, 20, 0), {}).TotalSamples(), (5 + 30 + 10 + 5 + 2) * 7200u);
   for (const double ppm : {500.0, -300.0}) {
     const BroadcastOptions o{.ClockErrorPpm = ppm};
@@ -107,9 +107,8 @@ TEST(SimBroadcast, ClockErrorLeadInMistuningAndRepeats) {
   EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + one, bytes.begin() + one));
   EXPECT_EQ(std::count(bytes.begin(), bytes.begin() + 10800, 162), 10800);
   EXPECT_EQ(bytes[10800], FrequencyToByte(1600, 0, 255));  // the start tone's black, mistuned
-}
 
-TEST(SimBroadcast, NoiseIsSeededAndHasItsSpread) {
+  // Noise is seeded.
   const BroadcastOptions o{.LeadSeconds = 5, .NoiseHz = 50, .Seed = 7};
   const Bytes first = MakeBroadcast(Flat(4, 4, 128), o);
   EXPECT_EQ(first, MakeBroadcast(Flat(4, 4, 128), o));
@@ -168,7 +167,7 @@ Bytes Decoded(const Bytes& bytes) {
   return image.Pixels;
 }
 
-TEST(SimPicture, ReadsPgmAndBmpVariants) {
+TEST(SimPicture, ReadsPgmAndBmpVariantsAndRefusesBrokenFilesNeverACrash) {
   EXPECT_EQ(Decoded(Text("P5\n# by hand\n3 2\n255\n\x00\x10\x20\x30\x40\xff"s)),
             (Bytes{0, 0x10, 0x20, 0x30, 0x40, 0xff}));
   EXPECT_EQ(Decoded(Text("P5 2 1 15 \x07\x0f"s)), (Bytes{119, 255}));  // stretched to 0..255
@@ -180,9 +179,7 @@ TEST(SimPicture, ReadsPgmAndBmpVariants) {
             (Bytes{29, 149, 76, 255}));  // the last row's padding may be left out
   // (30*299 + 20*587 + 10*114) / 1000 = 21.
   EXPECT_EQ(Decoded(Bmp(2, 1, 32, 0, {10, 20, 30, 0, 200, 200, 200, 255})), (Bytes{21, 200}));
-}
 
-TEST(SimPicture, BrokenFilesAreRefusedNeverACrash) {
   std::vector<Bytes> cases;
   for (const std::string& pgm :
        {""s, "P5"s, "GIF89a\x01\x00\x01\x00"s, "P6 1 1 255 \x01\x02\x03"s, "P5\n"s, "P5 3x 2 255 "s,
