@@ -5,6 +5,7 @@
 
 #include "interface/InThread.h"
 #include "measure/FaxCompare.h"
+#include "measure/TableText.h"
 #include "support/AudioServer.h"
 #include "support/ProgramRun.h"
 
