@@ -57,12 +57,31 @@ TEST(SimCommandLine, OptionsApplyInOrderAndBadOnesAreRefused) {
   EXPECT_TRUE(std::isinf(line.SnrDb));  // sound without noise unless told
 
   // Bad values, and options that do not go together.
-  for (const char* args :
-       {"--lpm 100", "--ioc 300", "--rate 0", "--rate 72OO", "--cal 9 8", "--cal 0",
-        "--interface 6", "--noise -1", "--lead nan", "--repeat 0", "--seed -1", "--rate",
-        "--frobnicate", "--chart-height 50", "--audio-rate 8000", "--wav a --audio-rate 7999",
-        "a b", "--speed 2", "--hold 1", "--pty -o x", "--snr 10", "--wav a -o b", "--wav a --pty",
-        "--wav a --snr inf", "--chart-height 200 a"})
+  for (const char* args : {"--lpm 100",
+                           "--ioc 300",
+                           "--rate 0",
+                           "--rate 72OO",
+                           "--cal 9 8",
+                           "--cal 0",
+                           "--interface 6",
+                           "--noise -1",
+                           "--lead nan",
+                           "--repeat 0",
+                           "--seed -1",
+                           "--rate",
+                           "--frobnicate",
+                           "--chart-height 50",
+                           "--audio-rate 8000",
+                           "--wav a --audio-rate 7999",
+                           "a b",
+                           "--speed 2",
+                           "--hold 1",
+                           "--pty -o x",
+                           "--snr 10",
+                           "--wav a -o b",
+                           "--wav a --pty",
+                           "--wav a --snr inf",
+                           "--chart-height 200 a"})
     EXPECT_FALSE(parse(args) || error.empty()) << args;
 }
 
@@ -120,8 +139,8 @@ TEST(SimProgram, PtyStreamsAtTheDevicesPaceAndEndsOnASignal) {
   test::TempDir dir;
   GreyImage picture{8, 4, {}};
   for (int i = 0; i < 32; ++i) picture.Pixels.push_back(static_cast<std::uint8_t>(i % 8 * 32));
-  std::ofstream(dir.File("small.pgm")) << "P5 8 4 255 "
-                                       << std::string(picture.Pixels.begin(), picture.Pixels.end());
+  std::ofstream(dir.File("small.pgm"))
+      << "P5 8 4 255 " << std::string(picture.Pixels.begin(), picture.Pixels.end());
   const std::string args =
       "--lpm 240 --start-seconds 0.5 --phasing-seconds 1 --stop-seconds 0.3 --trailer-seconds 0.2 "
       "--pty --speed 5 --hold 0.3 " +
@@ -133,9 +152,11 @@ TEST(SimProgram, PtyStreamsAtTheDevicesPaceAndEndsOnASignal) {
   std::vector<std::pair<Clock::time_point, std::size_t>> arrivals;
   const Bytes got = ReadSlave(path, arrivals);
   EXPECT_EQ(test::WaitFor(pid, 10s), 0);
-  const Bytes expected = MakeBroadcast(
-      picture, {.Lpm = 240, .StartSeconds = 0.5, .PhasingSeconds = 1, .StopSeconds = 0.3,
-                .TrailerSeconds = 0.2});
+  const Bytes expected = MakeBroadcast(picture, {.Lpm = 240,
+                                                 .StartSeconds = 0.5,
+                                                 .PhasingSeconds = 1,
+                                                 .StopSeconds = 0.3,
+                                                 .TrailerSeconds = 0.2});
   ASSERT_TRUE(got == expected) << got.size() << " bytes of " << expected.size();
   // Never ahead of 7200 * 5 bytes a second (give or take a 10 ms step), and not all at once.
   const double pace = 7200 * 5;
