@@ -57,32 +57,16 @@ TEST(SimCommandLine, OptionsApplyInOrderAndBadOnesAreRefused) {
   EXPECT_TRUE(std::isinf(line.SnrDb));  // sound without noise unless told
 
   // Bad values, and options that do not go together.
-  for (const char* args : {"--lpm 100",
-                           "--ioc 300",
-                           "--rate 0",
-                           "--rate 72OO",
-                           "--cal 9 8",
-                           "--cal 0",
-                           "--interface 6",
-                           "--noise -1",
-                           "--lead nan",
-                           "--repeat 0",
-                           "--seed -1",
-                           "--rate",
-                           "--frobnicate",
-                           "--chart-height 50",
-                           "--audio-rate 8000",
-                           "--wav a --audio-rate 7999",
-                           "a b",
-                           "--speed 2",
-                           "--hold 1",
-                           "--pty -o x",
-                           "--snr 10",
-                           "--wav a -o b",
-                           "--wav a --pty",
-                           "--wav a --snr inf",
-                           "--chart-height 200 a"})
-    EXPECT_FALSE(parse(args) || error.empty()) << args;
+  const char* const values[] = {
+      "--lpm 100",    "--ioc 300",         "--rate 0",          "--rate 72OO",
+      "--cal 9 8",    "--cal 0",           "--interface 6",     "--noise -1",
+      "--lead nan",   "--repeat 0",        "--seed -1",         "--rate",
+      "--frobnicate", "--chart-height 50", "--audio-rate 8000", "--wav a --audio-rate 7999"};
+  const char* const clashes[] = {"a b",           "--speed 2",         "--hold 1",
+                                 "--pty -o x",    "--snr 10",          "--wav a -o b",
+                                 "--wav a --pty", "--wav a --snr inf", "--chart-height 200 a"};
+  for (const char* args : values) EXPECT_FALSE(parse(args) || error.empty()) << args;
+  for (const char* args : clashes) EXPECT_FALSE(parse(args) || error.empty()) << args;
 }
 
 TEST(SimProgram, BadInputExitsWithTwoAndLeavesNoFile) {
