@@ -31,9 +31,9 @@ struct Child {
 inline Child StartProcess(const std::vector<std::string>& args,
                           const std::vector<std::string>& env) {
   const auto pointers = [](const std::vector<std::string>& strings) {
-    std::vector<char*> result;
-    for (const auto& s : strings) result.push_back(const_cast<char*>(s.c_str()));
-    result.push_back(nullptr);
+    std::vector<char*> result(strings.size() + 1, nullptr);
+    std::transform(strings.begin(), strings.end(), result.begin(),
+                   [](const std::string& s) { return const_cast<char*>(s.c_str()); });
     return result;
   };
   int out[2];
@@ -174,8 +174,8 @@ inline std::vector<std::string> SavedFaxes(const std::string& folder) {
     if (entry.path().extension() == ".bmp")
       found.push_back({entry.last_write_time(), entry.path()});
   std::sort(found.begin(), found.end());
-  std::vector<std::string> paths;
-  for (const auto& f : found) paths.push_back(f.second);
+  std::vector<std::string> paths(found.size());
+  std::transform(found.begin(), found.end(), paths.begin(), [](auto& f) { return f.second; });
   return paths;
 }
 
@@ -186,15 +186,12 @@ inline ::testing::AssertionResult SamePicture(const std::string& a, const std::s
     return ::testing::AssertionFailure()
            << a << " is " << first.Width() << " x " << first.Height() << ", " << b << " "
            << second.Width() << " x " << second.Height();
-  long differing = 0;
-  std::string where;
   for (int y = 0; y < first.Height(); ++y)
     for (int x = 0; x < first.Width(); ++x)
-      if (first.Pixel(x, y) != second.Pixel(x, y) && differing++ == 0)
-        where = "row " + std::to_string(y) + ", column " + std::to_string(x);
-  if (differing == 0) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << differing << " pixels differ between " << a << " and "
-                                       << b << ", the first at " << where;
+      if (first.Pixel(x, y) != second.Pixel(x, y))
+        return ::testing::AssertionFailure()
+               << a << " and " << b << " differ first at row " << y << ", column " << x;
+  return ::testing::AssertionSuccess();
 }
 
 }  // namespace zarvo::test

@@ -26,8 +26,7 @@ TEST(SimCommandLine, OptionsApplyInOrderAndBadOnesAreRefused) {
   CommandLine line;
   std::string error;
   const auto parse = [&](const std::string& args) {
-    line = {};
-    error.clear();
+    line = {}, error.clear();
     return ParseCommandLine(Words(args), line, error);
   };
   const BroadcastOptions& b = line.Broadcast;
@@ -54,9 +53,8 @@ TEST(SimCommandLine, OptionsApplyInOrderAndBadOnesAreRefused) {
                        b.TrailerSeconds, b.NoiseHz, b.MistuneHz, b.Repeat, line.ChartHeight,
                        line.OutputPath),
             std::tuple(1.0, 1000.0, 0.5, 1.0, 0.3, 0.2, 3.0, -7.0, 2, 120, "x"));
-  // Sound without noise unless told.
   ASSERT_TRUE(parse("--wav x.wav"));
-  EXPECT_TRUE(std::isinf(line.SnrDb));
+  EXPECT_TRUE(std::isinf(line.SnrDb));  // sound without noise unless told
 
   // Bad values, and options that do not go together.
   const char* const values[] = {
@@ -125,8 +123,8 @@ TEST(SimProgram, PtyStreamsAtTheDevicesPaceAndEndsOnASignal) {
   test::TempDir dir;
   GreyImage picture{8, 4, {}};
   for (int i = 0; i < 32; ++i) picture.Pixels.push_back(static_cast<std::uint8_t>(i % 8 * 32));
-  const std::string pgm = "P5 8 4 255 " + std::string(picture.Pixels.begin(), picture.Pixels.end());
-  dir.Write("small.pgm", {pgm.begin(), pgm.end()});
+  std::ofstream(dir.File("small.pgm"))
+      << "P5 8 4 255 " << std::string(picture.Pixels.begin(), picture.Pixels.end());
   const std::string args =
       "--lpm 240 --start-seconds 0.5 --phasing-seconds 1 --stop-seconds 0.3 --trailer-seconds 0.2 "
       "--pty --speed 5 --hold 0.3 " +
@@ -138,10 +136,11 @@ TEST(SimProgram, PtyStreamsAtTheDevicesPaceAndEndsOnASignal) {
   std::vector<std::pair<Clock::time_point, std::size_t>> arrivals;
   const Bytes got = ReadSlave(path, arrivals);
   EXPECT_EQ(test::WaitFor(pid, 10s), 0);
-  CommandLine line;
-  std::string error;
-  ASSERT_TRUE(ParseCommandLine(Words(args), line, error)) << error;
-  const Bytes expected = MakeBroadcast(picture, line.Broadcast);
+  const Bytes expected = MakeBroadcast(picture, {.Lpm = 240,
+                                                 .StartSeconds = 0.5,
+                                                 .PhasingSeconds = 1,
+                                                 .StopSeconds = 0.3,
+                                                 .TrailerSeconds = 0.2});
   ASSERT_TRUE(got == expected) << got.size() << " bytes of " << expected.size();
   // Never ahead of 7200 * 5 bytes a second (give or take a 10 ms step), and not all at once.
   const double pace = 7200 * 5;
