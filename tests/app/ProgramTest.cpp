@@ -70,7 +70,7 @@ TEST(Program, SignalWhileReceivingSavesTheFaxAndTheSettings) {
 
 TEST(Program, HelpAndVersionNeedNoDisplay) {
   const std::tuple<const char*, int, const char*> cases[] = {
-      {"--help", 0, "Usage: zarvo-meteo [--home DIR]\n"},
+      {"--help", 0, "Usage: zarvo-meteo [--home DIR] [--demo]\n"},
       {"--version", 0, "Zarvo Meteo 1.02\n"},
       {"--hmoe x", 2, "zarvo-meteo: unknown option --hmoe\n"}};
   for (const auto& [args, code, begins] : cases) {
