@@ -113,6 +113,7 @@ TEST(BmpRead, EveryDepthHeaderAndCompression) {
 // data are missing too.
 TEST(BmpRead, FailuresCarryTheirTexts) {
   const std::string notValid = "Bitmap image is not valid", readError = "Stream read error";
+  EXPECT_EQ(DecodeBmp(nullptr, 0).Width(), 0);  // an empty file
   const Bytes flat = InfoFile(3, 0, 24, 0, 0, {}, {});
   const Bitmap p = DecodeBmp(flat.data(), flat.size());
   EXPECT_EQ(std::pair(p.Width(), p.Height()), std::pair(3, 0));

@@ -1,6 +1,6 @@
 // Turning, shifting and cropping pictures; the viewer's layout; the printed rectangle; and the
 // file commands shared by both picture windows, against fake dialogs and a recording printer.
-// The common cases go through the windows in ViewPictureTest and InVideoTest; here the edges.
+// The common cases go through the windows in InVideoTest; here the edges.
 #include <gtest/gtest.h>
 
 #include <filesystem>
