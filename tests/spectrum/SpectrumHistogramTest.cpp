@@ -34,13 +34,12 @@ TEST(SpecColumn, TonesAndEdges) {
 void ExpectPicture(const SpectrumHistogram& h) {
   for (int x = 0; x < 128; ++x) {
     ASSERT_LE(h.SpecHeights[x], 26);
-    for (int y = 0; y < 32; ++y) {
-      const bool mark = (x >= 43 && x <= 47) || (x >= 116 && x <= 120);
-      const std::uint32_t expected = y >= 30                      ? (mark ? 0xFFFF00u : 0x808080u)
-                                     : y >= 30 - h.SpecHeights[x] ? 0x0000FFu
-                                                                  : 0xFFFFFFu;
-      ASSERT_EQ(h.SpecBitmap.Pixel(x, y), expected) << x << "," << y;
-    }
+    const std::uint32_t base = (x >= 43 && x <= 47) || (x >= 116 && x <= 120) ? 0xFFFF00 : 0x808080;
+    for (int y = 0; y < 32; ++y)
+      ASSERT_EQ(h.SpecBitmap.Pixel(x, y), y >= 30                      ? base
+                                          : y >= 30 - h.SpecHeights[x] ? 0x0000FFu
+                                                                       : 0xFFFFFFu)
+          << x << "," << y;
   }
 }
 
