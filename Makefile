@@ -80,7 +80,7 @@ fuzz: setup
 	@cmake -S . -B $(BUILD)-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
 	  -DZARVO_GUI=OFF -DZARVO_FUZZ=ON -DZARVO_SANITIZE=address,undefined >/dev/null
 	@cmake --build $(BUILD)-fuzz -j $(JOBS) --target zarvo_audio_fuzz zarvo_bmp_fuzz \
-	  zarvo_decoder_fuzz zarvo_settings_fuzz
+	  zarvo_decoder_fuzz zarvo_png_fuzz zarvo_settings_fuzz
 	@for f in $(BUILD)-fuzz/fuzz/*_fuzz; do \
 	  name=$$(basename $$f); mkdir -p $(BUILD)-fuzz/corpus/$$name; \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan-suppressions.txt \

@@ -21,9 +21,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # The libraries' packages, as dpkg-shlibdeps finds them from the programs. The about box's font
-# and an audio server for sound-card reception are welcome but not needed.
+# an audio server for sound-card reception and the TIFF reader are welcome but not needed.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, pulseaudio | pipewire-pulse")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+  "fonts-dejavu-core, pulseaudio | pipewire-pulse, qt6-image-formats-plugins")
 # Debian ships stripped programs; the build tree keeps its debug information.
 set(CPACK_STRIP_FILES ON)
 include(CPack)

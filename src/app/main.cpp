@@ -4,11 +4,14 @@
 #include "app/Version.h"
 #include "capture/PulseSound.h"
 #include "demo/DemoInterface.h"
+#include "platform/DesktopNotifier.h"
+#include "platform/FaxAnnouncer.h"
 #include "platform/Messages.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtHelpViewer.h"
 #include "platform/QtMessageBoxes.h"
 #include "platform/Termination.h"
+#include "viewer/ViewPicture.h"
 
 int main(int argc, char** argv) {
   using namespace zarvo;
@@ -54,8 +57,11 @@ int main(int argc, char** argv) {
   PulseSoundOpener sound;
   SetSoundPortOpener(&sound);
   SetSoundSourceLister(&ListPulseSources);
+  DesktopNotifier notifier(OpenInViewer);
+  SetFaxAnnouncer(&notifier);
   InstallTerminationHandlers(CloseMain);
   const int code = RunProgram(options);
+  SetFaxAnnouncer(nullptr);
   SetSoundSourceLister(nullptr);
   SetSoundPortOpener(nullptr);
   SetPrintTarget(nullptr);

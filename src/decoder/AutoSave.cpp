@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/BmpCodec.h"
+#include "platform/FaxAnnouncer.h"
 #include "platform/PlatformError.h"
 
 namespace zarvo {
@@ -84,7 +85,15 @@ std::string AutoSaveFax(const Bitmap& picture, int saveHeight, int deleteDays,
   const std::string autoFolder = folder + "Auto/";
   std::error_code ignored;  // an existing folder is fine; a failure shows as the save's
   std::filesystem::create_directory(autoFolder, ignored);
-  const std::string path = SaveUniqueGreyBmp(picture, saveHeight, autoFolder, AutoSaveName(moment));
+  FaxAnnouncer* announcer = CurrentFaxAnnouncer();
+  std::string path;
+  try {
+    path = SaveUniqueGreyBmp(picture, saveHeight, autoFolder, AutoSaveName(moment));
+  } catch (const PlatformError& e) {
+    if (announcer) announcer->NotSaved(e.what());
+    throw;
+  }
+  if (announcer) announcer->Saved(path);
   // A negative count (a damaged file) would reach into the future and take this very fax.
   if (deleteDays < 0) return path;
   int year, month, day;

@@ -16,7 +16,8 @@ std::string AutoSaveName(const LocalDateTime& moment);
 // `moment`; a name already taken gets " (2)", " (3)"... so that no fax replaces another. Then
 // deletes the automatically saved faxes of `deleteDays` days before `moment` and earlier. Does
 // nothing when deleteDays is 0. Returns the path written ("" when nothing was). Throws
-// PlatformError "Cannot create file <path>" when the file cannot be written.
+// PlatformError "Cannot create file <path>: <reason>" when the file cannot be written. The
+// installed FaxAnnouncer hears of the file written, or of the error.
 std::string AutoSaveFax(const Bitmap& picture, int saveHeight, int deleteDays,
                         const std::string& folder, const LocalDateTime& moment);
 

@@ -34,6 +34,10 @@ class Bitmap {
   std::vector<std::uint32_t> pixels_;
 };
 
+// The largest picture the readers accept: one side, and all pixels (256 MiB of 32-bit pixels).
+inline constexpr std::int64_t kMaxPictureSide = 32768;
+inline constexpr std::int64_t kMaxPicturePixels = std::int64_t{64} * 1024 * 1024;
+
 inline constexpr std::uint32_t GreyColour(int g) {
   return static_cast<std::uint32_t>(g) * 0x010101u;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <cstring>
 
 #include "platform/PlatformError.h"
@@ -75,7 +76,7 @@ bool WriteGreyBmp(const std::string& path, const Bitmap& picture, int height, bo
     case WriteResult::Failed:
       break;
   }
-  throw PlatformError("Cannot create file " + path);
+  throw PlatformError("Cannot create file " + path + ": " + std::strerror(errno));
 }
 
 namespace {
@@ -87,9 +88,8 @@ namespace {
   throw PlatformError("Stream read error");
 }
 
-// Largest picture accepted: one side, and all pixels (256 MiB of 32-bit pixels).
-constexpr std::int64_t kMaxSide = 32768;
-constexpr std::int64_t kMaxPixels = std::int64_t{64} * 1024 * 1024;
+constexpr std::int64_t kMaxSide = kMaxPictureSide;
+constexpr std::int64_t kMaxPixels = kMaxPicturePixels;
 constexpr std::uint64_t kMaxFileSize = std::uint64_t{1} << 30;
 
 enum : std::uint32_t { kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3 };

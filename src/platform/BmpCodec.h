@@ -17,8 +17,9 @@ std::uint8_t GreyIndex(std::uint32_t colour);
 // The file image of the top `height` rows of `picture` (all rows when height is above them).
 std::vector<std::uint8_t> EncodeGreyBmp(const Bitmap& picture, int height);
 
-// Writes the file image to `path`; throws PlatformError "Cannot create file <path>" when the
-// file cannot be created or written. With `exclusive`, an existing file is not replaced (false).
+// Writes the file image to `path`; throws PlatformError "Cannot create file <path>: <reason>"
+// when the file cannot be created or written. With `exclusive`, an existing file is not replaced
+// (false).
 bool WriteGreyBmp(const std::string& path, const Bitmap& picture, int height,
                   bool exclusive = false);
 

@@ -6,11 +6,19 @@
 #include <vector>
 
 #include "platform/Bitmap.h"
+#include "platform/PictureFile.h"
 
 namespace zarvo {
 
-// The file dialogs used by the picture windows, which show the filter "bmp" (*.bmp), and the one
-// that chooses a recording to play.
+// A file chosen in the save dialog, and the format of the filter chosen with it.
+struct SaveChoice {
+  std::string Path;
+  PictureFormat Filter = PictureFormat::Bmp;
+  bool operator==(const SaveChoice&) const = default;
+};
+
+// The file dialogs used by the picture windows (saving BMP or PNG, opening every picture format
+// the viewer reads), and the one that chooses a recording to play.
 class FileDialogs {
  public:
   virtual ~FileDialogs() = default;
@@ -19,10 +27,10 @@ class FileDialogs {
   // ".bmp".
   virtual std::vector<std::string> OpenFiles(const std::string& folder, const std::string& fileName,
                                              bool defaultExtension) = 0;
-  // Asks before overwriting an existing file and appends ".bmp" to a name without extension.
-  // The chosen file, nothing on Cancel.
-  virtual std::optional<std::string> SaveFile(const std::string& folder,
-                                              const std::string& fileName) = 0;
+  // Offers the filters BMP (first) and PNG, asks before overwriting an existing file and appends
+  // the chosen filter's extension to a name without one. The chosen file, nothing on Cancel.
+  virtual std::optional<SaveChoice> SaveFile(const std::string& folder,
+                                             const std::string& fileName) = 0;
   // Opens in `folder` for one existing file, offering `filters` ("Name (*.a *.b)"), the first
   // shown. The chosen file as a full path, nothing on Cancel.
   virtual std::optional<std::string> OpenFile(const std::string& folder,

@@ -16,20 +16,21 @@ WriteResult WriteWholeFile(const std::string& path, const std::vector<std::uint8
   const int fd = open(path.c_str(), flags, 0644);
   if (fd < 0) return exclusive && errno == EEXIST ? WriteResult::Exists : WriteResult::Failed;
   std::size_t done = 0;
-  bool failed = false;
+  int error = 0;
   while (done < bytes.size()) {
     const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      failed = true;
+      error = n < 0 ? errno : ENOSPC;
       break;
     }
     done += static_cast<std::size_t>(n);
   }
-  if (close(fd) != 0) failed = true;
-  if (failed) {
+  if (close(fd) != 0 && error == 0) error = errno;
+  if (error != 0) {
     std::error_code ignored;
     std::filesystem::remove(path, ignored);  // no half-written file left behind
+    errno = error;
     return WriteResult::Failed;
   }
   return WriteResult::Written;

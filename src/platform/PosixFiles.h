@@ -11,7 +11,8 @@ namespace zarvo {
 enum class WriteResult { Written, Exists, Failed };
 
 // Writes `bytes` to `path`, replacing a file there, or with `exclusive` only when nothing is
-// there yet (Exists otherwise). A file that could not be written whole is removed.
+// there yet (Exists otherwise). A file that could not be written whole is removed; errno then
+// tells why.
 WriteResult WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes,
                            bool exclusive);
 

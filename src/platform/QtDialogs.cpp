@@ -13,9 +13,22 @@
 namespace zarvo {
 namespace {
 
+const QString kBmpFilter = QStringLiteral("bmp (*.bmp)");
+const QString kPngFilter = QStringLiteral("png (*.png)");
+// What the viewer reads: its own BMP and PNG readers, and Qt's image readers for the rest.
+const QStringList kOpenFilters = {
+    QStringLiteral("Pictures (*.bmp *.png *.jpg *.jpeg *.tif *.tiff *.gif)"),
+    kBmpFilter,
+    kPngFilter,
+    QStringLiteral("JPEG (*.jpg *.jpeg)"),
+    QStringLiteral("TIFF (*.tif *.tiff)"),
+    QStringLiteral("GIF (*.gif)"),
+    QStringLiteral("All files (*)")};
+
 // The dialog starts in `folder` with the last chosen name in its name field.
-void Prepare(QFileDialog& dialog, const std::string& folder, const std::string& fileName) {
-  dialog.setNameFilter(QStringLiteral("bmp (*.bmp)"));
+void Prepare(QFileDialog& dialog, const QStringList& filters, const std::string& folder,
+             const std::string& fileName) {
+  dialog.setNameFilters(filters);
   if (!folder.empty()) dialog.setDirectory(QString::fromStdString(folder));
   if (!fileName.empty()) dialog.selectFile(QString::fromStdString(fileName));
 }
@@ -26,7 +39,7 @@ std::vector<std::string> QtFileDialogs::OpenFiles(const std::string& folder,
                                                   const std::string& fileName,
                                                   bool defaultExtension) {
   QFileDialog dialog(QApplication::activeWindow());
-  Prepare(dialog, folder, fileName);
+  Prepare(dialog, kOpenFilters, folder, fileName);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFiles);
   if (defaultExtension) dialog.setDefaultSuffix(QStringLiteral("bmp"));
@@ -36,16 +49,22 @@ std::vector<std::string> QtFileDialogs::OpenFiles(const std::string& folder,
   return files;
 }
 
-std::optional<std::string> QtFileDialogs::SaveFile(const std::string& folder,
-                                                   const std::string& fileName) {
+std::optional<SaveChoice> QtFileDialogs::SaveFile(const std::string& folder,
+                                                  const std::string& fileName) {
   QFileDialog dialog(QApplication::activeWindow());
-  Prepare(dialog, folder, fileName);
+  Prepare(dialog, {kBmpFilter, kPngFilter}, folder, fileName);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
+  // A name typed without extension gets the extension of the filter shown.
   dialog.setDefaultSuffix(QStringLiteral("bmp"));
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
+    dialog.setDefaultSuffix(f == kPngFilter ? QStringLiteral("png") : QStringLiteral("bmp"));
+  });
   // Qt's dialog asks before an existing file is replaced.
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().front().toStdString();
+  return SaveChoice{
+      dialog.selectedFiles().front().toStdString(),
+      dialog.selectedNameFilter() == kPngFilter ? PictureFormat::Png : PictureFormat::Bmp};
 }
 
 std::optional<std::string> QtFileDialogs::OpenFile(const std::string& folder,

@@ -14,8 +14,8 @@ class QtFileDialogs final : public FileDialogs {
  public:
   std::vector<std::string> OpenFiles(const std::string& folder, const std::string& fileName,
                                      bool defaultExtension) override;
-  std::optional<std::string> SaveFile(const std::string& folder,
-                                      const std::string& fileName) override;
+  std::optional<SaveChoice> SaveFile(const std::string& folder,
+                                     const std::string& fileName) override;
   std::optional<std::string> OpenFile(const std::string& folder,
                                       const std::vector<std::string>& filters) override;
 };

@@ -1,7 +1,7 @@
 #include "viewer/PictureCommands.h"
 
-#include "platform/BmpCodec.h"
 #include "platform/Messages.h"
+#include "platform/PictureFile.h"
 #include "platform/PlatformError.h"
 #include "platform/ProgramFolder.h"
 #include "viewer/PictureOps.h"
@@ -41,11 +41,11 @@ bool PrintPicture(PrintTarget& printer, const Bitmap& picture, bool footer) {
 
 bool SavePicture(FileDialogs& dialogs, DialogMemory& memory, const Bitmap& picture,
                  const RowsToSave& rows) {
-  const std::optional<std::string> file = dialogs.SaveFile(FolderOf(memory), memory.LastName);
-  if (!file) return false;
-  memory.LastName = *file;
-  WriteGreyBmp(*file, picture, rows());
-  Remember(memory, *file);
+  const std::optional<SaveChoice> choice = dialogs.SaveFile(FolderOf(memory), memory.LastName);
+  if (!choice) return false;
+  memory.LastName = choice->Path;
+  WriteGreyPicture(choice->Path, picture, rows(), SaveFormat(choice->Path, choice->Filter));
+  Remember(memory, choice->Path);
   return true;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The file commands shared by the viewer and the reception window: print a picture scaled to
-// the page, save its top rows as an 8-bit grey bitmap, and choose a file to view. Failures of
+// the page, save its top rows as an 8-bit grey BMP or PNG, and choose a file to view. Failures of
 // the printer or the file system throw PlatformError; the dialog folders are then not updated.
 #include <functional>
 #include <string>
@@ -26,7 +26,8 @@ bool PrintPicture(PrintTarget& printer, const Bitmap& picture, bool footer);
 // being received goes on growing (or starts anew) while the dialog is open.
 using RowsToSave = std::function<int()>;
 
-// Save dialog, then rows 0 .. rows()-1 of `picture` in the grey format. False on Cancel.
+// Save dialog, then rows 0 .. rows()-1 of `picture` as 8-bit grey, BMP or PNG as the name or the
+// chosen filter says (SaveFormat). False on Cancel.
 bool SavePicture(FileDialogs& dialogs, DialogMemory& memory, const Bitmap& picture,
                  const RowsToSave& rows);
 

@@ -12,11 +12,13 @@
 #include <QToolButton>
 #include <QWheelEvent>
 
-#include "platform/BmpCodec.h"
 #include "platform/Glyphs.h"
 #include "platform/Help.h"
 #include "platform/Lifecycle.h"
+#include "platform/Messages.h"
+#include "platform/PlatformError.h"
 #include "platform/QtHelpViewer.h"
+#include "platform/QtPictureReader.h"
 #include "platform/QtPictures.h"
 #include "settings/QtWindowGeometry.h"
 #include "viewer/DetailView.h"
@@ -139,7 +141,7 @@ QColor TViewPic::BorderColour() const {
 
 void TViewPic::LoadPicture(const std::string& fileName) {
   // The picture is replaced only once the whole file has been read.
-  Bitmap loaded = ReadBmpFile(fileName);
+  Bitmap loaded = ReadPictureFile(fileName);
   Picture = std::move(loaded);
   reduced_.Invalidate();
   setWindowTitle(QString::fromStdString(ViewCaption(fileName)));
@@ -339,6 +341,16 @@ void TViewPic::SaveAsBtnClick() {
 
 void TViewPic::PrintBtnClick() {
   PrintCommand(Picture, false);
+}
+
+void OpenInViewer(const std::string& fileName) {
+  if (!ViewPic) return;
+  try {
+    ViewPic->LoadPicture(fileName);
+    ViewPic->activateWindow();
+  } catch (const PlatformError& e) {
+    ShowExceptionReport(e.what());
+  }
 }
 
 }  // namespace zarvo

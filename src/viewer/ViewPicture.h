@@ -24,8 +24,8 @@ class TViewPic final : public QWidget {
   TViewPic();
   ~TViewPic() override;
 
-  // Loads a bitmap file and shows it from its top. Throws PlatformError when the file cannot be
-  // read; the window then stays as it was.
+  // Loads a picture file (BMP, PNG, JPEG, TIFF, GIF) and shows it from its top. Throws
+  // PlatformError when the file cannot be read; the window then stays as it was.
   void LoadPicture(const std::string& fileName);
 
   // Lays the window out for its client size and the scroll offset, and repaints.
@@ -88,5 +88,8 @@ class TViewPic final : public QWidget {
 
 // The single instance, null until constructed.
 extern TViewPic* ViewPic;
+
+// Shows the file in the viewer, brought to the front; a file that cannot be read is reported.
+void OpenInViewer(const std::string& fileName);
 
 }  // namespace zarvo

@@ -1,5 +1,5 @@
-// Qt's file dialog and printer behind the seams: the default extension, the overwrite question,
-// the print dialog's choices kept for the run, and a document printed into a file.
+// Qt's file dialog and printer behind the seams: the default extension, the PNG filter, the
+// overwrite question, the print dialog's choices kept for the run, and a document printed into a file.
 #include <gtest/gtest.h>
 
 #include <QtWidgets>
@@ -38,11 +38,45 @@ void TypeAndEnter(QWidget* dialog, const char* field, const QString& name) {
   QTimer::singleShot(0, edit, [edit] { QTest::keyClick(edit, Qt::Key_Return); });
 }
 
-TEST(QtFileDialogs, SaveAddsTheExtension) {
+TEST(QtFileDialogs, SaveAddsTheFiltersExtensionAndAsksBeforeReplacing) {
   test::TempDir dir;
   QtFileDialogs dialogs;
-  WhileModal([](QWidget* modal) { return TypeAndEnter(modal, "fileNameEdit", "chart"), false; });
-  EXPECT_EQ(dialogs.SaveFile(dir.Path(), ""), dir.File("chart.bmp"));
+  WhileModal([](QWidget* modal) {
+    TypeAndEnter(modal, "fileNameEdit", "chart");
+    return false;
+  });
+  EXPECT_EQ(dialogs.SaveFile(dir.Path(), ""), (SaveChoice{dir.File("chart.bmp")}));
+  // The PNG filter, chosen with the arrow key in the file type box.
+  WhileModal([](QWidget* modal) {
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(modal));
+    auto* types = modal->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    EXPECT_NE(types, nullptr);
+    if (types) QTest::keyClick(types, Qt::Key_Down);
+    TypeAndEnter(modal, "fileNameEdit", "chart");
+    return false;
+  });
+  EXPECT_EQ(dialogs.SaveFile(dir.Path(), ""),
+            (SaveChoice{dir.File("chart.png"), PictureFormat::Png}));
+
+  // An existing file: the question comes; No keeps the dialog open, Cancel then ends it.
+  dir.Write("old.bmp", {'B', 'M'});
+  int questions = 0;
+  WhileModal([&questions](QWidget* modal) {
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      ++questions;
+      EXPECT_TRUE(QTest::qWaitForWindowExposed(box));
+      test::MouseClick(box->button(QMessageBox::No));
+      return true;
+    }
+    if (questions == 0) {
+      TypeAndEnter(modal, "fileNameEdit", "old.bmp");
+      return true;
+    }
+    QTest::keyClick(modal, Qt::Key_Escape);
+    return false;
+  });
+  EXPECT_FALSE(dialogs.SaveFile(dir.Path(), "").has_value());
+  EXPECT_EQ(questions, 1);
 }
 
 // The file typed into the print dialog is what it offers the next time in the run, on a page in

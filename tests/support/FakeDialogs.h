@@ -27,11 +27,12 @@ class FakeFileDialogs final : public FileDialogs {
     if (WhileOpen) WhileOpen();
     return OpenAnswer;
   }
-  std::optional<std::string> SaveFile(const std::string& folder,
-                                      const std::string& fileName) override {
+  std::optional<SaveChoice> SaveFile(const std::string& folder,
+                                     const std::string& fileName) override {
     Saves.push_back({folder, fileName, true});
     if (WhileOpen) WhileOpen();
-    return SaveAnswer;
+    if (!SaveAnswer) return std::nullopt;
+    return SaveChoice{*SaveAnswer, SaveFilter};
   }
   std::optional<std::string> OpenFile(const std::string& folder,
                                       const std::vector<std::string>&) override {
@@ -42,6 +43,7 @@ class FakeFileDialogs final : public FileDialogs {
 
   std::vector<std::string> OpenAnswer;  // empty: Cancel
   std::optional<std::string> SaveAnswer;
+  PictureFormat SaveFilter = PictureFormat::Bmp;
   std::vector<DialogCall> Opens;
   std::vector<DialogCall> Saves;
   // Runs while a dialog is "open", before it answers: the window tests let the event loop run

@@ -132,7 +132,8 @@ TEST_F(PictureCommandsTest, SaveKeepsTheFolderUntilTheFileIsWritten) {
     save();
     ADD_FAILURE() << "no error";
   } catch (const PlatformError& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot create file " + dir.File("missing/x.bmp"));
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot create file " + dir.File("missing/x.bmp") + ": No such file or directory");
   }
   EXPECT_EQ(folder, dir.Path());
   ASSERT_EQ(dialogs.Saves.size(), 3u);  // the second dialog still offered the first folder

@@ -1,8 +1,10 @@
 // What both picture windows share, through the viewer: smooth display as the user sees it, the
-// zoom, scrolling by keys and wheel, Esc, and the file shortcuts with the menu closed.
+// zoom, scrolling by keys and wheel, Esc, the file shortcuts with the menu closed, and pictures
+// of other programs opened in the viewer.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
 #include <QMenu>
 #include <QScrollBar>
 #include <cmath>
@@ -152,6 +154,44 @@ TEST_F(PictureWindowTest, KeysAndWheelScrollShortcutsActAndEscCloses) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
   Key(Qt::Key_Escape);
   EXPECT_FALSE(view->isVisible());
+}
+
+// Pictures of other programs, chosen in the open dialog: colours kept, transparency laid over
+// white as the window shows it; a damaged one is refused and the picture shown stays.
+TEST_F(PictureWindowTest, OpensPngJpegAndTiffAndRefusesADamagedOne) {
+  Show(Bitmap(10, 10));
+  QImage chart(40, 30, QImage::Format_ARGB32);
+  chart.fill(QColor(255, 0, 0));
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 40; ++x) chart.setPixel(x, y, qRgba(0, 0, 0, 0));
+  ASSERT_TRUE(chart.save(QString::fromStdString(dir.File("chart.png"))));
+  dialogs.OpenAnswer = {dir.File("chart.png")};
+  test::MouseClick(view->ViewBtn);
+  ASSERT_EQ(view->windowTitle(), "View chart.png");
+  EXPECT_EQ(std::pair(view->Picture.Width(), view->Picture.Height()), std::pair(40, 30));
+  // 40 x 30 stretched to 600 x 450: rows 0..9 of the picture end at the window's row 150.
+  const QImage shot = view->grab().toImage();
+  EXPECT_EQ(shot.pixel(300, 50) & 0xFFFFFF, 0xFFFFFFu);
+  EXPECT_EQ(shot.pixel(300, 300) & 0xFFFFFF, 0xFF0000u);
+
+  QImage photo(64, 48, QImage::Format_Grayscale8);
+  photo.fill(QColor(100, 100, 100));
+  for (const char* name : {"photo.jpg", "scan.tif"}) {
+    ASSERT_TRUE(photo.save(QString::fromStdString(dir.File(name)), nullptr, 100)) << name;
+    dialogs.OpenAnswer = {dir.File(name)};
+    test::MouseClick(view->ViewBtn);
+    EXPECT_EQ(view->windowTitle().toStdString(), std::string("View ") + name);
+    ASSERT_EQ(std::pair(view->Picture.Width(), view->Picture.Height()), std::pair(64, 48));
+    EXPECT_NEAR(static_cast<int>(view->Picture.Pixel(30, 20) & 0xFF), 100, 2) << name;
+  }
+
+  const std::vector<unsigned char> png = dir.Read("chart.png");
+  dir.Write("cut.png", {png.begin(), png.begin() + 60});
+  dialogs.OpenAnswer = {dir.File("cut.png")};
+  test::MouseClick(view->ViewBtn);
+  ASSERT_EQ(boxes.Shown.size(), 1u);
+  EXPECT_EQ(boxes.Shown[0].Text.rfind("PNG image is not valid: ", 0), 0u) << boxes.Shown[0].Text;
+  EXPECT_EQ(view->windowTitle(), "View scan.tif");
 }
 
 }  // namespace
