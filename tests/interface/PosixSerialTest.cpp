@@ -21,15 +21,6 @@ namespace {
 using namespace std::chrono_literals;
 using test::Pty;
 
-TEST(ComDevicePath, EnvironmentNamesTheDevice) {
-  setenv("ZARVO_COM3", "/dev/pts/77", 1);
-  EXPECT_EQ(ComDevicePath("COM3"), "/dev/pts/77");
-  unsetenv("ZARVO_COM3");
-  EXPECT_EQ(ComDevicePath("COM3"), "/dev/ttyS2");  // the default without ZARVO_COM3
-  for (const char* none : {"COM0", "COM", "COM1/../../etc/passwd", "/etc/passwd", "COM99999999999"})
-    EXPECT_EQ(ComDevicePath(none), "") << none;
-}
-
 // A pseudo-terminal drops the parity bits, so the built termios is checked on its own.
 TEST(PosixSerial, TermiosOfTheLineSettings) {
   struct Row {

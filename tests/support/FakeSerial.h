@@ -85,10 +85,14 @@ class FakeSerialOpener final : public SerialPortOpener {
   FakeSerialOpener() { SetSerialPortOpener(this); }
   ~FakeSerialOpener() override { SetSerialPortOpener(nullptr); }
 
-  std::unique_ptr<SerialPort> Open(const std::string& comName, const LineSettings& line) override {
+  std::unique_ptr<SerialPort> Open(const std::string& comName, const LineSettings& line,
+                                   PortOpenError& error) override {
     auto log = std::make_shared<CallLog>();
     Opened.push_back({comName, line, log});
-    if (Refuse) return nullptr;
+    if (Refuse) {
+      error = Refusal;
+      return nullptr;
+    }
     auto port = std::make_unique<FakeSerialPort>(log);
     port->BytesPerRead = NextBytesPerRead;
     Last = port.get();
@@ -103,6 +107,7 @@ class FakeSerialOpener final : public SerialPortOpener {
   std::vector<Opening> Opened;
   FakeSerialPort* Last = nullptr;
   bool Refuse = false;
+  PortOpenError Refusal;  // what a refusal says
   int NextBytesPerRead = 0;
 };
 
