@@ -16,6 +16,7 @@
 #include "settings/Config.h"
 #include "settings/SettingsDescription.h"
 #include "settings/SoundInput.h"
+#include "support/FakeDevices.h"
 #include "support/FakeSerial.h"
 #include "support/Pty.h"
 #include "support/RealInput.h"
@@ -64,13 +65,15 @@ const char* kEqual = "Low and High factors are equal, please try again.";
 const char* kFirstTone =
     "Apply a 1200 Hz tone to the audio input of the Quorvex.\nPress OK when ready...";
 
-// The user's sound choices gone from the store and from memory, so that no test finds the sound
-// card chosen by another.
+// The user's sound and serial device choices gone from the store and from memory, so that no
+// test finds the sound card or a device chosen by another.
 void ForgetSoundChoices() {
   QSettings store(QStringLiteral("Zarvo"), QStringLiteral("Zarvo Meteo"));
   store.remove(QStringLiteral("SoundInput"));
+  store.remove(QStringLiteral("SerialDevices"));
   store.sync();
   SoundInput() = {};
+  for (int n = 1; n <= kComPortCount; ++n) ChosenComDevice(n).clear();
   SetSoundSourceLister(nullptr);
 }
 
@@ -320,13 +323,75 @@ TEST_F(ConfigTest, SoundCardInPlaceOfThePortAndBack) {
   EXPECT_EQ(c.Source, "usb.in");
 }
 
+// Opens the list with a click and clicks its item `text`.
+void Pick(QComboBox* list, const QString& text) {
+  Click(list);
+  QAbstractItemView* view = list->view();
+  ASSERT_TRUE(QTest::qWaitFor([view] { return view->isVisible(); }, 2000));
+  const QModelIndex item = list->model()->index(list->findText(text), 0);
+  ASSERT_TRUE(item.isValid()) << text.toStdString();
+  test::MouseClick(view->viewport(), view->visualRect(item).center());
+  ASSERT_TRUE(QTest::qWaitFor([view] { return !view->isVisible(); }, 2000));
+}
+
+// COM1 opens the adapter remembered by its id; the device picked from those present takes over
+// at once and in the next run. An adapter plugged in shows while the window is open, the chosen
+// one unplugged stays as "(not present)"; $ZARVO_COM2 is shown and cannot be changed.
+TEST_F(ConfigTest, SerialDevicePickedFromThosePresent) {
+  test::FakeDevices fake;
+  test::Pty usb;
+  const std::string byId = fake.Link("serial/by-id/usb-FTDI_FT232R-if00-port0", line.SlavePath());
+  const std::string ttyUSB0 = fake.Link("ttyUSB0", usb.SlavePath());
+  fake.Port("ttyS1", 4);
+  unsetenv("ZARVO_COM1");
+  const std::string com2 = getenv("ZARVO_COM2");
+  QSettings(QStringLiteral("Zarvo"), QStringLiteral("Zarvo Meteo"))
+      .setValue(QStringLiteral("SerialDevices/COM1"), QString::fromStdString(byId));
+  Start(kQuorvex, true);
+  const auto items = [this](int port) {
+    Strings texts;
+    for (int i = 0; i < conf->ComDeviceLists[port]->count(); ++i)
+      texts.push_back(conf->ComDeviceLists[port]->itemText(i).toStdString());
+    return texts;
+  };
+  const auto shown = [this](int port) {
+    return conf->ComDeviceLists[port]->currentText().toStdString();
+  };
+  EXPECT_EQ(items(0), (Strings{"Default: /dev/ttyS0", "usb-FTDI_FT232R-if00-port0", ttyUSB0,
+                               fake.Dev() + "/ttyS1"}));
+  EXPECT_EQ(shown(0), "usb-FTDI_FT232R-if00-port0");
+  EXPECT_EQ(shown(1), "$ZARVO_COM2: " + com2);
+  EXPECT_FALSE(conf->ComDeviceLists[1]->isEnabled());
+  ASSERT_NE(invid->Receive.Link.ComHandle, nullptr);
+
+  Pick(conf->ComDeviceLists[0], QString::fromStdString(ttyUSB0));
+  InThread& in = *invid->Receive.InputThread;
+  ASSERT_TRUE(usb.Write(std::vector<std::uint8_t>(144, 0x5A)));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return in.WritePos.load() >= 144; }, 3000));
+  EXPECT_EQ(in.ByteAt(0), 0x5A);
+
+  const std::string acm = fake.Link("ttyACM0", usb.SlavePath());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return items(0).size() == 5u && items(0)[3] == acm; }, 3000));
+  fake.Unplug("ttyUSB0");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return shown(0) == ttyUSB0 + " (not present)"; }, 3000));
+
+  invid.reset();
+  conf.reset();
+  ChosenComDevice(1).clear();
+  conf = std::make_unique<TConf>();
+  conf->show();
+  EXPECT_EQ(shown(0), ttyUSB0 + " (not present)");
+  EXPECT_EQ(ComDevicePath("COM1"), ttyUSB0);
+  EXPECT_TRUE(boxes.Shown.empty());
+}
+
 TEST_F(ConfigTest, LockedAtStartUpAndUnlocked) {
   Start(std::string(kQuorvex) + "InterfaceType = 3\nLockControls = 1\n", false, false);
   EXPECT_TRUE(conf->LockControls->isChecked());
   QWidget* locked[] = {conf->LabelInterface, conf->InterfaceType,      conf->ComPort,
                        conf->SoundCardItem,  conf->LabelIncomingVideo, conf->CalLow,
                        conf->CalHigh,        conf->CalcAudioCal,       conf->ClockCal,
-                       conf->CalcClockCal,   conf->SoundCard};
+                       conf->CalcClockCal,   conf->SoundCard,          conf->ComDevices};
   for (QWidget* w : locked) EXPECT_FALSE(w->isEnabled());
   EXPECT_TRUE(conf->DeleteDays->isEnabled());
   conf->show();
