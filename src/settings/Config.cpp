@@ -363,8 +363,8 @@ void TConf::RefreshSerialDevices() {
       }
       // The port's own device stays chosen while it is unplugged, until the user picks another.
       if (!present)
-        items.push_back({Text(SerialDeviceLabel(device.Path)) + QStringLiteral(" (not present)"),
-                         Text(device.Path)});
+        items.push_back(
+            {Text(SerialDeviceLabel(device.Path) + " (not present)"), Text(device.Path)});
     }
     QComboBox* list = ComDeviceLists[i];
     // Left alone when nothing changed, so that a list the user has open stays open.

@@ -84,6 +84,7 @@ TEST(ProgramOptions, HelpAndVersionNeedNoDisplay) {
     bool Whole;  // the whole output, not a part of it
   } cases[] = {{"--help", 0, "--home DIR", false},
                {"--help", 0, "ZARVO_COM1", false},
+               {"--help", 0, "chosen for them in the configuration window", false},
                {"--version", 0, "Zarvo Meteo 1.02\n", true},
                {"--hmoe x", 2, "zarvo-meteo: unknown option --hmoe", false}};
   for (const auto& c : cases) {
