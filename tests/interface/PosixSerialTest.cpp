@@ -12,6 +12,7 @@
 #include "interface/PosixSerial.h"
 #include "interface/Receiver.h"
 #include "settings/Settings.h"
+#include "support/FakeDevices.h"
 #include "support/Pty.h"
 #include "support/RecordingBoxes.h"
 
@@ -20,6 +21,45 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::Pty;
+
+TEST(ComDevicePath, EnvironmentThenTheUsersChoiceThenTheDefault) {
+  ChosenComDevice(3) = "/dev/ttyUSB0";
+  setenv("ZARVO_COM3", "/dev/pts/77", 1);
+  EXPECT_EQ(ComDevicePath("COM3"), "/dev/pts/77");
+  unsetenv("ZARVO_COM3");
+  EXPECT_EQ(ComDevicePath("COM3"), "/dev/ttyUSB0");
+  ChosenComDevice(3).clear();
+  EXPECT_EQ(ComDevicePath("COM3"), "/dev/ttyS2");  // the default without either
+  for (const char* none : {"COM0", "COM", "COM1/../../etc/passwd", "/etc/passwd", "COM99999999999"})
+    EXPECT_EQ(ComDevicePath(none), "") << none;
+}
+
+// Adapters by id first, then by kernel name in number order; a ttyS only with a UART behind it,
+// and nothing else of /dev.
+TEST(SerialDevices, ListedInTheOrderAUserLooksForThem) {
+  test::FakeDevices fake;
+  Pty pty;
+  const std::string d = fake.Dev();
+  fake.Link("serial/by-id/usb-Prolific-if00-port0", pty.SlavePath());
+  fake.Link("serial/by-id/usb-FTDI_FT232R-if00-port0", pty.SlavePath());
+  fake.Link("serial/by-id/usb-gone-if00", d + "/ttyUSB7");  // left by an unplugged adapter
+  for (const char* name : {"ttyUSB10", "ttyUSB2", "ttyACM0", "ttyUSBx", "tty0"})
+    fake.Link(name, pty.SlavePath());
+  for (const auto& [name, type] :
+       {std::pair{"ttyS0", 4}, {"ttyS1", 0}, {"ttyS12", 4}, {"ttyS3", 4}})
+    fake.Port(name, type);
+  const std::string byId = d + "/serial/by-id/";
+  EXPECT_EQ(ListSerialDevices(fake.Dev(), fake.Sys()),
+            (std::vector<SerialDevice>{
+                {byId + "usb-FTDI_FT232R-if00-port0", "usb-FTDI_FT232R-if00-port0"},
+                {byId + "usb-Prolific-if00-port0", "usb-Prolific-if00-port0"},
+                {d + "/ttyUSB2", d + "/ttyUSB2"},
+                {d + "/ttyUSB10", d + "/ttyUSB10"},
+                {d + "/ttyACM0", d + "/ttyACM0"},
+                {d + "/ttyS0", d + "/ttyS0"},
+                {d + "/ttyS3", d + "/ttyS3"},
+                {d + "/ttyS12", d + "/ttyS12"}}));
+}
 
 // A pseudo-terminal drops the parity bits, so the built termios is checked on its own.
 TEST(PosixSerial, TermiosOfTheLineSettings) {

@@ -77,11 +77,15 @@ TEST_F(SerialLinkTest, StartUpAndShutDownOfEachType) {
 
 TEST_F(SerialLinkTest, PortThatCannotBeOpenedIsReportedOnceByName) {
   opener.Refuse = true;
+  opener.Refusal = {"/dev/ttyUSB0", EACCES};
   SetComPortFields(2);
   Start(2);
   rx.Link.InterfaceStartup();  // nothing to write to, and no second report
   ASSERT_EQ(boxes.Shown.size(), 1u);
-  EXPECT_EQ(boxes.Shown[0].Text, "Unable to open I/O port \"COM2\", check configuration.");
+  EXPECT_EQ(boxes.Shown[0].Text,
+            "Unable to open I/O port \"COM2\", check configuration.\n/dev/ttyUSB0: Permission "
+            "denied\nTo use serial ports, join the group dialout: sudo usermod -aG dialout $USER, "
+            "then log out and in again.");
   EXPECT_EQ(rx.Link.ComHandle, nullptr);
   std::this_thread::sleep_for(milliseconds(250));
   EXPECT_EQ(rx.InputThread->WritePos.load(), 0);  // no port, no input

@@ -336,53 +336,47 @@ void Pick(QComboBox* list, const QString& text) {
 
 // COM1 opens the adapter remembered by its id; the device picked from those present takes over
 // at once and in the next run. An adapter plugged in shows while the window is open, the chosen
-// one unplugged stays as "(not present)"; $ZARVO_COM2 is shown and cannot be changed.
+// one unplugged stays as "(not present)", and is reported by its path when it does not open.
+// $ZARVO_COM2 is shown and cannot be changed.
 TEST_F(ConfigTest, SerialDevicePickedFromThosePresent) {
   test::FakeDevices fake;
   test::Pty usb;
   const std::string byId = fake.Link("serial/by-id/usb-FTDI_FT232R-if00-port0", line.SlavePath());
   const std::string ttyUSB0 = fake.Link("ttyUSB0", usb.SlavePath());
-  fake.Port("ttyS1", 4);
   unsetenv("ZARVO_COM1");
-  const std::string com2 = getenv("ZARVO_COM2");
   QSettings(QStringLiteral("Zarvo"), QStringLiteral("Zarvo Meteo"))
       .setValue(QStringLiteral("SerialDevices/COM1"), QString::fromStdString(byId));
   Start(kQuorvex, true);
-  const auto items = [this](int port) {
-    Strings texts;
+  const auto shown = [this](int port) {
+    Strings texts{conf->ComDeviceLists[port]->currentText().toStdString()};
     for (int i = 0; i < conf->ComDeviceLists[port]->count(); ++i)
       texts.push_back(conf->ComDeviceLists[port]->itemText(i).toStdString());
     return texts;
   };
-  const auto shown = [this](int port) {
-    return conf->ComDeviceLists[port]->currentText().toStdString();
-  };
-  EXPECT_EQ(items(0), (Strings{"Default: /dev/ttyS0", "usb-FTDI_FT232R-if00-port0", ttyUSB0,
-                               fake.Dev() + "/ttyS1"}));
-  EXPECT_EQ(shown(0), "usb-FTDI_FT232R-if00-port0");
-  EXPECT_EQ(shown(1), "$ZARVO_COM2: " + com2);
+  const std::string id = "usb-FTDI_FT232R-if00-port0", absent = ttyUSB0 + " (not present)";
+  EXPECT_EQ(shown(0), (Strings{id, "Default: /dev/ttyS0", id, ttyUSB0}));
+  EXPECT_EQ(shown(1)[0], "$ZARVO_COM2: " + std::string(getenv("ZARVO_COM2")));
   EXPECT_FALSE(conf->ComDeviceLists[1]->isEnabled());
-  ASSERT_NE(invid->Receive.Link.ComHandle, nullptr);
 
   Pick(conf->ComDeviceLists[0], QString::fromStdString(ttyUSB0));
   InThread& in = *invid->Receive.InputThread;
   ASSERT_TRUE(usb.Write(std::vector<std::uint8_t>(144, 0x5A)));
   EXPECT_TRUE(QTest::qWaitFor([&] { return in.WritePos.load() >= 144; }, 3000));
   EXPECT_EQ(in.ByteAt(0), 0x5A);
-
   const std::string acm = fake.Link("ttyACM0", usb.SlavePath());
-  EXPECT_TRUE(QTest::qWaitFor([&] { return items(0).size() == 5u && items(0)[3] == acm; }, 3000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return shown(0).size() == 5u && shown(0)[4] == acm; }, 3000));
   fake.Unplug("ttyUSB0");
-  EXPECT_TRUE(QTest::qWaitFor([&] { return shown(0) == ttyUSB0 + " (not present)"; }, 3000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return shown(0)[0] == absent; }, 3000));
 
   invid.reset();
   conf.reset();
   ChosenComDevice(1).clear();
   conf = std::make_unique<TConf>();
+  invid = std::make_unique<TInVid>();
   conf->show();
-  EXPECT_EQ(shown(0), ttyUSB0 + " (not present)");
-  EXPECT_EQ(ComDevicePath("COM1"), ttyUSB0);
-  EXPECT_TRUE(boxes.Shown.empty());
+  EXPECT_EQ(shown(0)[0], absent);
+  EXPECT_EQ(Last(), "Unable to open I/O port \"COM1\", check configuration.\n" + ttyUSB0 +
+                        ": No such file or directory");
 }
 
 TEST_F(ConfigTest, LockedAtStartUpAndUnlocked) {
