@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include "capture/RecordingPort.h"
 #include "decoder/AutoSave.h"
@@ -191,12 +192,20 @@ void TInVid::BuildControls() {
   PlayItem = PopupMenu->addAction(QString::fromLatin1(kPlayCaption));
   PopupMenu->addSeparator();
   QAction* configuration = PopupMenu->addAction(QStringLiteral("&Configuration Menu"));
-  HideSpectrumItem = PopupMenu->addAction(QStringLiteral("&Hide Spectrum"));
+  HideSpectrumItem = PopupMenu->addAction(QStringLiteral("Hi&de Spectrum"));
   HideSpectrumItem->setCheckable(true);
+  PopupMenu->addAction(SmoothDisplay().MakeItem(this));
   QAction* about = PopupMenu->addAction(QStringLiteral("A&bout..."));
   QAction* help = PopupMenu->addAction(QStringLiteral("&Help"));
   help->setShortcut(QKeySequence(Qt::Key_F1));
   QAction* exit = PopupMenu->addAction(QStringLiteral("&Exit"));
+  view->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  saveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  menuPrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+  // The shortcuts work with the menu closed, while this window is active.
+  addActions({view, saveAs, menuPrint});
+  AddScrollKeys(this, ScrollBar);
+  connect(&SmoothDisplay(), &SmoothDisplaySetting::Changed, this, [this] { update(); });
 
   connect(RxTopBtn, &QToolButton::clicked, this, &TInVid::StartReception);
   connect(startRx, &QAction::triggered, this, &TInVid::StartReception);
@@ -260,11 +269,9 @@ void TInVid::resizeEvent(QResizeEvent*) {
 
 void TInVid::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  const QImage image = BitmapImage(Decoder.Picture);
   const QRect target(DisplayRect.Left, DisplayRect.Top, DisplayRect.Right - DisplayRect.Left,
                      DisplayRect.Bottom - DisplayRect.Top);
-  // Stretched as it is, without smoothing: a fax is lines of pixels.
-  painter.drawImage(target, image);
+  reduced_.Draw(painter, target, Decoder.Picture);
   const int strip = Panel->isVisible() ? width() - kPanelWidth - 2 : width();
   painter.setPen(palette().color(QPalette::Dark));
   painter.setBrush(palette().window());
@@ -305,6 +312,11 @@ void TInVid::TitleTimerTimer() {
 
 void TInVid::ShowNewLine() {
   const std::int32_t line = Decoder.CurrentLine;
+  // A new picture starts from the top again; else only the rows written since the last line.
+  if (line < shownLine_)
+    reduced_.Invalidate();
+  else
+    reduced_.InvalidateRows(shownLine_ - 2, line + 3);
   if (FollowLine(line, height(), IsOn(Settings.SlowScroll), UserScrolling, DisplayRect)) {
     Layout();
   } else if (line < shownLine_ || DisplayRect.Right <= 0) {
@@ -336,6 +348,11 @@ void TInVid::mouseMoveEvent(QMouseEvent* event) {
   if (event->buttons() & Qt::LeftButton) FormMouseMove(event->pos().x(), event->pos().y());
 }
 
+void TInVid::wheelEvent(QWheelEvent* event) {
+  ScrollByWheel(ScrollBar, event->angleDelta().y(), wheelRest_);
+  event->accept();
+}
+
 void TInVid::FormMouseDown(int x, int y) {
   const int px = PictureColumn(x, DisplayRect.Right, TDecoder::W);
   const int py = PictureRow(y, DisplayRect.Top, DisplayRect.Right, TDecoder::W);
@@ -344,6 +361,7 @@ void TInVid::FormMouseDown(int x, int y) {
     setCursor(Qt::CrossCursor);
     // The line being written moves with its row.
     Decoder.CurrentColumn -= ShiftLeftBorder(Decoder.Picture, px, Decoder.SaveHeight);
+    reduced_.Invalidate();
     update();
     return;
   }
@@ -385,6 +403,7 @@ void TInVid::ScrollTimerTimer() {
 
 void TInVid::StartReception() {
   Decoder.ManualStart();
+  reduced_.Invalidate();
   ScrollBar->setValue(0);
   ShowStatus("manual start");
 }
@@ -473,6 +492,9 @@ void TInVid::ModeChanged() {
 }
 
 void TInVid::AutoSave() {
+  // The last rows of a full picture come with no new line to show.
+  reduced_.Invalidate();
+  update();
   try {
     AutoSaveFax(Decoder.Picture, Decoder.SaveHeight, Settings.DeleteDays, ProgramFolder(),
                 CurrentLocalClock().Now());

@@ -10,6 +10,7 @@
 #include "reception/ReceptionLayout.h"
 #include "settings/Settings.h"
 #include "viewer/PictureCommands.h"
+#include "viewer/PictureWindow.h"
 
 class QAction;
 class QFrame;
@@ -106,6 +107,7 @@ class TInVid final : public QWidget, private DecoderHost {
   void contextMenuEvent(QContextMenuEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
 
  private:
   void BuildControls();
@@ -113,7 +115,10 @@ class TInVid final : public QWidget, private DecoderHost {
   // the fax still being received.
   void FinishReception();
   bool closing_ = false;
-  void RefreshDisplay() override { update(); }
+  void RefreshDisplay() override {
+    reduced_.Invalidate();
+    update();
+  }
   void ModeChanged() override;
   void AutoSave() override;
   void ShowNewLine() override;
@@ -126,6 +131,8 @@ class TInVid final : public QWidget, private DecoderHost {
   std::int32_t shownLine_ = 0;  // the decoder's line at the last repaint of new rows  // a drain is
                                 // queued for the bytes that came
   std::string playFolder_;      // where the last recording played was
+  ReducedPicture reduced_;
+  int wheelRest_ = 0;  // a fine wheel's eighths of a degree not yet turned into a step
 };
 
 // A timer's period: the same value changes nothing, a new one restarts the count, 0 stops it.

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QShortcut>
 
 #include "platform/Help.h"
 #include "platform/Lifecycle.h"
@@ -21,6 +22,8 @@ TDetail::TDetail() : QWidget(nullptr, Qt::Window) {
   setWindowTitle(QStringLiteral("Detailed View"));
   InstallHelpKey(this, kHelpReception);
   RestoreGeometry(this, Settings.DetailWindow);
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, &QWidget::close);
 }
 
 TDetail::~TDetail() {

@@ -7,6 +7,7 @@ namespace zarvo {
 
 // The detailed view: a part of a picture at full resolution, one picture pixel per screen
 // pixel, round the point last asked for. It shows the picture of whichever window asked last.
+// Esc closes it.
 class TDetail final : public QWidget {
   Q_OBJECT
  public:

@@ -67,14 +67,24 @@ void CropLowerBorder(Bitmap& picture, int row, std::uint32_t paper) {
 }
 
 ViewerLayout LayOutViewer(int clientWidth, int clientHeight, int pictureWidth, int pictureHeight,
-                          std::int32_t top) {
+                          std::int32_t top, double zoom, std::int32_t left) {
   ViewerLayout layout;
   if (pictureHeight <= 0) return layout;
   layout.Paint = true;
   layout.PanelVisible = clientWidth > 250;
-  layout.Right = layout.PanelVisible ? clientWidth - (kPanelWidth + 2) : clientWidth;
-  const std::int32_t height = static_cast<std::int32_t>(std::int64_t{pictureHeight} * layout.Right /
-                                                        std::max(pictureWidth, 1));
+  layout.AreaWidth = layout.PanelVisible ? clientWidth - (kPanelWidth + 2) : clientWidth;
+  const std::int32_t width =
+      zoom > 0 ? std::max(1, static_cast<int>(std::lround(pictureWidth * zoom))) : layout.AreaWidth;
+  layout.SidewaysBar = width > layout.AreaWidth;
+  if (layout.SidewaysBar) {
+    clientHeight -= kViewerBarHeight;
+    layout.SidewaysMax = width - layout.AreaWidth;
+    layout.Left = std::clamp(left, -layout.SidewaysMax, 0);
+  }
+  layout.AreaHeight = clientHeight;
+  layout.Right = layout.Left + width;
+  const std::int32_t height =
+      static_cast<std::int32_t>(std::int64_t{pictureHeight} * width / std::max(pictureWidth, 1));
   layout.Top = top;
   layout.Bottom = top + height;
   // The whole picture fits: show it from its top again.
@@ -85,6 +95,18 @@ ViewerLayout LayOutViewer(int clientWidth, int clientHeight, int pictureWidth, i
   layout.ScrollLargeStep = clientHeight - 1;
   layout.ScrollMax = std::max(0, height + 1 - clientHeight);
   return layout;
+}
+
+double NextZoom(double zoom, int direction) {
+  constexpr int kLowest = -6, kHighest = 6;
+  if (direction > 0) {
+    for (int n = kLowest; n <= kHighest; ++n)
+      if (std::pow(1.25, n) > zoom * 1.001) return std::pow(1.25, n);
+  } else {
+    for (int n = kHighest; n >= kLowest; --n)
+      if (std::pow(1.25, n) < zoom / 1.001) return std::pow(1.25, n);
+  }
+  return zoom;
 }
 
 PrintArea PrintedArea(int pictureWidth, int pictureHeight, int pageWidth, int pageHeight) {

@@ -56,18 +56,30 @@ int ShiftLeftBorder(Bitmap& picture, int column, int rows = std::numeric_limits<
 // Keeps rows 0 .. row-1. A row below the picture makes it taller; the new rows are `paper`.
 void CropLowerBorder(Bitmap& picture, int row, std::uint32_t paper = 0xFFFFFF);
 
-// One run of the viewer's layout for its client area, its picture and the current scroll offset.
+// One run of the viewer's layout for its client area, its picture, the scroll offsets and the
+// zoom (screen pixels per picture pixel; 0 fits the picture to the width). A picture wider than
+// the area scrolls sideways with a bar of kViewerBarHeight along the bottom.
+inline constexpr int kViewerBarHeight = 16;
 struct ViewerLayout {
   bool Paint = false;  // false for a picture of height 0: nothing is laid out or painted
   bool PanelVisible = false;
+  std::int32_t Left = 0;  // 0 or negative
   std::int32_t Top = 0;
   std::int32_t Right = 0;
   std::int32_t Bottom = 0;
+  int AreaWidth = 0;   // left of the panel
+  int AreaHeight = 0;  // above the sideways bar, where there is one
   int ScrollLargeStep = 0;
   int ScrollMax = 0;
+  bool SidewaysBar = false;
+  int SidewaysMax = 0;
 };
 ViewerLayout LayOutViewer(int clientWidth, int clientHeight, int pictureWidth, int pictureHeight,
-                          std::int32_t top);
+                          std::int32_t top, double zoom = 0, std::int32_t left = 0);
+
+// The viewer's zoom levels, 1.25 times apart from 1.25^-6 (26 %) to 1.25^6 (381 %): the next
+// one above `zoom` (direction > 0) or below it, or `zoom` itself at either end.
+double NextZoom(double zoom, int direction);
 
 // Where a picture goes on a page of the given printable size: from (0, 0) to (Width, Height),
 // scaled by the smaller of the two ratios. Empty for an empty picture or page.

@@ -8,7 +8,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include "platform/BmpCodec.h"
 #include "platform/Glyphs.h"
@@ -48,6 +50,9 @@ void TViewPic::BuildControls() {
   ScrollBar->setGeometry(8, 8, 16, 97);
   ScrollBar->setSingleStep(10);
   ScrollBar->setRange(0, 0);
+  SidewaysBar = new QScrollBar(Qt::Horizontal, this);
+  SidewaysBar->setSingleStep(10);
+  SidewaysBar->hide();
   const struct {
     QToolButton** Button;
     const char* Hint;
@@ -74,6 +79,31 @@ void TViewPic::BuildControls() {
   QAction* view = PopupMenu->addAction(QStringLiteral("&View"));
   QAction* saveAs = PopupMenu->addAction(QStringLiteral("Save &As"));
   QAction* print = PopupMenu->addAction(QStringLiteral("&Print"));
+  PopupMenu->addSeparator();
+  QAction* zoomIn = PopupMenu->addAction(QStringLiteral("Zoom &In"));
+  QAction* zoomOut = PopupMenu->addAction(QStringLiteral("Zoom O&ut"));
+  QAction* fit = PopupMenu->addAction(QStringLiteral("&Fit to Width"));
+  PopupMenu->addAction(SmoothDisplay().MakeItem(this));
+  view->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  saveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+  // Ctrl+= is Ctrl++ without the shift on most keyboards.
+  zoomIn->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+  zoomOut->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
+  fit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+  // The shortcuts work with the menu closed, while this window is active.
+  addActions({view, saveAs, print, zoomIn, zoomOut, fit});
+  const auto middle = [this] {
+    return QPoint((width() - (Panel->isVisible() ? kPanelWidth + 2 : 0)) / 2, height() / 2);
+  };
+  connect(zoomIn, &QAction::triggered, this, [this, middle] { ZoomBy(1, middle()); });
+  connect(zoomOut, &QAction::triggered, this, [this, middle] { ZoomBy(-1, middle()); });
+  connect(fit, &QAction::triggered, this, &TViewPic::FitToWidth);
+  connect(&SmoothDisplay(), &SmoothDisplaySetting::Changed, this, [this] { update(); });
+  AddScrollKeys(this, ScrollBar, SidewaysBar);
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, &QWidget::close);
 
   const auto bind = [this](QToolButton* button, QAction* item, void (TViewPic::*command)()) {
     connect(button, &QToolButton::clicked, this, command);
@@ -89,6 +119,10 @@ void TViewPic::BuildControls() {
   // Every scroll event, the thumb being dragged too.
   connect(ScrollBar, &QScrollBar::actionTriggered, this,
           [this](int) { ScrollBarScroll(ScrollBar->sliderPosition()); });
+  connect(SidewaysBar, &QScrollBar::actionTriggered, this, [this](int) {
+    DisplayRect.Left = -SidewaysBar->sliderPosition();
+    FormResize();
+  });
 }
 
 void TViewPic::ShowHints(bool on) {
@@ -107,27 +141,36 @@ void TViewPic::LoadPicture(const std::string& fileName) {
   // The picture is replaced only once the whole file has been read.
   Bitmap loaded = ReadBmpFile(fileName);
   Picture = std::move(loaded);
+  reduced_.Invalidate();
   setWindowTitle(QString::fromStdString(ViewCaption(fileName)));
   show();
   raise();
+  Zoom = 0;
+  DisplayRect.Left = 0;
   DisplayRect.Top = 0;
   ScrollBar->setValue(0);
   FormResize();
 }
 
 void TViewPic::FormResize() {
-  const ViewerLayout layout =
-      LayOutViewer(width(), height(), Picture.Width(), Picture.Height(), DisplayRect.Top);
+  const ViewerLayout layout = LayOutViewer(width(), height(), Picture.Width(), Picture.Height(),
+                                           DisplayRect.Top, Zoom, DisplayRect.Left);
   paint_ = layout.Paint;
+  SidewaysBar->setVisible(layout.Paint && layout.SidewaysBar);
   if (!layout.Paint) {
     update();
     return;
   }
-  DisplayRect = {0, layout.Top, layout.Right, layout.Bottom};
+  DisplayRect = {layout.Left, layout.Top, layout.Right, layout.Bottom};
   Panel->setVisible(layout.PanelVisible);
   Panel->setGeometry(width() - kPanelWidth, 0, kPanelWidth, height());
   ScrollBar->setPageStep(std::max(layout.ScrollLargeStep, 1));
   ScrollBar->setRange(0, layout.ScrollMax);
+  ScrollBar->setValue(-DisplayRect.Top);
+  SidewaysBar->setGeometry(0, layout.AreaHeight, layout.AreaWidth, kViewerBarHeight);
+  SidewaysBar->setPageStep(std::max(layout.AreaWidth, 1));
+  SidewaysBar->setRange(0, layout.SidewaysMax);
+  SidewaysBar->setValue(-DisplayRect.Left);
   update();
 }
 
@@ -141,11 +184,14 @@ void TViewPic::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), BorderColour());
     return;
   }
-  const QImage image = BitmapImage(Picture);
-  // Stretched as it is, without smoothing: a reduced picture drops whole rows and columns.
-  painter.drawImage(
-      QRect(0, DisplayRect.Top, DisplayRect.Right, DisplayRect.Bottom - DisplayRect.Top), image);
+  reduced_.Draw(painter,
+                QRect(DisplayRect.Left, DisplayRect.Top, DisplayRect.Right - DisplayRect.Left,
+                      DisplayRect.Bottom - DisplayRect.Top),
+                Picture);
   painter.fillRect(QRect(0, DisplayRect.Bottom, width(), height() - DisplayRect.Bottom),
+                   BorderColour());
+  // Zoomed out below the window's width: the rest of the row beside the picture.
+  painter.fillRect(QRect(DisplayRect.Right, 0, width() - DisplayRect.Right, height()),
                    BorderColour());
   if (Panel->isVisible())
     painter.fillRect(QRect(width() - kPanelWidth - 2, 0, 2, height()), BorderColour());
@@ -156,6 +202,44 @@ void TViewPic::ScrollBarScroll(int position) {
   FormResize();
 }
 
+void TViewPic::ZoomBy(int direction, QPoint anchor) {
+  if (!paint_) return;
+  const double shown = static_cast<double>(DisplayRect.Right - DisplayRect.Left) / Picture.Width();
+  ZoomTo(NextZoom(Zoom > 0 ? Zoom : shown, direction), anchor);
+}
+
+void TViewPic::FitToWidth() {
+  ZoomTo(0, QPoint(0, height() / 2));
+}
+
+void TViewPic::ZoomTo(double zoom, QPoint anchor) {
+  if (!paint_) return;
+  // The picture point under the anchor, in widths of the picture as shown.
+  const double shown = DisplayRect.Right - DisplayRect.Left;
+  const double across = (anchor.x() - DisplayRect.Left) / shown;
+  const double down = (anchor.y() - DisplayRect.Top) / shown;
+  Zoom = zoom;
+  FormResize();  // the new width
+  const double now = DisplayRect.Right - DisplayRect.Left;
+  DisplayRect.Left = static_cast<std::int32_t>(std::lround(anchor.x() - across * now));
+  DisplayRect.Top = std::clamp(static_cast<std::int32_t>(std::lround(anchor.y() - down * now)),
+                               -ScrollBar->maximum(), 0);
+  FormResize();
+}
+
+void TViewPic::wheelEvent(QWheelEvent* event) {
+  const QPoint turn = event->angleDelta();
+  if (event->modifiers() & Qt::ControlModifier) {
+    if (turn.y() != 0) ZoomBy(turn.y() > 0 ? 1 : -1, event->position().toPoint());
+  } else if ((event->modifiers() & Qt::ShiftModifier) || turn.x() != 0) {
+    // Shift turns the wheel sideways; a tilting wheel or a touchpad does so itself.
+    ScrollByWheel(SidewaysBar, turn.x() != 0 ? turn.x() : turn.y(), wheelRest_);
+  } else {
+    ScrollByWheel(ScrollBar, turn.y(), wheelRest_);
+  }
+  event->accept();
+}
+
 void TViewPic::Rotate(QToolButton* button, bool left) {
   button->setChecked(true);
   button->repaint();
@@ -163,6 +247,7 @@ void TViewPic::Rotate(QToolButton* button, bool left) {
   DisplayRect.Top = 0;
   ScrollBar->setValue(0);
   const auto progress = [this](int) {
+    reduced_.Invalidate();
     FormResize();
     repaint();
   };
@@ -173,6 +258,7 @@ void TViewPic::Rotate(QToolButton* button, bool left) {
     RotateRight(Picture, progress, blank);
   QApplication::restoreOverrideCursor();
   button->setChecked(false);
+  reduced_.Invalidate();
   FormResize();
 }
 
@@ -197,12 +283,14 @@ void TViewPic::MarkLowerBtnClick() {
 
 void TViewPic::FormMouseDown(int x, int y) {
   const int w = Picture.Width();
-  const int px = PictureColumn(x, DisplayRect.Right, w);
-  const int py = PictureRow(y, DisplayRect.Top, DisplayRect.Right, w);
+  const int shown = DisplayRect.Right - DisplayRect.Left;
+  const int px = PictureColumn(x - DisplayRect.Left, shown, w);
+  const int py = PictureRow(y, DisplayRect.Top, shown, w);
   if (MarkLeftBtn->isChecked()) {
     MarkLeftBtn->setChecked(false);
     setCursor(Qt::CrossCursor);
     ShiftLeftBorder(Picture, px);
+    reduced_.Invalidate();
     FormResize();
     return;
   }
@@ -210,6 +298,7 @@ void TViewPic::FormMouseDown(int x, int y) {
     MarkLowerBtn->setChecked(false);
     setCursor(Qt::CrossCursor);
     CropLowerBorder(Picture, py);
+    reduced_.Invalidate();
     FormResize();
     return;
   }
@@ -222,9 +311,10 @@ void TViewPic::FormMouseDown(int x, int y) {
 void TViewPic::FormMouseMove(int x, int y) {
   if (x < 0 || y < 0 || !Detail) return;
   const int w = Picture.Width();
+  const int shown = DisplayRect.Right - DisplayRect.Left;
   Detail->ShowDetail();
-  Detail->DrawDetail(PictureColumn(x, DisplayRect.Right, w),
-                     PictureRow(y, DisplayRect.Top, DisplayRect.Right, w), &Picture);
+  Detail->DrawDetail(PictureColumn(x - DisplayRect.Left, shown, w),
+                     PictureRow(y, DisplayRect.Top, shown, w), &Picture);
 }
 
 void TViewPic::mousePressEvent(QMouseEvent* event) {

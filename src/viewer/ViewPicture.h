@@ -6,6 +6,7 @@
 #include "settings/Settings.h"
 #include "viewer/PictureCommands.h"
 #include "viewer/PictureOps.h"
+#include "viewer/PictureWindow.h"
 
 class QFrame;
 class QMenu;
@@ -14,9 +15,9 @@ class QToolButton;
 
 namespace zarvo {
 
-// The picture viewer: one stored picture, scaled to the window's width and scrolled, with the
-// commands that turn it, move its left border, crop it, print it and save it. Closing the
-// window only hides it.
+// The picture viewer: one stored picture, scaled to the window's width or zoomed, and scrolled,
+// with the commands that turn it, move its left border, crop it, print it and save it. Closing
+// the window (or Esc) only hides it.
 class TViewPic final : public QWidget {
   Q_OBJECT
  public:
@@ -39,6 +40,11 @@ class TViewPic final : public QWidget {
   void MarkLeftBtnClick();
   void MarkLowerBtnClick();
   void ScrollBarScroll(int position);
+  // Zooms one level in (direction > 0) or out, keeping the picture point under `anchor` (client
+  // coordinates) where it is; FitToWidth goes back to the width of the window.
+  void ZoomBy(int direction, QPoint anchor);
+  void FitToWidth();
+  double Zoom = 0;  // screen pixels per picture pixel; 0 fits the picture to the width
   void FormMouseDown(int x, int y);
   void FormMouseMove(int x, int y);
 
@@ -50,6 +56,7 @@ class TViewPic final : public QWidget {
   DisplayRectangle DisplayRect;
   QFrame* Panel;
   QScrollBar* ScrollBar;
+  QScrollBar* SidewaysBar;  // along the bottom, while the zoomed picture is wider than the window
   QToolButton* RotateLeftBtn;
   QToolButton* RotateRightBtn;
   QToolButton* MarkLeftBtn;
@@ -67,11 +74,15 @@ class TViewPic final : public QWidget {
   void contextMenuEvent(QContextMenuEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
 
  private:
   void BuildControls();
   void Rotate(QToolButton* button, bool left);
   QColor BorderColour() const;
+  void ZoomTo(double zoom, QPoint anchor);
+  ReducedPicture reduced_;
+  int wheelRest_ = 0;   // a fine wheel's eighths of a degree not yet turned into a step
   bool paint_ = false;  // false while the picture has no rows: nothing is painted
 };
 

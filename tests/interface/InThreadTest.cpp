@@ -1,41 +1,48 @@
-// The receive buffer's reader contract, overrun rules, wraps, and the position reset.
+// The input thread and the termios port it reads: the receive buffer's reader contract, overrun
+// rules, wraps and the position reset; the port's line settings on pseudo-terminals, its
+// exclusive open, reads that take what has come, the bytes on the wire, a device that hangs up;
+// the device each COM port opens and the serial devices listed.
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <time.h>
 
 #include <atomic>
 #include <cstring>
-#include <future>
-#include <iterator>
 
 #include "interface/InThread.h"
+#include "interface/PosixSerial.h"
+#include "interface/SerialLink.h"
+#include "settings/Settings.h"
+#include "support/FakeDevices.h"
 #include "support/FakeSerial.h"
+#include "support/Pty.h"
 
 namespace zarvo {
 namespace {
 
 using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+using Clock = std::chrono::steady_clock;
 
 class InThreadTest : public ::testing::Test {
  protected:
   // Resumes the thread on a port that delivers `bytes` bytes of 1, then waits until woken.
-  std::shared_ptr<test::FakeSerialPort> Serve(int bytes) {
+  void Serve(int bytes) {
     auto port = std::make_shared<test::FakeSerialPort>();
     port->ReadHook = [p = port.get(), left = bytes](std::uint8_t* b, int n) mutable {
-      if (left == 0) {
-        while (!p->Woken()) std::this_thread::sleep_for(1ms);
-        return -1;
-      }
+      while (left == 0 && !p->Woken()) std::this_thread::sleep_for(1ms);
+      if (left == 0) return -1;
       n = std::min(n, left);
       std::memset(b, 1, static_cast<std::size_t>(n));
       left -= n;
       return n;
     };
     thread.Resume(port);
-    return port;
   }
-  static bool Until(const std::function<bool()>& done, std::chrono::seconds limit = 10s) {
-    const auto end = std::chrono::steady_clock::now() + limit;
+  static bool Until(const std::function<bool()>& done) {
+    const auto end = Clock::now() + 10s;
     for (; !done(); std::this_thread::sleep_for(1ms))
-      if (std::chrono::steady_clock::now() > end) return false;
+      if (Clock::now() > end) return false;
     return true;
   }
   std::unique_ptr<std::uint8_t[]> buffer{new std::uint8_t[RxBufferSize]};
@@ -43,173 +50,233 @@ class InThreadTest : public ::testing::Test {
 };
 
 // The positions set by hand, the buffer's byte i holding i % 251: every byte taken must be the
-// next one from where the reader stood.
+// next one from where the reader stood, and every wrap notice be taken.
 TEST_F(InThreadTest, DrainFollowsTheReaderContract) {
   for (std::int32_t i = 0; i < RxBufferSize; ++i) buffer[i] = static_cast<std::uint8_t>(i % 251);
-  struct Row {
-    const char* What;
-    bool Spectrum;  // DrainSpectrum and its notice Wrapped, else DrainDecoder and WrapCount
-    std::int32_t Read, Write;
-    int Wraps, Taken;
-    std::int32_t ReadAfter;
-    int WrapsAfter;
-  };
-  const Row rows[] = {
-      {"in order", false, 0, 300, 0, 300, 300, 0},
-      {"nothing new", false, 300, 300, 0, 0, 300, 0},
+  // What, the spectrum's reader (with its notice Wrapped) or the decoder's (WrapCount), the
+  // reader's and the writer's positions, the wraps, the bytes taken, and the reader after.
+  const std::tuple<const char*, bool, int, int, int, int, int> rows[] = {
+      {"in order", false, 0, 300, 0, 300, 300},
       // After a reset the reader waits for the writer to come round to it.
-      {"writer reset behind the reader", false, 5000, 0, 0, 0, 5000, 0},
+      {"writer reset behind the reader", false, 5000, 0, 0, 0, 5000},
       // A wrapped pass ends after the buffer's last byte; the new one on the next tick.
-      {"wrapped pass", false, 431900, 200, 1, 100, 0, 0},
-      {"wrapped once, writer behind", false, 431000, 100, 1, 1000, 0, 0},
-      {"overrun: wrapped and passed the reader", false, 300, 500, 1, 0, 500, 0},
-      {"overrun: wrapped twice, writer behind", false, 431000, 100, 2, 0, 100, 0},
-      {"spectrum in order", true, 0, 400, 0, 400, 400, 0},
-      {"spectrum wrapped pass", true, 431800, 400, 1, 200, 0, 0},
-      {"spectrum overrun", true, 100, 900, 1, 0, 900, 0},
+      {"wrapped pass", false, 431900, 200, 1, 100, 0},
+      {"wrapped once, writer behind", false, 431000, 100, 1, 1000, 0},
+      {"overrun: wrapped and passed the reader", false, 300, 500, 1, 0, 500},
+      {"overrun: wrapped twice, writer behind", false, 431000, 100, 2, 0, 100},
+      {"spectrum wrapped pass", true, 431800, 400, 1, 200, 0},
+      {"spectrum overrun", true, 100, 900, 1, 0, 900},
   };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.What);
-    thread.WritePos = r.Write;
-    thread.WrapCount = r.Spectrum ? 0 : r.Wraps;
-    thread.Wrapped = r.Spectrum && r.Wraps != 0;
-    std::int32_t pos = r.Read;
-    std::vector<std::uint8_t> taken, expected;
-    const SampleSink keep = [&](const std::uint8_t* b, std::size_t n) {
-      taken.insert(taken.end(), b, b + n);
+  for (const auto& [what, spectrum, read, write, wraps, taken, readAfter] : rows) {
+    SCOPED_TRACE(what);
+    thread.WritePos = write;
+    thread.WrapCount = spectrum ? 0 : wraps;
+    thread.Wrapped = spectrum && wraps != 0;
+    int pos = read, next = read, wrong = 0;
+    const SampleSink check = [&](const std::uint8_t* b, std::size_t n) {
+      for (std::size_t i = 0; i < n; ++i) wrong += b[i] != next++ % 251;
     };
-    EXPECT_EQ((r.Spectrum ? DrainSpectrum : DrainDecoder)(thread, pos, keep), r.Taken);
-    for (std::int32_t i = r.Read; i < r.Read + r.Taken; ++i)
-      expected.push_back(static_cast<std::uint8_t>(i % 251));
-    EXPECT_EQ(taken, expected);
-    EXPECT_EQ(pos, r.ReadAfter);
-    EXPECT_EQ(r.Spectrum ? int{thread.Wrapped.load()} : thread.WrapCount.load(), r.WrapsAfter);
+    EXPECT_EQ((spectrum ? DrainSpectrum : DrainDecoder)(thread, pos, check), taken);
+    EXPECT_EQ(std::tuple(next - read, wrong, pos, thread.WrapCount + thread.Wrapped),
+              std::tuple(taken, 0, readAfter, 0));
   }
-}
-
-// A tone measurement restarts the writer, and the decoder at 0, while a wrap is still unread:
-// the old pass must not come back as the whole buffer's worth of samples.
-TEST_F(InThreadTest, AResetDropsTheWrapNotices) {
-  thread.WritePos = 300;
+  // A tone measurement restarts the writer, and the readers at 0, while a wrap is still unread:
+  // the old pass must not come back as the whole buffer's worth of samples.
   thread.WrapCount = 1;
   thread.Wrapped = true;
   thread.ResetWritePos();
-  EXPECT_EQ(thread.WritePos.load(), 0);
-  EXPECT_EQ(thread.WrapCount.load(), 0);
-  EXPECT_FALSE(thread.Wrapped.load());
+  EXPECT_EQ(std::tuple(thread.WritePos.load(), thread.WrapCount.load(), thread.Wrapped.load()),
+            std::tuple(0, 0, false));
 }
 
-// Two wraps, each by the last three blocks of a pass, with no reader between them.
-TEST_F(InThreadTest, WrapsAreCountedUntilTaken) {
-  for (int wraps = 1; wraps <= 2; ++wraps) {
-    thread.WritePos = RxBufferSize - 3 * RxBlockSize;
-    Serve(3 * RxBlockSize);
-    EXPECT_TRUE(Until([&] { return thread.WrapCount.load() >= wraps; }));
-    thread.Suspend();
-    EXPECT_EQ(thread.WrapCount.load(), wraps);
-    EXPECT_TRUE(thread.Wrapped.load());
-    EXPECT_EQ(thread.WritePos.load(), 0);
-  }
-}
-
-// Reads of every size, silences and wraps, with both readers draining as the GUI thread does:
-// each byte the port gave reaches each reader once, in order, and no read straddles the end.
-TEST_F(InThreadTest, EveryByteReachesBothReadersOnceAcrossWraps) {
-  constexpr std::int64_t kTotal = 2 * std::int64_t{RxBufferSize} + 54321;
-  const auto value = [](std::int64_t i) { return static_cast<std::uint8_t>(i % 251); };
-  std::atomic<std::int64_t> produced{0}, consumed{0};
-  std::atomic<bool> straddled{false};
-  constexpr int kSizes[] = {100, 37, 0, 1, 99, 64, 100, 100, 3, 0, 100, 58};
-  std::size_t next = 0;
-  auto port = std::make_shared<test::FakeSerialPort>();
-  port->ReadHook = [&](std::uint8_t* b, int n) {
-    if (n < 1 || n > RxBlockSize || n > RxBufferSize - thread.WritePos.load()) straddled = true;
-    // Never a pass ahead of the slower reader: the live drain keeps up too.
-    while (produced - consumed > RxBufferSize / 2 && !port->Woken())
-      std::this_thread::sleep_for(100us);
-    const int count = static_cast<int>(
-        std::min<std::int64_t>({kSizes[next++ % std::size(kSizes)], n, kTotal - produced}));
-    if (count == 0) std::this_thread::sleep_for(100us);  // silent for a moment
-    for (int i = 0; i < count; ++i) b[i] = value(produced + i);
-    produced += count;
-    return count;
-  };
-  struct Reader {
-    std::int32_t Pos = 0;
-    std::int64_t Count = 0, FirstWrong = -1;
-    void Take(const std::uint8_t* b, std::size_t n) {
-      for (std::size_t i = 0; i < n; ++i, ++Count)
-        if (FirstWrong < 0 && b[i] != static_cast<std::uint8_t>(Count % 251)) FirstWrong = Count;
-    }
-  } decoder, spectrum;
-  thread.Resume(port);
-  Until(
-      [&] {
-        DrainDecoder(thread, decoder.Pos, [&](auto b, auto n) { decoder.Take(b, n); });
-        DrainSpectrum(thread, spectrum.Pos, [&](auto b, auto n) { spectrum.Take(b, n); });
-        consumed = std::min(decoder.Count, spectrum.Count);
-        return consumed == kTotal || straddled || decoder.FirstWrong >= 0 ||
-               spectrum.FirstWrong >= 0;
-      },
-      60s);
-  thread.Suspend();
-  EXPECT_FALSE(straddled.load());
-  EXPECT_EQ(decoder.Count, kTotal);
-  EXPECT_EQ(decoder.FirstWrong, -1);
-  EXPECT_EQ(spectrum.Count, kTotal);
-  EXPECT_EQ(spectrum.FirstWrong, -1);
-}
-
-TEST_F(InThreadTest, ArrivalNoticeFollowsEachReadThatBroughtBytes) {
+// Two wraps with no reader between them, each by reads of 100, 100 and 50 (never past the
+// buffer's end), and 50 more; a notice after each read, once the writer has moved. The last read
+// waits for ever: the suspension wakes it.
+TEST_F(InThreadTest, WrapsAreCountedUntilTakenAndEachReadIsNoticed) {
   std::atomic<int> notices{0};
   std::atomic<std::int32_t> seenAt{-1};
   thread.SetArrivalNotice([&] {
     seenAt = thread.WritePos.load();
     ++notices;
   });
-  Serve(250);  // reads of 100, 100 and 50, then none that brings a byte
-  ASSERT_TRUE(Until([&] { return notices == 3; }));
-  EXPECT_EQ(seenAt, 250);  // after the writer has moved
-  std::this_thread::sleep_for(50ms);
-  EXPECT_EQ(notices, 3);
+  for (int wraps = 1; wraps <= 2; ++wraps) {
+    thread.WritePos = RxBufferSize - 250;
+    Serve(300);
+    ASSERT_TRUE(Until([&] { return notices == 4 * wraps; }));
+    thread.Suspend();
+    EXPECT_EQ(std::tuple(thread.WrapCount.load(), thread.Wrapped.load(), thread.WritePos.load(),
+                         seenAt.load()),
+              std::tuple(wraps, true, 50, 50));
+  }
+  EXPECT_EQ(notices, 8);  // none for the read the suspension woke
 }
 
-TEST_F(InThreadTest, SuspendWakesABlockedRead) {
-  const auto port = Serve(0);  // a read that never times out
-  ASSERT_TRUE(Until([&] { return thread.InRead.load(); }));
-  auto done = std::async(std::launch::async, [&] { return thread.Suspend(); });
-  ASSERT_EQ(done.wait_for(5s), std::future_status::ready);
-  EXPECT_EQ(done.get(), port);
-  EXPECT_FALSE(thread.InRead.load());
-  EXPECT_EQ(thread.WritePos.load(), 0);  // a failed read moves nothing
-}
-
-// A reset while a block is being read keeps the reset: the block is dropped, not counted.
+// A reset while a block is being read keeps the reset: that block is dropped, not counted at
+// 5000, and the buffer from 0 holds what came after.
 TEST_F(InThreadTest, ResetIsNotLostToAReadUnderWay) {
   thread.WritePos = 5000;
+  std::atomic<bool> reading{false}, reset{false};
   auto port = std::make_shared<test::FakeSerialPort>();
-  std::promise<void> inRead, release;
-  auto released = release.get_future().share();
-  std::atomic<int> reads{0};
   port->ReadHook = [&](std::uint8_t* b, int n) {
-    if (reads++ == 0) {
-      inRead.set_value();
-      released.wait();
-    } else {
-      std::this_thread::sleep_for(1ms);
-    }
+    reading = true;
+    do std::this_thread::sleep_for(1ms);  // a pass takes seconds: no wrap hides a wrong start
+    while (!reset);
     std::memset(b, 0x77, static_cast<std::size_t>(n));
     return n;
   };
   thread.Resume(port);
-  inRead.get_future().wait();
+  ASSERT_TRUE(Until([&] { return reading.load(); }));
   thread.ResetWritePos();
-  release.set_value();
-  ASSERT_TRUE(thread.WaitForWritePos(10000, 10s));
+  reset = true;
+  ASSERT_TRUE(thread.WaitForWritePos(1000, 10s));
   thread.Suspend();
-  // Blocks from the start are fresh; the block read at 5000 before the reset did not count.
   EXPECT_EQ(thread.ByteAt(0), 0x77);
-  EXPECT_EQ(thread.ByteAt(9999), 0x77);
+}
+
+TEST(ComDevicePath, EnvironmentThenTheUsersChoiceThenTheDefault) {
+  ChosenComDevice(3) = "/dev/ttyUSB0";
+  setenv("ZARVO_COM3", "/dev/pts/77", 1);
+  EXPECT_EQ(ComDevicePath("COM3"), "/dev/pts/77");
+  unsetenv("ZARVO_COM3");
+  EXPECT_EQ(ComDevicePath("COM3"), "/dev/ttyUSB0");
+  ChosenComDevice(3).clear();
+  EXPECT_EQ(ComDevicePath("COM3"), "/dev/ttyS2");  // the default without either
+  for (const char* none : {"COM0", "COM", "COM1/../../etc/passwd", "/etc/passwd", "COM99999999999"})
+    EXPECT_EQ(ComDevicePath(none), "") << none;
+}
+
+// Adapters by id first, then by kernel name in number order; a ttyS only with a UART behind it,
+// and nothing else of /dev.
+TEST(SerialDevices, ListedInTheOrderAUserLooksForThem) {
+  test::FakeDevices fake;
+  test::Pty pty;
+  const std::string d = fake.Dev();
+  fake.Link("serial/by-id/usb-Prolific-if00-port0", pty.SlavePath());
+  fake.Link("serial/by-id/usb-FTDI_FT232R-if00-port0", pty.SlavePath());
+  fake.Link("serial/by-id/usb-gone-if00", d + "/ttyUSB7");  // left by an unplugged adapter
+  for (const char* name : {"ttyUSB10", "ttyUSB2", "ttyACM0", "ttyUSBx", "tty0"})
+    fake.Link(name, pty.SlavePath());
+  for (const auto& [name, type] :
+       {std::pair{"ttyS0", 4}, {"ttyS1", 0}, {"ttyS12", 4}, {"ttyS3", 4}})
+    fake.Port(name, type);
+  const std::string byId = d + "/serial/by-id/";
+  EXPECT_EQ(ListSerialDevices(fake.Dev(), fake.Sys()),
+            (std::vector<SerialDevice>{
+                {byId + "usb-FTDI_FT232R-if00-port0", "usb-FTDI_FT232R-if00-port0"},
+                {byId + "usb-Prolific-if00-port0", "usb-Prolific-if00-port0"},
+                {d + "/ttyUSB2", d + "/ttyUSB2"},
+                {d + "/ttyUSB10", d + "/ttyUSB10"},
+                {d + "/ttyACM0", d + "/ttyACM0"},
+                {d + "/ttyS0", d + "/ttyS0"},
+                {d + "/ttyS3", d + "/ttyS3"},
+                {d + "/ttyS12", d + "/ttyS12"}}));
+}
+
+// A pseudo-terminal drops the parity bits, so the built termios is checked on its own.
+TEST(PosixSerial, TermiosOfTheLineSettings) {
+  const std::tuple<LineSettings, speed_t, tcflag_t> rows[] = {
+      {{115200, 3, 2}, B115200, PARENB | CMSPAR | PARODD | CSTOPB},  // mark: sticky parity, odd
+      {{57600, 0, 0}, B57600, 0},
+      {{9600, 4, 0}, B9600, PARENB | CMSPAR}};  // space: sticky parity, even
+  for (const auto& [line, speed, set] : rows) {
+    SCOPED_TRACE(testing::Message() << line.BaudRate << " " << line.Parity << " " << line.StopBits);
+    const termios t = MakeTermios(termios{}, line);
+    EXPECT_EQ(std::pair(cfgetospeed(&t), cfgetispeed(&t)), std::pair(speed, speed));
+    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CMSPAR | PARODD | CSTOPB | CRTSCTS), CS8 | set);
+    EXPECT_FALSE(t.c_iflag & (IXON | IXOFF | INPCK | ISTRIP) ||
+                 t.c_lflag & (ICANON | ECHO | ISIG) || t.c_oflag & OPOST);
+  }
+}
+
+// One port holds the device at a time; closing it gives the device up.
+TEST(PosixSerial, OpenIsExclusive) {
+  test::Pty pty;
+  const LineSettings line{115200, 3, 2};
+  auto first = OpenSerialDevice(pty.SlavePath(), line);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(OpenSerialDevice(pty.SlavePath(), line), nullptr);
+  first.reset();
+  EXPECT_NE(OpenSerialDevice(pty.SlavePath(), line), nullptr);
+  EXPECT_EQ(OpenSerialDevice("/nonexistent/tty", line), nullptr);
+  EXPECT_EQ(OpenSerialDevice("/dev/null", line), nullptr);  // not a terminal
+}
+
+// Bursts after pauses, and a block that comes in two parts late in a read: a read that ends at
+// its time-out still takes every byte waiting by then. A short read may leave behind only bytes
+// that arrived in its last moments.
+TEST(PosixSerial, ReadTakesWhatIsWaitingWhenItEnds) {
+  test::Pty pty;
+  auto port = OpenSerialDevice(pty.SlavePath(), {115200, 3, 2});
+  ASSERT_NE(port, nullptr);
+  std::atomic<int> startedWith{-1};  // bytes taken when the latest read began
+  std::vector<std::pair<Clock::time_point, int>> written, reads;  // when, and the total by then
+  std::thread box([&] {
+    // A whole block after a pause, then the next begins late in a read and comes in two parts;
+    // each part after a pause from the start of a read that has all earlier bytes, or at once.
+    const std::tuple<bool, int, int> parts[] = {{true, 90, 100}, {true, 30, 6}, {false, 5, 94}};
+    for (int part = 0, total = 0; part < 12; ++part) {
+      const auto [afterARead, pause, count] = parts[part % 3];
+      for (int i = 0; afterARead && startedWith < total && i < 2000; ++i)
+        std::this_thread::sleep_for(1ms);
+      std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+      pty.Write(Bytes(static_cast<std::size_t>(count), 0x5A));
+      written.emplace_back(Clock::now(), total += count);
+    }
+  });
+  int total = 0;
+  for (const auto end = Clock::now() + 20s; total < 800 && Clock::now() < end;) {
+    startedWith = total;
+    std::uint8_t block[100];
+    const int got = port->Read(block, 100);
+    if (got < 0) break;
+    reads.emplace_back(Clock::now(), total += got);
+  }
+  box.join();
+  EXPECT_EQ(total, 800);
+  for (std::size_t r = 0; r < reads.size(); ++r) {
+    const int got = reads[r].second - (r > 0 ? reads[r - 1].second : 0);
+    int waiting = 0;  // written well before this read returned
+    for (const auto& [at, sum] : written)
+      if (at + 50ms <= reads[r].first) waiting = sum;
+    EXPECT_TRUE(got == 100 || reads[r].second >= waiting) << "read " << r << " returned " << got;
+  }
+}
+
+std::chrono::nanoseconds ThreadCpu(pthread_t thread) {
+  clockid_t clock;
+  timespec t{};
+  if (pthread_getcpuclockid(thread, &clock) != 0 || clock_gettime(clock, &t) != 0) return {};
+  return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+}
+
+// The PTC-II's start-up on the wire, its CRs a second before the text, and its shut-down byte.
+// Then the adapter is unplugged: the reads fail without a busy loop, and the position stays.
+TEST_F(InThreadTest, PtcStartUpOnTheWireThenHangUp) {
+  test::Pty pty;
+  SetInterfaceTypeFields(3);
+  Settings.AutoPTCII = 1;
+  TSerialLink link;
+  link.ComHandle = OpenSerialDevice(pty.SlavePath(), RecordLineSettings());
+  std::thread startup([&] { link.InterfaceStartup(); });
+  Clock::time_point crs, text;
+  EXPECT_EQ(pty.Read(700ms, &crs), (Bytes{0x0D, 0x0D}));
+  const Bytes rest = pty.Read(1500ms, &text);
+  startup.join();
+  EXPECT_EQ(std::string(rest.begin(), rest.end()), "fax\rd 900\rmb 57600\rfmfax\r");
+  EXPECT_GT(text - crs, 900ms);
+  EXPECT_LT(text - crs, 1500ms);
+  link.InterfaceShutdown();
+  EXPECT_EQ(pty.Read(300ms), Bytes{0xFF});
+
+  thread.Resume(link.ComHandle);
+  pty.Write({1, 2, 3});
+  ASSERT_TRUE(thread.WaitForWritePos(3, 2s));
+  pty.CloseMaster();
+  ASSERT_TRUE(Until([&] { return thread.PortFailed.load(); }));
+  const auto cpuBefore = ThreadCpu(thread.NativeHandle());
+  std::this_thread::sleep_for(1000ms);
+  EXPECT_LT(ThreadCpu(thread.NativeHandle()) - cpuBefore, 50ms);  // a calm retry, not a spin
+  EXPECT_EQ(thread.WritePos.load(), 3);
 }
 
 }  // namespace

@@ -14,27 +14,24 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Colours = std::vector<std::uint32_t>;
 
+Bytes Patched(Bytes b, std::size_t at, std::uint32_t v, int n = 4) {
+  for (int i = 0; i < n; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+  return b;
+}
+
 // A file with the 40-byte header (or a longer one whose tail is the first bytes of `extra`);
 // `extra` (header tail, masks, colour table) and `pixels` follow, the offset pointing at pixels.
 Bytes InfoFile(std::int32_t width, std::int32_t height, int bits, int compression, int colours,
                const Bytes& extra, const Bytes& pixels, int headerSize = 40) {
-  const auto offset = static_cast<std::int64_t>(54 + extra.size()),
-             end = offset + std::ssize(pixels);
-  Bytes b = {'B', 'M'};
-  // The fields, little-endian, and their sizes in bytes.
-  const std::int64_t fields[] = {end, 0,    offset,      headerSize, width,   height,
-                                 1,   bits, compression, 0,          colours, 0};
-  const int sizes[] = {4, 4, 4, 4, 4, 4, 2, 2, 4, 12, 4, 4};
-  for (int f = 0; f < 12; ++f)
-    for (int i = 0; i < sizes[f]; ++i)
-      b.push_back(static_cast<std::uint8_t>(i < 4 ? fields[f] >> (8 * i) : 0));
+  Bytes b(54);
   b.insert(b.end(), extra.begin(), extra.end());
   b.insert(b.end(), pixels.begin(), pixels.end());
-  return b;
-}
-
-Bytes Patched(Bytes b, std::size_t at, std::uint32_t v, int n = 4) {
-  for (int i = 0; i < n; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+  const std::size_t at[] = {0, 2, 10, 14, 18, 22, 26, 28, 30, 46};
+  const std::int64_t value[] = {
+      'B' | 'M' << 8, std::ssize(b), 54 + std::ssize(extra), headerSize, width, height, 1, bits,
+      compression,    colours};
+  // Four bytes each, in order: a two-byte field's zero top is overwritten by the next field.
+  for (int f = 0; f < 10; ++f) b = Patched(b, at[f], static_cast<std::uint32_t>(value[f]));
   return b;
 }
 
@@ -116,7 +113,7 @@ TEST(BmpRead, EveryDepthHeaderAndCompression) {
 // data are missing too.
 TEST(BmpRead, FailuresCarryTheirTexts) {
   const std::string notValid = "Bitmap image is not valid", readError = "Stream read error";
-  EXPECT_EQ(DecodeBmp(nullptr, 0).Width(), 0);
+  EXPECT_EQ(DecodeBmp(nullptr, 0).Width(), 0);  // an empty file
   const Bytes flat = InfoFile(3, 0, 24, 0, 0, {}, {});
   const Bitmap p = DecodeBmp(flat.data(), flat.size());
   EXPECT_EQ(std::pair(p.Width(), p.Height()), std::pair(3, 0));

@@ -1,39 +1,31 @@
-// The reception window's commands, its scrolling, its picture clicks and the mode dialog, driven
-// with the mouse and the keyboard as the window system delivers them, on the offscreen platform.
+// The reception window and the windows it opens: its commands, scrolling and picture clicks, the
+// mode dialog, the spectrum over its buffer and the picture viewer, driven with the mouse and the
+// keyboard as the window system delivers them, on the offscreen platform.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QButtonGroup>
-#include <QCoreApplication>
-#include <QMenu>
+#include <QFrame>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScrollBar>
+#include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QTimer>
 #include <QToolButton>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <optional>
+#include <thread>
 
-#include "app/MainProg.h"
 #include "audio/AudioFile.h"
 #include "platform/BmpCodec.h"
 #include "platform/ProgramFolder.h"
+#include "platform/RunState.h"
 #include "reception/InVideo.h"
 #include "reception/ModeDialog.h"
 #include "reception/PlayDialog.h"
-#include "settings/ClockCalibration.h"
-#include "settings/Config.h"
-#include "settings/Settings.h"
-#include "sim/AudioSynth.h"
+#include "spectrum/Spectrum.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeSerial.h"
-#include "support/Pty.h"
 #include "support/RealInput.h"
 #include "support/RecordingBoxes.h"
-#include "support/Signals.h"
 #include "support/TempDir.h"
 #include "viewer/DetailView.h"
 #include "viewer/ViewPicture.h"
@@ -43,30 +35,18 @@ namespace {
 
 using test::MouseClick;
 
-// The last speed played is the user's: it passes to no other test.
-void ForgetSoundChoices() {
-  QSettings(QStringLiteral("Zarvo"), QStringLiteral("Zarvo Meteo")).remove("SoundInput");
+// A click at `at` in `widget`, then a drag from there to `to`.
+void ClickAndDrag(QWidget* widget, QPoint at, QPoint to) {
+  MouseClick(widget, at);
+  test::MousePress(widget, at);
+  test::MouseMove(widget, to);
+  test::MouseRelease(widget, to);
 }
 
 class InVideoTest : public ::testing::Test {
  protected:
+  // A Quorvex box on COM1 at 120 LPM, IOC 576, in a 700 x 500 window; the viewer 687 x 500.
   void SetUp() override {
-    ForgetSoundChoices();
-    Open(nullptr);
-    mode = std::make_unique<TModeDlg>();
-    dialogs.WhileOpen = [] { QTest::qWait(20); };
-  }
-  void TearDown() override {
-    mode.reset();
-    invid.reset();
-    ForgetSoundChoices();
-    setenv("ZARVO_COM1", com1.c_str(), 1);
-    SetProgramFolder("");
-  }
-  // A Quorvex box on COM1 at 120 LPM, IOC 576, with a 700 x 500 window: on `line`, where the test
-  // plays the box, else on a port that sends nothing.
-  void Open(const test::Pty* line) {
-    invid.reset();
     ClearSettings(Settings);
     SetInterfaceTypeFields(1);
     SetComPortFields(1);
@@ -74,152 +54,140 @@ class InVideoTest : public ::testing::Test {
     Settings.IOC = 1;
     Settings.DrumSpeed = 2;
     Settings.InVidWindow = {0, 0, 500, 700};
-    if (line) {
-      opener.reset();
-      setenv("ZARVO_COM1", line->SlavePath().c_str(), 1);
-    }
+    Settings.ViewPicWindow = {0, 0, 687, 500};
     invid = std::make_unique<TInVid>();
-    EXPECT_TRUE(!line || QTest::qWaitForWindowExposed(invid.get()));
+    dialogs.WhileOpen = [] { QTest::qWait(20); };
   }
-  bool Menu(const QString& caption) {
-    return test::ChooseFromPopup(invid.get(), {100, 100}, invid->PopupMenu, caption);
+  void TearDown() override {
+    spec.reset();
+    invid.reset();
+    SetProgramFolder("");
+    // The last speed played is the user's: it passes to no other test.
+    QSettings(QStringLiteral("Zarvo"), QStringLiteral("Zarvo Meteo")).remove("SoundInput");
   }
-  // `colour` at the picture's top left, and the line being written at column 500, where it stays.
-  void PrepareMark(std::uint32_t colour) {
-    invid->InVidTimer.stop();
-    invid->Decoder.SaveHeight = 10;
-    invid->Decoder.Picture.SetPixel(0, 0, colour);
-    invid->Decoder.CurrentColumn = 500;
+  template <typename Window>
+  bool Menu(Window* window, const QString& caption) {
+    return test::ChooseFromPopup(window, {100, 100}, window->PopupMenu, caption);
   }
-  // The client point of picture column `column` on the picture's first rows.
-  QPoint PictureColumnAt(int column) const {
-    return {(column * invid->DisplayRect.Right + TDecoder::W - 1) / TDecoder::W, 2};
-  }
-  std::pair<int, int> ModeChecked() const {
-    return {mode->DrumSpeedItems->checkedId(), mode->IOCItems->checkedId()};
-  }
-  // Sends `samples` on `line` and waits until the decoder has taken them all.
-  void Receive(const test::Pty& line, const test::Samples& samples) {
-    const std::int32_t before = invid->Receive.ReadPos;
-    for (std::size_t sent = 0; sent < samples.size(); sent += 1200) {
-      const std::size_t n = std::min<std::size_t>(1200, samples.size() - sent);
-      ASSERT_TRUE(line.Write({samples.begin() + sent, samples.begin() + sent + n}));
-      QTest::qWait(1);
-    }
-    // A silent line also advances the buffer a block per read time-out: at least all of ours.
-    const auto taken = [&] {
-      return static_cast<std::size_t>((invid->Receive.ReadPos - before + RxBufferSize) %
-                                      RxBufferSize);
-    };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return taken() >= samples.size(); }, 10000));
-  }
-  // Answers the next Play Recording dialog as the user does: the speed, then OK; notes the speed
-  // it opened with.
+  // Answers the next Play Recording dialog once it is shown, as the user does: the speed, then
+  // OK; notes the speed it opened with.
   void AnswerPlayDialog(bool fast) {
-    auto* timer = new QTimer(invid.get());
-    QObject::connect(timer, &QTimer::timeout, [this, timer, fast] {
+    QTimer::singleShot(20, invid.get(), [this, fast] {
       auto* dialog = qobject_cast<TPlayDlg*>(QApplication::activeModalWidget());
-      if (!dialog || !QTest::qWaitForWindowExposed(dialog)) return;
-      timer->deleteLater();
+      if (!dialog || !QTest::qWaitForWindowExposed(dialog)) return AnswerPlayDialog(fast);
       openedFast = dialog->FastItem->isChecked();
       QRadioButton* speed = fast ? dialog->FastItem : dialog->RealTimeItem;
       MouseClick(speed, QPoint(6, speed->height() / 2));
       MouseClick(dialog->OkBtn);
     });
-    timer->start(20);
+  }
+  // The spectrum over this window's buffer, with the test as the writer: the port is closed and
+  // the samples laid in by hand.
+  void OpenSpectrum() {
+    invid->Receive.Link.ClosePort(*invid->Receive.InputThread);
+    invid->Receive.InputThread->ResetWritePos();
+    spec = std::make_unique<TSpec>();
+  }
+  // Lays in the samples and lets the spectrum thread's requests run until they are taken.
+  void Feed(std::initializer_list<std::uint8_t> values, int times) {
+    InThread& in = *invid->Receive.InputThread;
+    for (int i = 0; i < times; ++i)
+      for (std::uint8_t v : values) invid->Receive.RxBuffer[in.WritePos++] = v;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return spec->Histogram->SpecReadPos == in.WritePos; }));
   }
   bool openedFast = false;
-  std::string com1 = getenv("ZARVO_COM1");
-  std::optional<test::FakeSerialOpener> opener{std::in_place};
+  test::FakeSerialOpener opener;
   test::RecordingBoxes boxes;
   test::FakeFileDialogs dialogs;
+  test::FakePrinter printer;
   test::TempDir dir;
   std::unique_ptr<TInVid> invid;
-  std::unique_ptr<TModeDlg> mode;
+  std::unique_ptr<TSpec> spec;
+  std::unique_ptr<TViewPic> view;
 };
 
-TEST_F(InVideoTest, CaptionFromTheModeAndTheStatus) {
+// The mode dialog's groups must keep the user's choice through the paint that a click makes
+// before Qt reports it.
+TEST_F(InVideoTest, CaptionModeDialogAndCommands) {
+  // The mode for five seconds, then the title cycle's two steps.
   EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 120 LPM, IOC 576");
-  EXPECT_TRUE(invid->TitleTimer.isActive());
   EXPECT_EQ(invid->TitleTimer.interval(), 5000);
   invid->TitleTimerTimer();
-  EXPECT_EQ(invid->windowTitle(), "Incoming Fax     Zarvo Meteo");
   invid->TitleTimerTimer();
   EXPECT_FALSE(invid->TitleTimer.isActive());
-}
 
-TEST_F(InVideoTest, CommandsOnThePanelAndInTheMenu) {
   QStringList captions;
   for (QAction* a : invid->PopupMenu->actions()) captions << a->text();
   EXPECT_EQ(captions,
             (QStringList{"&Start Reception", "Mark &Left Border", "&Mode", "&Print", "&View",
                          "Save &As", "Play &recording...", "", "&Configuration Menu",
-                         "&Hide Spectrum", "A&bout...", "&Help", "&Exit"}));
-  // Right-hand column from the top: Exit, Print, View, Save as.
-  QStringList hints;
-  for (QToolButton* b :
-       {invid->RxTopBtn, invid->ExitBtn, invid->PrintBtn, invid->ViewBtn, invid->SaveAsBtn})
-    hints << b->toolTip();
-  EXPECT_EQ(hints, (QStringList{"Start reception", "Exit", "Print", "View", "Save as"}));
-  EXPECT_EQ(invid->PrintBtn->x(), invid->ExitBtn->x());
-  EXPECT_LT(invid->ExitBtn->y(), invid->PrintBtn->y());
-  EXPECT_LT(invid->ViewBtn->y(), invid->SaveAsBtn->y());
-  EXPECT_EQ(invid->SaveAsBtn->y(), invid->ConfigurationMenuBtn->y());
+                         "Hi&de Spectrum", "Smoo&th Display", "A&bout...", "&Help", "&Exit"}));
+  EXPECT_EQ(invid->ExitBtn->toolTip(), "Exit");
   invid->ShowHints(false);  // as the configuration window switches them
-  EXPECT_TRUE(invid->RxTopBtn->toolTip().isEmpty());
+  EXPECT_TRUE(invid->ExitBtn->toolTip().isEmpty());
+
+  TModeDlg mode;
+  const auto checked = [&] {
+    return std::pair(mode.DrumSpeedItems->checkedId(), mode.IOCItems->checkedId());
+  };
+  invid->Decoder.ManualStart();  // while no picture is open every tick shows the empty status
+  MouseClick(invid->ModeBtn);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&mode));
+  EXPECT_EQ(checked(), std::pair(2, 1));
+  MouseClick(mode.IOCItems->button(0));  // 288 while 120 LPM is chosen: shown at once
+  EXPECT_EQ(checked(), std::pair(2, 0));
+  EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 120 LPM, IOC 288");
+  QTest::keyClick(mode.DrumSpeedItems->button(1), Qt::Key_Space);
+  EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 90 LPM, IOC 288");
+  // The decoder changes the mode: the dialog follows, and a repaint keeps it there.
+  Settings.IOC = 1;
+  invid->Decoder.SetMode(0);
+  mode.repaint();
+  EXPECT_EQ(checked(), std::pair(0, 1));
 
   // Start reception, mid-picture, from the button and from the menu.
-  invid->Decoder.ManualStart();
-  invid->Decoder.CurrentLine = 900;
-  MouseClick(invid->RxTopBtn);
-  EXPECT_EQ(invid->Decoder.CurrentLine, 0);
-  EXPECT_EQ(invid->windowTitle(), "Incoming Fax: manual start");
-  EXPECT_EQ(invid->ScrollBar->value(), 0);
-  invid->Decoder.CurrentLine = 700;
-  ASSERT_TRUE(Menu("&Start Reception"));
-  EXPECT_EQ(invid->Decoder.CurrentLine, 0);
-
-  for (const bool hidden : {true, false}) {
-    ASSERT_TRUE(Menu("&Hide Spectrum"));
-    EXPECT_EQ(IsOn(Settings.HideSpectrum), hidden);
-    EXPECT_EQ(invid->HideSpectrumItem->isChecked(), hidden);
+  for (const bool byMenu : {false, true}) {
+    invid->Decoder.CurrentLine = 900;
+    byMenu ? (void)Menu(invid.get(), "&Start Reception") : MouseClick(invid->RxTopBtn);
+    EXPECT_EQ(invid->Decoder.CurrentLine, 0) << byMenu;
   }
+  EXPECT_EQ(invid->windowTitle(), "Incoming Fax: manual start");
 
   // Exit asks first.
-  boxes.Answer = false;
-  MouseClick(invid->ExitBtn);
-  EXPECT_FALSE(MainClosed());
-  boxes.Answer = true;
-  MouseClick(invid->ExitBtn);
-  EXPECT_TRUE(MainClosed());
-  ASSERT_EQ(boxes.Shown.size(), 2u);
-  EXPECT_EQ(boxes.Shown[0].Text, "Are you sure you want to exit Zarvo Meteo?");
+  for (const bool answer : {false, true}) {
+    boxes.Answer = answer;
+    MouseClick(invid->ExitBtn);
+    EXPECT_EQ(MainClosed(), answer);
+  }
+  EXPECT_EQ(boxes.Shown.at(0).Text, "Are you sure you want to exit Zarvo Meteo?");
 }
 
-TEST_F(InVideoTest, ScrollingKeepsTheUsersPlaceUntilItsTimer) {
+// Of a new line only the rows since the last one are repainted: on the screen, not in a grab.
+TEST_F(InVideoTest, NewRowsPaintedAndScrollingKeepsTheUsersPlaceUntilItsTimer) {
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !invid->ScrollTimer.isActive(); }));
+  QTest::qWait(20);  // laid out once and painted
   invid->Decoder.ManualStart();
+  invid->Decoder.Picture.FillRect(0, 0, 1810, 200, 0);
   invid->Decoder.CurrentLine = 200;
   invid->Decoder.EndOfTick();
+  EXPECT_TRUE(QTest::qWaitFor([&] {
+    return (invid->screen()->grabWindow(invid->winId()).toImage().pixel(100, 50) & 0xFFFFFF) == 0;
+  }));
   QScrollBar* bar = invid->ScrollBar;
-  ASSERT_GT(bar->maximum(), 0);
   const QPoint grip = test::ScrollThumb(bar).center(), down = grip + QPoint(0, 100);
   test::MousePress(bar, grip);
   test::MouseMove(bar, down);  // dragging the thumb down
-  EXPECT_TRUE(invid->UserScrolling);
-  EXPECT_EQ(invid->LastScrollCode, 5);
-  EXPECT_EQ(invid->ScrollTimer.interval(), 10000);
   const int top = invid->DisplayRect.Top;
-  EXPECT_EQ(top, -bar->sliderPosition());
+  EXPECT_EQ(std::tuple(invid->UserScrolling, invid->ScrollTimer.interval(), top),
+            std::tuple(true, 10000, -bar->sliderPosition()));
   invid->Decoder.CurrentLine = 210;
   invid->Decoder.EndOfTick();
   EXPECT_EQ(invid->DisplayRect.Top, top);  // new lines do not move the view
   invid->ScrollTimerTimer();               // ten seconds later, still held
   EXPECT_TRUE(invid->UserScrolling);
   test::MouseRelease(bar, down);
-  EXPECT_NE(invid->LastScrollCode, 5);
   invid->ScrollTimerTimer();
-  EXPECT_FALSE(invid->UserScrolling);
-  EXPECT_FALSE(invid->ScrollTimer.isActive());
+  EXPECT_FALSE(invid->UserScrolling || invid->ScrollTimer.isActive());
 
   // A wheel moves the thumb without holding it: the timer gives the view back as well.
   bar->setSliderPosition(bar->sliderPosition() - 30);
@@ -232,7 +200,7 @@ TEST_F(InVideoTest, ScrollingKeepsTheUsersPlaceUntilItsTimer) {
 // A fax that cannot be saved is reported after the timer's tick, so decoding never waits for
 // the user's answer.
 TEST_F(InVideoTest, FailedSaveIsReportedOutsideTheTick) {
-  std::ofstream(dir.File("Auto")) << "a file where the folder should be";
+  dir.Write("Auto", {'x'});  // a file where the folder should be
   SetProgramFolder(dir.Path());
   Settings.DeleteDays = 7;
   invid->Decoder.ManualStart();
@@ -249,255 +217,220 @@ TEST_F(InVideoTest, FailedSaveIsReportedOutsideTheTick) {
     EXPECT_EQ(box.Text.rfind("Cannot create file " + dir.Path() + "/Auto/Fax ", 0), 0u);
 }
 
-// A click repaints the button, and with it the dialog under it, before Qt reports it: the
-// dialog's groups must keep the user's choice through that paint.
-TEST_F(InVideoTest, ModeDialogTakesClicksAndKeysAndFollowsTheDecoder) {
-  invid->Decoder.ManualStart();  // while no picture is open every tick shows the empty status
-  MouseClick(invid->ModeBtn);
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(mode.get()));
-  EXPECT_TRUE(mode->windowFlags() & Qt::WindowStaysOnTopHint);
-  EXPECT_EQ(ModeChecked(), std::pair(2, 1));
-
-  // 288 while 120 LPM is chosen: the status at once.
-  MouseClick(mode->IOCItems->button(0));
-  EXPECT_EQ(Settings.IOC, 0);
-  EXPECT_EQ(ModeChecked(), std::pair(2, 0));
-  EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 120 LPM, IOC 288");
-  MouseClick(mode->DrumSpeedItems->button(4));
-  EXPECT_EQ(Settings.DrumSpeed, 4);
-  EXPECT_EQ(ModeChecked(), std::pair(4, 0));
-  EXPECT_FLOAT_EQ(invid->Decoder.LinePeriodMs, 250.0f);
-  EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 240 LPM, IOC 288");
-
-  // Space on a focused item chooses it too.
-  QTest::keyClick(mode->DrumSpeedItems->button(1), Qt::Key_Space);
-  EXPECT_EQ(Settings.DrumSpeed, 1);
-  EXPECT_EQ(ModeChecked(), std::pair(1, 0));
-  EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 90 LPM, IOC 288");
-
-  // The decoder changes the mode: the dialog follows, and a repaint keeps it there.
-  invid->Decoder.SetMode(0);
-  Settings.IOC = 1;
-  invid->Decoder.SetMode(0);
-  mode->repaint();
-  EXPECT_EQ(ModeChecked(), std::pair(0, 1));
-  EXPECT_EQ(invid->windowTitle(), "Incoming Fax: 60 LPM, IOC 576");
-
-  // Hidden while the mode changes: shown again, it shows the mode as it is now.
-  mode->hide();
-  Settings.IOC = 0;
-  invid->Decoder.SetMode(3);
-  MouseClick(invid->ModeBtn);
-  EXPECT_EQ(ModeChecked(), std::pair(3, 0));
-}
-
-TEST_F(InVideoTest, ClicksGoToTheMarkThenTheDetail) {
+// Clicks on the picture go to the armed mark, else to the detailed view. The panel's empty part
+// is not the picture: a press or a drag there must not shift the received rows (there is no
+// undo) nor show the detail.
+TEST_F(InVideoTest, ClicksGoToTheMarkThenTheDetailButNeverFromThePanel) {
   TDetail detail;
-  PrepareMark(0x111111);
+  invid->InVidTimer.stop();
+  invid->Decoder.SaveHeight = 10;
   invid->Decoder.Picture.SetPixel(100, 0, 0x123456);
+  invid->Decoder.CurrentColumn = 500;                   // the line being written moves with its row
+  const QPoint empty(45, invid->Panel->height() - 30);  // below the buttons, beside the bar
+  ASSERT_EQ(invid->Panel->childAt(empty), nullptr);
   MouseClick(invid->MarkLeftBtn);
-  EXPECT_TRUE(invid->MarkLeftBtn->isChecked());
   EXPECT_EQ(invid->cursor().shape(), Qt::ArrowCursor);
-  ASSERT_TRUE(Menu("Mark &Left Border"));  // chosen again, it stays armed
-  EXPECT_TRUE(invid->MarkLeftBtn->isChecked());
-  MouseClick(invid.get(), PictureColumnAt(100));
-  EXPECT_FALSE(invid->MarkLeftBtn->isChecked());
-  EXPECT_EQ(invid->cursor().shape(), Qt::CrossCursor);
-  EXPECT_EQ(invid->Decoder.Picture.Pixel(0, 0), 0x123456u);
-  EXPECT_EQ(invid->Decoder.CurrentColumn, 400);
+  ASSERT_TRUE(Menu(invid.get(), "Mark &Left Border"));  // chosen again, it stays armed
+  ClickAndDrag(invid->Panel, empty, empty - QPoint(20, 0));
+  EXPECT_TRUE(invid->MarkLeftBtn->isChecked() && invid->Decoder.CurrentColumn == 500);
+  MouseClick(invid.get(), {(100 * invid->DisplayRect.Right + TDecoder::W - 1) / TDecoder::W, 2});
+  EXPECT_TRUE(!invid->MarkLeftBtn->isChecked() && invid->cursor().shape() == Qt::CrossCursor);
+  EXPECT_EQ(std::pair(invid->Decoder.Picture.Pixel(0, 0), invid->Decoder.CurrentColumn),
+            std::pair(0x123456u, 400));
   EXPECT_FALSE(detail.isVisible());
 
   // A plain click shows the detailed view, and a drag moves it; once closed, new lines do not
   // reopen it.
-  MouseClick(invid.get(), {10, 10});
-  EXPECT_TRUE(detail.isVisible());
-  EXPECT_EQ(detail.DetailPicture, &invid->Decoder.Picture);
-  test::MousePress(invid.get(), {10, 10});
-  test::MouseMove(invid.get(), {200, 10});
+  ClickAndDrag(invid.get(), {10, 10}, {200, 10});
+  EXPECT_TRUE(detail.isVisible() && detail.DetailPicture == &invid->Decoder.Picture);
   EXPECT_EQ(detail.DetailCentreX, 1810 * 200 / invid->DisplayRect.Right);
-  test::MouseRelease(invid.get(), {200, 10});
   detail.close();
   invid->Decoder.ManualStart();
   invid->InVidTimerTimer();
   EXPECT_FALSE(detail.isVisible());
-}
-
-// The panel's empty part is not the picture: with the mark armed or the clock calibration
-// pending, a press there must not shift the received rows or count as a corner.
-TEST_F(InVideoTest, PressesOnThePanelNeverReachThePicture) {
-  TDetail detail;
-  PrepareMark(0x111111);
-  const QPoint empty(45, invid->Panel->height() - 30);  // below the buttons, beside the bar
-  ASSERT_EQ(invid->Panel->childAt(empty), nullptr);
-
-  MouseClick(invid->MarkLeftBtn);
-  MouseClick(invid->Panel, empty);
-  test::MousePress(invid->Panel, empty);
-  test::MouseMove(invid->Panel, empty - QPoint(20, 0));
-  test::MouseRelease(invid->Panel, empty - QPoint(20, 0));
-  EXPECT_TRUE(invid->MarkLeftBtn->isChecked());
-  EXPECT_EQ(invid->Decoder.Picture.Pixel(0, 0), 0x111111u);
-  EXPECT_EQ(invid->Decoder.CurrentColumn, 500);
-  EXPECT_FALSE(detail.isVisible());
-  MouseClick(invid.get(), PictureColumnAt(1));  // the picture still takes the mark
-  EXPECT_FALSE(invid->MarkLeftBtn->isChecked());
-
-  // The configuration window's clock calibration waits for its first corner.
-  std::filesystem::create_directory(dir.File("Auto"));
-  const auto* raw = reinterpret_cast<const unsigned char*>(&Settings);
-  dir.Write(kSettingsFileName, {raw, raw + sizeof Settings});
-  SetProgramFolder(dir.Path());
-  {
-    TConf conf;
-    conf.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&conf));
-    MouseClick(conf.CalcClockCal);
-    ASSERT_TRUE(ClockCalibration().Pending());
-    const std::size_t boxesBefore = boxes.Shown.size();
-    MouseClick(invid->Panel, empty);
-    EXPECT_EQ(ClockCalibration().Stage(), 1);
-    EXPECT_EQ(boxes.Shown.size(), boxesBefore);
-    MouseClick(invid.get(), {50, 20});
-    EXPECT_EQ(ClockCalibration().Stage(), 2);
-    ASSERT_EQ(boxes.Shown.size(), boxesBefore + 1);
-    EXPECT_EQ(boxes.Shown.back().Text,
-              "Now click on the bottom left (or right) corner of the picture.");
-  }
 
   // The right button on the panel still opens the window's menu.
-  ASSERT_TRUE(test::ChooseFromPopup(invid->Panel, empty, invid->PopupMenu, "&Hide Spectrum"));
+  ASSERT_TRUE(test::ChooseFromPopup(invid->Panel, empty, invid->PopupMenu, "Hi&de Spectrum"));
   EXPECT_TRUE(IsOn(Settings.HideSpectrum));
 }
 
-TEST_F(InVideoTest, SaveAsWritesTheRowsReceivedSoFar) {
-  invid->Decoder.ManualStart();
-  invid->Decoder.Picture.FillRect(0, 0, 1810, 2250, GreyColour(90));
-  invid->Decoder.CurrentLine = 2;
-  invid->InVidTimerTimer();
-  ASSERT_EQ(invid->Decoder.SaveHeight, 3);
-  dialogs.SaveAnswer = dir.File("mid.bmp");
-  MouseClick(invid->SaveAsBtn);
-  const Bitmap saved = ReadBmpFile(dir.File("mid.bmp"));
-  EXPECT_EQ(saved.Width(), 1810);
-  EXPECT_EQ(saved.Height(), 3);
-  EXPECT_EQ(saved.Pixel(1809, 2), GreyColour(90));
-  EXPECT_EQ(std::string(Settings.SaveDir), dir.Path());
-  EXPECT_EQ(invid->Decoder.CurrentLine, 2);  // reception goes on where it was
-
-  // After Start reception the next tick leaves one row to save.
-  MouseClick(invid->RxTopBtn);
-  invid->InVidTimerTimer();
-  EXPECT_EQ(invid->Decoder.SaveHeight, 1);
-  ASSERT_TRUE(Menu("Save &As"));
-  EXPECT_EQ(ReadBmpFile(dir.File("mid.bmp")).Height(), 1);
-
-  // The viewer's save dialog opens where the reception window saved.
-  TViewPic view;
-  view.LoadPicture(dir.File("mid.bmp"));
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-  dialogs.SaveAnswer.reset();
-  MouseClick(view.SaveAsBtn);
-  EXPECT_EQ(dialogs.Saves.back().Folder, dir.Path());
-}
-
-TEST_F(InVideoTest, PrintsTheWholePictureWithItsFooterAndViewsInTheViewer) {
-  test::FakePrinter printer;
-  printer.Width = 3620;
-  printer.Height = 4500;
-  invid->Decoder.SaveHeight = 10;
-  MouseClick(invid->PrintBtn);
-  EXPECT_EQ(printer.Calls, (std::vector<std::string>{"choose", "begin Zarvo Meteo",
-                                                     "picture 1810x2250 into 3620x4500",
-                                                     "text 0,4400 10pt Zarvo Meteo", "end"}));
-
-  WriteGreyBmp(dir.File("old.bmp"), Bitmap(30, 20, GreyColour(40)), 20);
-  TViewPic view;
-  dialogs.OpenAnswer = {dir.File("old.bmp"), dir.File("other.bmp")};
-  MouseClick(invid->ViewBtn);
-  EXPECT_FALSE(dialogs.Opens[0].DefaultExtension);
-  EXPECT_TRUE(view.isVisible());
-  EXPECT_EQ(view.windowTitle(), "View old.bmp");
-  EXPECT_EQ(std::string(Settings.ViewDir), dir.Path());
-}
-
-// Reception goes on while the save dialog is open; the file holds what the picture holds once
-// the user has chosen it: the rows that came meanwhile, or the new fax that began meanwhile.
-TEST_F(InVideoTest, SaveAsWritesWhatHoldsDataWhenTheFileIsWritten) {
-  test::Pty line;
-  ASSERT_TRUE(line.Ok());
-  Open(&line);
-  const auto lines = [&](int n) { return test::Samples(3600 * n, test::SampleFor(1900)); };
-  MouseClick(invid->RxTopBtn);
-  Receive(line, lines(2));
-  const int before = invid->Decoder.SaveHeight;
-  ASSERT_GE(before, 2);
-  dialogs.SaveAnswer = dir.File("grown.bmp");
-  dialogs.WhileOpen = [&] { Receive(line, lines(5)); };
-  MouseClick(invid->SaveAsBtn);
-  EXPECT_GE(invid->Decoder.SaveHeight, before + 5);
-  EXPECT_EQ(ReadBmpFile(dir.File("grown.bmp")).Height(), invid->Decoder.SaveHeight);
-
-  // A start tone while the dialog is open: the new fax's rows, not the old fax's count.
-  const int old = invid->Decoder.SaveHeight;
-  test::Samples start;
-  test::AppendTone(start, 300, 1200, Settings.SamplePeriod);  // taken after its first half second
-  test::Append(start, 3600, test::SampleFor(1900));
-  dialogs.SaveAnswer = dir.File("new.bmp");
-  dialogs.WhileOpen = [&] { Receive(line, start); };
-  MouseClick(invid->SaveAsBtn);
-  ASSERT_LT(invid->Decoder.SaveHeight, old);
-  EXPECT_EQ(ReadBmpFile(dir.File("new.bmp")).Height(), invid->Decoder.SaveHeight);
-}
-
-// A short broadcast as a receiver's sound, played in place of the box's port: as fast as the
-// decoder goes, its fax saved into Auto as one from the box; in real time, stopped from the menu.
-// What is no recording is refused, and the port stays as it was.
-TEST_F(InVideoTest, PlaysARecordingInPlaceOfTheInput) {
-  SetProgramFolder(dir.Path());
-  Settings.DeleteDays = 7;
-  const auto sound =
-      sim::MakeBroadcastAudio(sim::TestChart(200), {.Lpm = 240}, sim::kDefaultAudioRate);
+// Twenty seconds of sound played in place of the box's port: as fast as the decoder goes, over
+// well before their time; in real time, stopped from the menu; the box's port opened again after
+// each. What is no recording is refused, and the port stays as it was. Save as writes the rows
+// received when the file is chosen, as reception goes on while the dialog is open; Print gives
+// the whole picture with its footer; View shows a file in the viewer.
+TEST_F(InVideoTest, FileCommands) {
+  const std::vector<float> sound(20 * 8000, 0.25f);
   AudioFileWriter writer;
   std::string error;
-  ASSERT_TRUE(writer.Create(dir.File("broadcast.wav"), sim::kDefaultAudioRate, error) &&
+  ASSERT_TRUE(writer.Create(dir.File("sound.wav"), 8000, error) &&
               writer.Write(sound.data(), sound.size(), error) && writer.Close(error))
       << error;
-  std::ofstream(dir.File("notes.txt")) << "no sound in here\n";
+  dir.Write("bad.bmp", {'X', 'Y', 0, 0, 0, 0});
 
-  SerialPort* box = invid->Receive.Link.ComHandle.get();
-  dialogs.OpenAnswer = {dir.File("notes.txt")};
+  dialogs.OpenAnswer = {dir.File("bad.bmp")};
   AnswerPlayDialog(true);
-  ASSERT_TRUE(Menu("Play &recording..."));
-  ASSERT_EQ(boxes.Shown.size(), 1u);
-  EXPECT_EQ(boxes.Shown[0].Text.rfind("Unable to play \"notes.txt\": ", 0), 0u);
-  EXPECT_EQ(invid->Receive.Link.ComHandle.get(), box);
+  ASSERT_TRUE(Menu(invid.get(), "Play &recording..."));
+  EXPECT_EQ(boxes.Shown.at(0).Text.rfind("Unable to play \"bad.bmp\": ", 0), 0u);
 
   QSignalSpy titles(invid.get(), &QWidget::windowTitleChanged);
   const auto shown = [&titles](const char* title) {
     return std::any_of(titles.begin(), titles.end(), [title](auto& t) { return t[0] == title; });
   };
-  dialogs.OpenAnswer = {dir.File("broadcast.wav")};
+  dialogs.OpenAnswer = {dir.File("sound.wav")};
   AnswerPlayDialog(true);
-  ASSERT_TRUE(Menu("Play &recording..."));
-  EXPECT_TRUE(shown("Incoming Fax: Playing broadcast.wav"));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !invid->Receive.Playing(); }, 120000));
-  EXPECT_TRUE(shown("Incoming Fax: Recording played"));
-  EXPECT_EQ(invid->PlayItem->text(), "Play &recording...");
-  std::vector<std::filesystem::path> saved;
-  for (const auto& entry : std::filesystem::directory_iterator(dir.File("Auto")))
-    saved.push_back(entry.path());
-  ASSERT_EQ(saved.size(), 1u);
-  EXPECT_NEAR(ReadBmpFile(saved[0].string()).Height(), 200, 8);  // a row a line at IOC 576
-  EXPECT_EQ(opener->Opened.size(), 2u);                          // the box's port again
+  ASSERT_TRUE(Menu(invid.get(), "Play &recording..."));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !invid->Receive.Playing(); }, 10000));
+  EXPECT_TRUE(shown("Incoming Fax: Playing sound.wav") && shown("Incoming Fax: Recording played"));
 
   AnswerPlayDialog(false);
-  ASSERT_TRUE(Menu("Play &recording..."));
+  ASSERT_TRUE(Menu(invid.get(), "Play &recording..."));
   EXPECT_TRUE(openedFast);  // as last played
-  EXPECT_TRUE(invid->Receive.Playing());
-  ASSERT_TRUE(Menu("Stop playing &recording"));
-  EXPECT_FALSE(invid->Receive.Playing());
-  EXPECT_EQ(opener->Opened.size(), 3u);
-  EXPECT_EQ(boxes.Shown.size(), 1u);
+  ASSERT_TRUE(Menu(invid.get(), "Stop playing &recording"));
+  EXPECT_EQ(opener.Opened.size(), 3u);  // the box's port again after each
+
+  invid->InVidTimer.stop();
+  invid->Decoder.ManualStart();
+  invid->Decoder.Picture.FillRect(0, 0, 1810, 2250, GreyColour(90));
+  invid->Decoder.CurrentLine = 2;  // its rows counted at the next tick, while the dialog is open
+  dialogs.SaveAnswer = dir.File("mid.bmp");
+  dialogs.WhileOpen = [&] { invid->InVidTimerTimer(); };
+  MouseClick(invid->SaveAsBtn);
+  const Bitmap saved = ReadBmpFile(dir.File("mid.bmp"));
+  EXPECT_EQ(std::pair(saved.Height(), saved.Pixel(1809, 2)), std::pair(3, GreyColour(90)));
+  EXPECT_EQ(std::string(Settings.SaveDir), dir.Path());
+
+  MouseClick(invid->PrintBtn);
+  EXPECT_EQ(printer.Calls.at(2), "picture 1810x2250 into 4500x5593");  // the whole picture
+  EXPECT_EQ(printer.Calls.at(3), "text 0,5900 10pt Zarvo Meteo");
+
+  // View takes the first of the files chosen, and its folder; a file that is no bitmap is
+  // reported, and the picture shown and the folder stay.
+  view = std::make_unique<TViewPic>();
+  dialogs.OpenAnswer = {dir.File("mid.bmp"), dir.File("bad.bmp")};
+  MouseClick(invid->ViewBtn);
+  EXPECT_EQ(std::string(Settings.ViewDir), dir.Path());
+  std::strcpy(Settings.ViewDir, "/unchanged");
+  dialogs.OpenAnswer = {dir.File("bad.bmp")};
+  MouseClick(invid->ViewBtn);
+  EXPECT_FALSE(dialogs.Opens[0].DefaultExtension);
+  EXPECT_EQ(boxes.Shown.at(1).Text, "Bitmap image is not valid.");
+  EXPECT_EQ(std::pair(view->windowTitle(), view->Picture.Height()),
+            std::pair(QString("View mid.bmp"), 3));
+  EXPECT_STREQ(Settings.ViewDir, "/unchanged");
+}
+
+// The worst moment: a request waits for the GUI thread, which is busy destroying the window.
+// Hidden, the spectrum is kept current all the same; without the receive side nothing is taken.
+TEST_F(InVideoTest, SpectrumDestroyedWhileItsThreadWaitsOrHidden) {
+  for (int round = 0; round < 10; ++round) {
+    OpenSpectrum();
+    Feed({static_cast<std::uint8_t>(60 + round)}, 300);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // a request is now waiting
+    const auto start = std::chrono::steady_clock::now();
+    spec.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    QTest::qWait(30);  // a request still queued must not reach the window that has gone
+  }
+  Settings.HideSpectrum = 1;
+  OpenSpectrum();
+  EXPECT_FALSE(spec->isVisible());
+  Feed({70}, 100);
+  invid->Receive.ReleaseBuffer();
+  QTest::qWait(50);
+  invid.reset();
+  QTest::qWait(50);
+  EXPECT_EQ(spec->Histogram->SpecReadPos, 100);
+}
+
+// Tones at 1500 and 2300 Hz and a short burst at 200 (column (157 + 36) / 2 = 96), four screen
+// pixels to a picture pixel. A double click gives back the picture's own size; a close is
+// refused; the reception window's Hide Spectrum hides it.
+TEST_F(InVideoTest, SpectrumStretchedWithoutSmoothingUntilADoubleClick) {
+  Settings.SpecWindow = {30, 40, 128, 512};  // left, top, client height, client width
+  OpenSpectrum();
+  Feed({70, 255}, 400);
+  Feed({200}, 5);
+  const QImage shot = spec->grab().toImage();
+  ASSERT_EQ(shot.size(), QSize(512, 128));
+  const SpectrumHistogram& h = *spec->Histogram;
+  EXPECT_EQ(h.SpecHeights[96], 10);  // the leak is at 800 % 128 = 32..37 meanwhile
+  for (int y = 0; y < 128; ++y)
+    for (int x = 0; x < 512; ++x)
+      ASSERT_EQ(shot.pixel(x, y) & 0xFFFFFFu, h.SpecBitmap.Pixel(x / 4, y / 4)) << x << "," << y;
+
+  spec->showMaximized();
+  QTest::mouseDClick(spec.get(), Qt::LeftButton, {}, QPoint(10, 10));
+  EXPECT_FALSE(spec->windowState() & Qt::WindowMaximized);
+  EXPECT_FALSE(spec->close() || spec->windowHandle()->close());
+  EXPECT_EQ(std::pair(spec->width(), spec->height()), std::pair(128, 32));
+  ASSERT_TRUE(Menu(invid.get(), "Hi&de Spectrum"));
+  EXPECT_TRUE(IsOn(Settings.HideSpectrum) && !spec->isVisible());
+}
+
+// The viewer on a whole fax: scrolled, turned right, painted, saved and printed as turned, and
+// turned back; then both marks armed, the left border taken first, then the lower; then a click
+// for the detailed view.
+TEST_F(InVideoTest, ViewerCommandsOnAFax) {
+  // Its grey tells the column (mod 256) on every row, with a darker first row.
+  Bitmap fax(1810, 2250);
+  for (int y = 0; y < 2250; ++y)
+    for (int x = 0; x < 1810; ++x) fax.SetPixel(x, y, GreyColour(y == 0 ? 3 : x % 256));
+  WriteGreyBmp(dir.File("fax.bmp"), fax, 2250);
+  std::strcpy(Settings.ViewDir, "/view/start");
+  view = std::make_unique<TViewPic>();
+  view->LoadPicture(dir.File("fax.bmp"));  // as the View command does
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+  TDetail detail;
+  MouseClick(view->ViewBtn);  // and cancelled
+  EXPECT_EQ(std::pair(dialogs.Opens.at(0).Folder, dialogs.Opens[0].DefaultExtension),
+            std::pair(std::string("/view/start"), true));
+  // 2250 x 600 / 1810 = 745 rows: the thumb dragged down as far as it goes is at 745 + 1 - 500.
+  const QPoint grip = test::ScrollThumb(view->ScrollBar).center();
+  test::MousePress(view->ScrollBar, grip);
+  test::MouseMove(view->ScrollBar, grip + QPoint(0, 200));
+  EXPECT_EQ(view->DisplayRect.Top, -246);
+  test::MouseRelease(view->ScrollBar, grip + QPoint(0, 200));
+
+  // The old first row (grey 3) is now the right-hand column; 1810 x 600 / 2250 = 482 rows.
+  MouseClick(view->RotateRightBtn);
+  EXPECT_FALSE(view->RotateRightBtn->isChecked() || QApplication::overrideCursor());
+  EXPECT_EQ(
+      std::tuple(view->Picture.Width(), view->DisplayRect.Top, view->Picture.Pixel(2249, 700)),
+      std::tuple(2250, 0, GreyColour(3)));
+  // The grey below the picture stops at the panel, which keeps its colour to the bottom.
+  const QImage shot = view->grab().toImage();
+  const QColor panel = view->Panel->palette().color(QPalette::Window);
+  EXPECT_EQ(shot.pixelColor(view->Panel->x() + 45, view->height() - 10), panel);
+  EXPECT_NE(shot.pixelColor(100, view->height() - 10), panel);
+  dialogs.SaveAnswer = dir.File("turned.bmp");
+  MouseClick(view->SaveAsBtn);
+  const Bitmap saved = ReadBmpFile(dir.File("turned.bmp"));
+  EXPECT_EQ(std::tuple(saved.Width(), saved.Height(), saved.Pixel(2249, 1809)),
+            std::tuple(2250, 1810, GreyColour(3)));
+  printer.Height = 3000;  // by the height: 2250 x 3000 / 1810 = 3729.3, cut
+  MouseClick(view->PrintBtn);
+  EXPECT_EQ(printer.Calls, (std::vector<std::string>{"choose", "begin Zarvo Meteo",
+                                                     "picture 2250x1810 into 3729x3000", "end"}));
+  ASSERT_TRUE(Menu(view.get(), "Rotate &Left"));
+  EXPECT_EQ(std::pair(view->Picture.Width(), view->Picture.Pixel(700, 0)),
+            std::pair(1810, GreyColour(3)));
+
+  ASSERT_TRUE(Menu(view.get(), "&Mark Left"));
+  EXPECT_EQ(view->cursor().shape(), Qt::ArrowCursor);
+  MouseClick(view->MarkLowerBtn);
+  MouseClick(view.get(), {30, 300});  // column 1810 x 30 / 600 = 90
+  EXPECT_TRUE(!view->MarkLeftBtn->isChecked() && view->MarkLowerBtn->isChecked() &&
+              view->cursor().shape() == Qt::CrossCursor);
+  EXPECT_EQ(
+      std::tuple(view->Picture.Height(), view->Picture.Pixel(0, 5), view->Picture.Pixel(1809, 5)),
+      std::tuple(2250, GreyColour(90), GreyColour(89)));
+  MouseClick(view.get(), {500, 100});  // row 1810 x 100 / 600 = 301
+  EXPECT_FALSE(view->MarkLowerBtn->isChecked());
+  EXPECT_EQ(view->Picture.Height(), 301);
+  MouseClick(view.get(), {30, 10});
+  EXPECT_TRUE(detail.isVisible() && detail.DetailPicture == &view->Picture);
+  EXPECT_EQ(std::pair(detail.DetailCentreX, detail.DetailCentreY), std::pair(90, 30));
 }
 
 }  // namespace

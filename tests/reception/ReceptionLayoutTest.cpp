@@ -28,23 +28,19 @@ TEST(ReceptionLayout, HalfScaleThePanelAndTheScrollBar) {
 }
 
 TEST(ReceptionLayout, FollowingTheWriter) {
-  DisplayRectangle rect;
-  rect.Right = 905;
-  // Row 1300 is screen row 650, below a 600-row client area: it lands at the bottom edge.
-  EXPECT_FALSE(FollowLine(1000, 600, false, false, rect));  // screen row 500: visible
-  EXPECT_TRUE(FollowLine(1300, 600, false, false, rect));
-  EXPECT_EQ(rect.Top, 600 - 650);
-  // With slow scrolling it lands 16 rows higher.
-  rect.Top = 0;
-  EXPECT_TRUE(FollowLine(1300, 600, true, false, rect));
-  EXPECT_EQ(rect.Top, 600 - 650 - 16);
-  // A restarted picture above the view brings the view back to the top.
-  EXPECT_TRUE(FollowLine(0, 600, false, false, rect) || rect.Top == 0);
-  EXPECT_EQ(rect.Top, 0);
-  // While the user scrolls nothing moves.
-  rect.Top = -100;
-  EXPECT_FALSE(FollowLine(2000, 600, false, true, rect));
-  EXPECT_EQ(rect.Top, -100);
+  const auto follow = [](int line, bool slowScroll, bool userScrolling, int top) {
+    DisplayRectangle rect{0, top, 905, 0};
+    return std::pair(FollowLine(line, 600, slowScroll, userScrolling, rect), rect.Top);
+  };
+  // Row 1300 is screen row 650, below a 600-row client area: it lands at the bottom edge, 16 rows
+  // higher with slow scrolling. Row 1200, screen row 600, is still in view.
+  EXPECT_EQ(follow(1300, false, false, 0), std::pair(true, 600 - 650));
+  EXPECT_EQ(follow(1300, true, false, 0), std::pair(true, 600 - 650 - 16));
+  EXPECT_EQ(follow(1200, false, false, 0), std::pair(false, 0));
+  // A restarted picture above the view brings the view back to the top; while the user scrolls
+  // nothing moves.
+  EXPECT_EQ(follow(0, false, false, -66), std::pair(true, 0));
+  EXPECT_EQ(follow(2000, false, true, -100), std::pair(false, -100));
 }
 
 TEST(TitleCycle, TextsInOrder) {

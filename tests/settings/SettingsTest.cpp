@@ -1,10 +1,21 @@
+// The settings file byte for byte, what reading it repairs and reports, the text fields, the
+// interface types with the times derived from them, and the readable description of a record.
+// The calibration arithmetic of the configuration window, in the C locale and with LC_NUMERIC
+// German (decimal comma); and the clock calibration from a picture's corners without a window.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
-#include <functional>
+#include <fstream>
+#include <optional>
 #include <random>
+#include <sstream>
 
 #include "platform/ProgramFolder.h"
+#include "settings/Calibration.h"
+#include "settings/ClockCalibration.h"
+#include "settings/CommaLocale.h"
+#include "settings/SettingsDescription.h"
 #include "settings/SettingsFile.h"
 #include "support/RecordingBoxes.h"
 #include "support/TempDir.h"
@@ -13,11 +24,6 @@ namespace zarvo {
 namespace {
 
 using Bytes = std::vector<unsigned char>;
-
-Bytes SettingsBytes() {
-  const auto* raw = reinterpret_cast<const unsigned char*>(&Settings);
-  return Bytes(raw, raw + kSettingsSize);
-}
 
 void PutInt32(Bytes& b, std::size_t offset, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) b[offset + i] = static_cast<unsigned char>(v >> (8 * i));
@@ -36,151 +42,247 @@ class SettingsFileTest : public ::testing::Test {
 };
 
 // Reserved bytes are carried through: what was read is written back byte for byte, and a longer
-// file keeps its tail.
-TEST_F(SettingsFileTest, RoundTripKeepsEveryByteAndTheTail) {
+// file keeps its tail. A short file read next leaves nothing of the first in memory: the rest is
+// zero, and its equal calibration (0 and 0) is repaired to 0..255 with a report.
+TEST_F(SettingsFileTest, RoundTripKeepsEveryByteAndAShortFileTheRestZero) {
   std::mt19937 random(20261207);
   Bytes file(2000);
   for (auto& b : file) b = static_cast<unsigned char>(random());
   PutInt32(file, 76, 10);  // CalLow != CalHigh, so nothing is repaired
   PutInt32(file, 80, 200);
   dir.Write(kSettingsFileName, file);
-
   TSettingsFile cfg;
   cfg.Load();
   Settings.DeleteDays = 12;
   cfg.Save();
+  PutInt32(file, 1336, 12);
+  EXPECT_EQ(dir.Read(kSettingsFileName), file);
 
-  Bytes expected = file;
-  PutInt32(expected, 1336, 12);
-  const Bytes written = dir.Read(kSettingsFileName);
-  ASSERT_EQ(written.size(), 2000u);
-  EXPECT_EQ(written, expected);
-}
-
-// Offsets 76/80 read zero, equal: the calibration is repaired to 0..255, and nothing else.
-TEST_F(SettingsFileTest, ShortFileLeavesTheRestZeroAndRepairsTheCalibration) {
   dir.Write(kSettingsFileName, Bytes(10, 0xAB));
-  Settings.DrumSpeed = 3;  // stale memory must not survive a load
-  TSettingsFile cfg;
-  cfg.Load();
+  TSettingsFile().Load();
   Bytes expected(kSettingsSize, 0);
   std::fill_n(expected.begin(), 10, 0xAB);
   PutInt32(expected, 80, 255);
-  EXPECT_EQ(SettingsBytes(), expected);
+  const auto* raw = reinterpret_cast<const unsigned char*>(&Settings);
+  EXPECT_EQ(Bytes(raw, raw + kSettingsSize), expected);
   ASSERT_EQ(boxes.Shown.size(), 1u);
-  EXPECT_EQ(boxes.Shown[0].Icon, MessageIcon::Error);
-  EXPECT_EQ(boxes.Shown[0].Title, "Zarvo Meteo");
-  EXPECT_EQ(boxes.Shown[0].Text, "Bad interface calibration factors, reset to default.");
-  EXPECT_EQ(boxes.CloseCount, 0);
-  cfg.Save();
-  EXPECT_EQ(dir.Read(kSettingsFileName).size(), kSettingsSize);
+  EXPECT_EQ(boxes.Shown[0].Title + ": " + boxes.Shown[0].Text,
+            "Zarvo Meteo: Bad interface calibration factors, reset to default.");
 }
 
 // A missing file is fatal, and so is a folder (Linux opens it for reading and fails only at the
-// read) or a device (an endless or empty stream) in its place. Nothing is written at the end.
+// read) or a device (an endless or empty stream) in its place.
 TEST_F(SettingsFileTest, MissingFileFolderOrDeviceIsFatal) {
   const std::string file = dir.File(kSettingsFileName);
-  const std::function<void()> places[] = {
-      [] {}, [&] { std::filesystem::create_directory(file); },
-      [&] { std::filesystem::create_symlink("/dev/null", file); }};
-  for (const auto& place : places) {
-    SCOPED_TRACE(&place - places);
+  for (int place = 0; place < 3; ++place) {
+    SCOPED_TRACE(place);
     std::filesystem::remove(file);
-    place();
-    ClearSettings(Settings);
+    if (place == 1) std::filesystem::create_directory(file);
+    if (place == 2) std::filesystem::create_symlink("/dev/null", file);
     ResetMessageState();
-    boxes.Shown.clear();
-    boxes.CloseCount = 0;
+    test::RecordingBoxes seen;
     TSettingsFile cfg;
     cfg.Load();
     EXPECT_FALSE(cfg.Loaded());
-    ASSERT_EQ(boxes.Shown.size(), 1u);
-    EXPECT_EQ(boxes.Shown[0].Title, "Zarvo Meteo fatal error message");
-    EXPECT_EQ(boxes.Shown[0].Text,
-              "Unable to read Zarvo Meteo's configuration file \"Zarvo.cfg\".\n\n"
-              "Zarvo Meteo will now shutdown...");
-    EXPECT_EQ(boxes.CloseCount, 1);
-    EXPECT_EQ(SettingsBytes(), Bytes(kSettingsSize, 0));
-    Settings.DrumSpeed = 2;
-    cfg.Save();
-    EXPECT_EQ(boxes.Shown.size(), 1u);  // no write was tried, so no second report
-    EXPECT_FALSE(std::filesystem::is_regular_file(file));
+    ASSERT_EQ(seen.Shown.size(), 1u);
+    EXPECT_EQ(seen.Shown[0].Title + ": " + seen.Shown[0].Text,
+              "Zarvo Meteo fatal error message: Unable to read Zarvo Meteo's configuration file "
+              "\"Zarvo.cfg\".\n\nZarvo Meteo will now shutdown...");
+    EXPECT_EQ(seen.CloseCount, 1);
   }
-  TSettings record{};
-  EXPECT_FALSE(ReadSettingsFile(dir.Path(), record));
-  EXPECT_FALSE(ReadSettingsFile("/dev/zero", record));
 }
 
+// A file gone by the end is not created again; a full disk fails the write too.
 TEST_F(SettingsFileTest, UnwritableFileAtTheEndIsFatal) {
   dir.Write(kSettingsFileName, Bytes(kSettingsSize, 1));
   TSettingsFile cfg;
   cfg.Load();
-  ASSERT_TRUE(cfg.Loaded());
-  std::filesystem::remove(dir.File(kSettingsFileName));  // gone: must not be created again
+  std::filesystem::remove(dir.File(kSettingsFileName));
   cfg.Save();
   EXPECT_FALSE(PathExists(dir.File(kSettingsFileName)));
-  ASSERT_FALSE(boxes.Shown.empty());
-  EXPECT_EQ(boxes.Shown.back().Text,
+  EXPECT_EQ(boxes.Shown.empty() ? "" : boxes.Shown.back().Text,
             "Unable to write Zarvo Meteo's configuration file \"Zarvo.cfg\".\n\n"
             "Zarvo Meteo will now shutdown...");
-}
-
-TEST_F(SettingsFileTest, FullDiskIsReportedNotIgnored) {
-  if (!PathExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   EXPECT_FALSE(WriteSettingsFile("/dev/full", Settings));
 }
 
-TEST(SettingsText, FieldWithoutNulIsCutAtItsSize) {
+// Types 1 and 2 keep the user's calibration, 3..5 bring their own; a type above 5 is the last.
+// With both clocks 0.1 % slow: 1.001 x 1000 / DataRate ms a sample, and 9 bits, one or two stop
+// bits and one for mark parity at the baud rate, 1.001 times as long, a character. A text field
+// without its NUL is cut at its size; one set clears the rest of it.
+TEST(SettingsRecord, InterfaceTypesAndTextFields) {
+  const std::tuple<int, std::string, double, double> types[] = {
+      {1, "Quorvex 115200 3 2 7200 50 150", 0.1390278, 0.1042708},
+      {3, "PTC-II 57600 0 0 5760 28 184", 0.1737847, 0.1737847},
+      {4, "Morvant IV 115200 3 2 4800 36 236", 0.2085417, 0.1042708},
+      {9, "Morvant 1/2/3 57600 0 2 5236 36 236", 0.1911765, 0.1911632}};
+  for (const auto& [type, fields, period, charTime] : types) {
+    TSettings r{};
+    r.CalLow = 50;
+    r.CalHigh = 150;
+    r.ClockCal = r.SerialCal = 0.1f;
+    ApplyInterfaceTypeFields(r, type);
+    std::ostringstream s;
+    s << TextOf(r.InterfaceName) << ' ' << r.BaudRate << ' ' << r.Parity << ' ' << r.StopBits << ' '
+      << r.DataRate << ' ' << r.CalLow << ' ' << r.CalHigh;
+    EXPECT_EQ(s.str(), fields);
+    EXPECT_NEAR(r.SamplePeriod, period, 1e-7) << fields;
+    EXPECT_NEAR(r.CharTime, charTime, 1e-7) << fields;
+  }
   TSettings record{};
   std::memset(record.InterfaceName, 'A', sizeof record.InterfaceName);
-  std::memset(record.ComPortName, 'B', sizeof record.ComPortName);
   EXPECT_EQ(TextOf(record.InterfaceName), std::string(16, 'A'));
-  SetText(record.ComPortName, "COM3");
-  EXPECT_EQ(TextOf(record.ComPortName), "COM3");
-  EXPECT_EQ(record.ComPortName[15], '\0');  // the rest of the field is cleared
-  SetText(record.InterfaceName, "a name much longer than sixteen");
-  EXPECT_EQ(TextOf(record.InterfaceName), "a name much lon");
+  SetText(record.InterfaceName, "COM3");
+  EXPECT_EQ(std::string(record.InterfaceName, 16), std::string("COM3") + std::string(12, '\0'));
 }
 
-TEST(SettingsDerived, SamplePeriodAndCharTime) {
-  // 1000 / 7200 = 0.138889 ms; with +0.1 % the clock runs 1.001 times longer.
-  EXPECT_NEAR(ComputeSamplePeriod(0.0f, 7200), 0.1388889, 1e-7);
-  EXPECT_NEAR(ComputeSamplePeriod(0.1f, 7200), 0.1390278, 1e-7);
-  EXPECT_NEAR(ComputeSamplePeriod(0.0f, 5236), 0.1909855, 1e-7);
-  EXPECT_EQ(ComputeSamplePeriod(0.0f, 0), 0.0f);
-  // Type 1: 9 + 2 stop bits + mark parity = 12 bits at 115200: 0.104167 ms.
-  EXPECT_NEAR(ComputeCharTime(2, 3, 0.0f, 115200), 0.1041667, 1e-7);
-  // Type 3: 9 + 1 stop bit, no parity = 10 bits at 57600: 0.173611 ms.
-  EXPECT_NEAR(ComputeCharTime(0, 0, 0.0f, 57600), 0.1736111, 1e-7);
-  // Type 5: 9 + 2 = 11 bits at 57600.
-  EXPECT_NEAR(ComputeCharTime(2, 0, 0.0f, 57600), 0.1909722, 1e-7);
+// The file installed with the program: type 1 on COM1, 0/255, 120 LPM, IOC 576, 7 days, spectrum
+// shown, hints on, windows inside 1280 x 800 (the viewer's block has the width first). Parsing it
+// also finds every field it names in the field table.
+TEST(SettingsDescription, InstalledDefaultsAndMalformedLines) {
+  std::stringstream text;
+  text << std::ifstream(ZARVO_SOURCE_DIR "/data/Zarvo.cfg.txt").rdbuf();
+  TSettings r{};
+  std::string error;
+  ASSERT_TRUE(ParseSettingsDescription(text.str(), r, error)) << error;
+  EXPECT_EQ(TextOf(r.InterfaceName) + ' ' + TextOf(r.ComPortName), "Quorvex COM1");
+  EXPECT_EQ(std::tie(r.InterfaceType, r.ComPort, r.CalLow, r.CalHigh, r.DrumSpeed, r.IOC,
+                     r.DeleteDays, r.HideSpectrum, r.DisableHints),
+            std::make_tuple(1, 1, 0, 255, 2, 1, 7, Flag{0}, Flag{0}));
+  EXPECT_NEAR(r.CharTime, 0.104167, 1e-6);  // derived from the line
+  const ViewWindowBlock& v = r.ViewPicWindow;
+  for (const WindowBlock& w : {r.InVidWindow, r.SpecWindow, r.DetailWindow,
+                               WindowBlock{v.Left, v.Top, v.ClientHeight, v.ClientWidth}})
+    EXPECT_TRUE(std::min(w.Left, w.Top) >= 0 && w.Left + w.ClientWidth <= 1280 &&
+                w.Top + w.ClientHeight + 40 <= 800)  // room for a title bar
+        << w.Left << ' ' << w.Top;
+  // A malformed line is refused with its number and what is wrong with it.
+  const std::pair<const char*, const char*> malformed[] = {
+      {"DrumSpeed 2", "line 1: expected \"Name = value\""},
+      {"\nDrumSped = 2", "line 2: unknown field \"DrumSped\""},
+      {"DrumSpeed = 4294967296", "line 1: DrumSpeed needs a 32-bit integer"},
+      {"HideSpectrum = 2", "line 1: HideSpectrum needs 0 or 1"},
+      {"InVidWindow = 1 2 3 4 5",
+       "line 1: InVidWindow needs four integers: Left Top ClientHeight ClientWidth"}};
+  for (const auto& [line, message] : malformed)
+    EXPECT_TRUE(!ParseSettingsDescription(line, r, error) && error == message) << error;
 }
 
-// Types 1 and 2 keep the user's calibration, 3..5 bring their own; a type above 5 is the last.
-TEST(SettingsDerived, InterfaceTypesKeepOrFixTheCalibration) {
-  const struct {
-    int Type;
-    const char* Name;
-    std::int32_t Baud, Parity, StopBits, DataRate, CalLow, CalHigh;
-  } types[] = {{1, "Quorvex", 115200, 3, 2, 7200, 50, 150},
-               {2, "Tarsk-bus", 115200, 3, 2, 7200, 50, 150},
-               {3, "PTC-II", 57600, 0, 0, 5760, 28, 184},
-               {4, "Morvant IV", 115200, 3, 2, 4800, 36, 236},
-               {9, "Morvant 1/2/3", 57600, 0, 2, 5236, 36, 236}};
-  for (const auto& t : types) {
-    TSettings record{};
-    record.CalLow = 50;
-    record.CalHigh = 150;
-    ApplyInterfaceTypeFields(record, t.Type);
-    EXPECT_EQ(TextOf(record.InterfaceName), t.Name);
-    EXPECT_EQ(std::tie(record.BaudRate, record.Parity, record.StopBits, record.DataRate,
-                       record.CalLow, record.CalHigh),
-              std::tie(t.Baud, t.Parity, t.StopBits, t.DataRate, t.CalLow, t.CalHigh))
-        << t.Name;
-    if (t.Type != 3) continue;  // the derived times follow: 5760 samples a second, 10 bits a byte
-    EXPECT_NEAR(record.SamplePeriod, 1000.0 / 5760, 1e-6);
-    EXPECT_NEAR(record.CharTime, 10 * 1000.0 / 57600, 1e-6);
+// Every number the configuration window shows or reads: the desktop's locale must change none.
+class Calibration : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    if (GetParam() && !comma_.emplace().Active()) GTEST_SKIP() << test::CommaNumbers::kMissing;
   }
+  std::optional<test::CommaNumbers> comma_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Locale, Calibration, ::testing::Values(false, true),
+                         [](const auto& test) { return test.param ? "Comma" : "C"; });
+
+TEST_P(Calibration, DisplayFormAndItsInverse) {
+  const std::tuple<int, int, std::string> cases[] = {
+      {0, 255, "-57.95 312.95"}, {28, 184, "-7.45 219.45"}, {40, 200, "3.64 236.36"}};
+  for (const auto& [calLow, calHigh, text] : cases) {
+    const ShownCalibration shown = CalibrationShown(calLow, calHigh);
+    EXPECT_EQ(FixedText(shown.Low) + ' ' + FixedText(shown.High), text);
+    // What the edits show is stored back as the same pair.
+    std::int32_t low = -1, high = -1;
+    ASSERT_TRUE(CalibrationFromShown(LeadingNumber(text),
+                                     LeadingNumber(text.substr(text.find(' '))), low, high));
+    EXPECT_EQ(std::pair(low, high), std::pair(calLow, calHigh));
+  }
+  std::int32_t low = 7, high = 9;
+  // Equal values divide by zero, close ones round to an equal pair, huge ones pass 32 bits.
+  EXPECT_FALSE(CalibrationFromShown(5, 5, low, high) || CalibrationFromShown(1, 1.01, low, high) ||
+               CalibrationFromShown(0, 1e300, low, high));
+  EXPECT_EQ(std::pair(low, high), std::pair(7, 9));
+}
+
+// Either decimal separator is read as the user meant it; reading stops where the number cannot go
+// on; the last two rows hold no numbers at all.
+TEST_P(Calibration, NumbersFromEdits) {
+  const std::pair<const char*, double> numbers[][5] = {
+      {{"-57.95", -57.95}, {"-57,95", -57.95}, {"312,95", 312.95}, {"  -3.5abc", -3.5}, {".5", .5}},
+      {{"\t+7", 7}, {"1.5e2", 150}, {"1,5E-1x", 0.15}, {"5.", 5}, {"1.2.3", 1.2}},
+      {{"1,2.3", 1.2}, {"2e", 2}, {"2e+", 2}, {"12 345", 12}, {"0x10", 0}},
+      {{"inf", 0}, {"-infinity", 0}, {"nan", 0}, {"1e400", 0}, {"abc", 0}},
+      {{"", 0}, {"-", 0}, {".", 0}, {"e5", 0}, {"- 5", 0}}};
+  for (const auto& row : numbers)
+    for (auto [text, value] : row) EXPECT_EQ(LeadingNumber(text), value) << '"' << text << '"';
+  const std::pair<const char*, std::int32_t> integers[] = {
+      {"07", 7}, {" -4x", -4}, {"-", 0}, {"", 0}, {"99999999999999", INT32_MAX}};
+  for (auto [text, value] : integers) EXPECT_EQ(LeadingInteger(text), value) << text;
+}
+
+// 2.675 lies just below the half in binary; 0.125, an exact half, goes to even. Clock positions
+// round half away from zero and stop at the track bar's end.
+TEST_P(Calibration, ShownTextsRoundAsPrintfInTheCLocale) {
+  const std::pair<double, const char*> fixed[] = {
+      {2.675, "2.67"}, {0.125, "0.12"}, {0.375, "0.38"}, {-0.001, "-0.00"}};
+  for (auto [value, text] : fixed) EXPECT_EQ(FixedText(value), text);
+  EXPECT_EQ(GeneralText(312.0) + ' ' + GeneralText(-57.95) + ' ' + GeneralText(0.00001),
+            "312 -57.95 1e-05");
+  EXPECT_EQ(
+      std::tuple(ClockCalPosition(0.25), ClockCalPosition(-0.00005), ClockCalPosition(0.0123)),
+      std::tuple(1000, -1, 123));
+  ClearSettings(Settings);
+  Settings.DataRate = 7200;
+  EXPECT_EQ(ApplyClockCalibration(250), "0.0250 %");
+  EXPECT_NEAR(Settings.SamplePeriod, 0.1389236, 1e-7);  // 1.00025 x 1000 / 7200
+}
+
+// Corners 1800 rows apart on a 1810 pixel row, 10 pixels off: 0.000307 %, negative when the left
+// edge drifts right going down, doubled at IOC 288 (two rows a line), halved below 0.001 and
+// taken as it is from 0.002. Corners on one row measure nothing. The bar's position is x 10000
+// plus a half, truncated, within its ends.
+TEST(ClockCorrection, FromTwoCornersAndOnTheTrackBar) {
+  const auto correction = [](int x1, int y1, int x2, int y2, int ioc, int width) {
+    float c = 0;
+    return ClockCorrection(x1, y1, x2, y2, ioc, width, c) ? c : NAN;
+  };
+  EXPECT_NEAR(correction(100, 50, 110, 1850, 1, 1810), -0.000307 / 2, 1e-7);
+  EXPECT_NEAR(correction(110, 50, 100, 1850, 0, 1810), 2 * 0.000307 / 2, 1e-7);
+  EXPECT_NEAR(correction(1000, 0, 0, 27150, 1, 1810), 100.0 * 1000 / 1810 / 27150, 1e-7);
+  EXPECT_TRUE(std::isnan(correction(100, 50, 110, 50, 1, 1810)));
+  EXPECT_TRUE(std::isnan(correction(100, 50, 110, 60, 1, 0)));
+  EXPECT_EQ(std::tuple(CorrectedClockPosition(-0.0001535f), CorrectedClockPosition(0.5f),
+                       CorrectedClockPosition(-7.0f)),
+            std::tuple(-1, 1000, -1000));  // truncate(-1.535 + 0.5), and the bar's ends
+}
+
+// Clicks belong to the picture until the calibration is armed; then each corner is asked for,
+// corners on one row wait for another, and No changes nothing. A window that goes takes its part
+// with it; Yes applies the correction all the same, at the bar's step: 0.01 - 0.0001535 is 98.
+TEST(ClockCalibration, TwoCornersThenTheCorrectionOnYes) {
+  ClearSettings(Settings);
+  ResetMessageState();
+  Settings.DataRate = 7200;
+  Settings.ClockCal = 0.01f;
+  test::RecordingBoxes boxes;
+  TClockCalibration clock;
+  int window = 0, other = 0, corrected = 0;
+  clock.OnCorrected(&window, [&](int) { ++corrected; });
+  EXPECT_FALSE(clock.Click(10, 10, 1, 1810));
+  boxes.Answer = false;
+  for (const bool forgotten : {false, true}) {
+    clock.Arm();
+    for (int y : {50, 50, 1850}) EXPECT_TRUE(clock.Click(100 + 10 * (y > 50), y, 1, 1810));
+    EXPECT_FALSE(clock.Pending());
+    if (forgotten) continue;
+    std::string said;
+    for (const auto& box : boxes.Shown) said += box.Text + '\n';
+    EXPECT_EQ(said,
+              "Click on the top left (or right) corner of the picture.\n"
+              "Now click on the bottom left (or right) corner of the picture.\n"
+              "Both corners lie on the same row: click on the bottom left (or right) corner of "
+              "the picture.\nIncoming Clock Calibration needs to be corrected with -0.0002%, "
+              "continue?\n");
+    boxes.Answer = true;
+    clock.OnArmed(&other, [&] { ++other; });
+    clock.Forget(&window);
+  }
+  EXPECT_EQ(std::tuple(Settings.ClockCal, other, corrected), std::tuple(0.0098f, 1, 0));
 }
 
 }  // namespace

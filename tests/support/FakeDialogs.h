@@ -33,13 +33,11 @@ class FakeFileDialogs final : public FileDialogs {
     if (WhileOpen) WhileOpen();
     return SaveAnswer;
   }
-
   std::optional<std::string> OpenFile(const std::string& folder,
                                       const std::vector<std::string>&) override {
     Opens.push_back({folder, {}, false});
     if (WhileOpen) WhileOpen();
-    if (OpenAnswer.empty()) return std::nullopt;
-    return OpenAnswer.front();
+    return OpenAnswer.empty() ? std::nullopt : std::optional(OpenAnswer.front());
   }
 
   std::vector<std::string> OpenAnswer;  // empty: Cancel

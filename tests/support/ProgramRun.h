@@ -21,8 +21,6 @@
 #include "support/Pty.h"
 #include "support/TempDir.h"
 
-extern char** environ;
-
 namespace zarvo::test {
 
 struct Child {
@@ -33,9 +31,9 @@ struct Child {
 inline Child StartProcess(const std::vector<std::string>& args,
                           const std::vector<std::string>& env) {
   const auto pointers = [](const std::vector<std::string>& strings) {
-    std::vector<char*> result;
-    for (const auto& s : strings) result.push_back(const_cast<char*>(s.c_str()));
-    result.push_back(nullptr);
+    std::vector<char*> result(strings.size() + 1, nullptr);
+    std::transform(strings.begin(), strings.end(), result.begin(),
+                   [](const std::string& s) { return const_cast<char*>(s.c_str()); });
     return result;
   };
   int out[2];
@@ -56,11 +54,9 @@ inline Child StartProcess(const std::vector<std::string>& args,
 // Polls `done` every 20 ms until it holds (true) or `limit` has passed (false).
 template <typename Done>
 bool PollUntil(Done done, std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
+  for (const auto end = std::chrono::steady_clock::now() + limit; !done();
+       std::this_thread::sleep_for(std::chrono::milliseconds(20)))
     if (std::chrono::steady_clock::now() >= end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
   return true;
 }
 
@@ -104,13 +100,11 @@ inline std::vector<std::string> OffscreenEnv(const TempDir& dir, const Pty& line
 inline bool WriteSettingsRecord(const TempDir& home, const std::string& description) {
   TSettings record{};
   std::string error;
-  if (!ParseSettingsDescription(description, record, error)) {
-    ADD_FAILURE() << error;
-    return false;
-  }
+  const bool parsed = ParseSettingsDescription(description, record, error);
+  EXPECT_TRUE(parsed) << error;
   const auto* raw = reinterpret_cast<const unsigned char*>(&record);
-  home.Write("Zarvo.cfg", std::vector<unsigned char>(raw, raw + sizeof record));
-  return true;
+  if (parsed) home.Write("Zarvo.cfg", std::vector<unsigned char>(raw, raw + sizeof record));
+  return parsed;
 }
 
 // A box of the first interface type on COM1 with the full calibration, 120 LPM and IOC 576: the
@@ -153,18 +147,14 @@ inline bool WaitForOpenDevice(pid_t pid, const std::string& device,
 // Plays the box: writes `bytes` to the line, `perSecond` of them a second in 10 ms steps (0: as
 // fast as the program takes them). Blocking writes wait for the program, so nothing is dropped.
 inline bool FeedLine(const Pty& line, const std::vector<std::uint8_t>& bytes, double perSecond) {
-  using Clock = std::chrono::steady_clock;
-  const auto start = Clock::now();
+  const auto start = std::chrono::steady_clock::now();
   std::size_t sent = 0;
   for (int tick = 1; sent < bytes.size(); ++tick) {
-    std::size_t due = bytes.size();
-    if (perSecond > 0)
-      due = std::min(bytes.size(), static_cast<std::size_t>(perSecond * tick / 100.0));
-    while (sent < due) {
-      const ssize_t n = write(line.Master(), bytes.data() + sent, due - sent);
-      if (n <= 0) return false;
-      sent += static_cast<std::size_t>(n);
-    }
+    const std::size_t due =
+        perSecond > 0 ? std::min(bytes.size(), static_cast<std::size_t>(perSecond * tick / 100.0))
+                      : bytes.size();
+    for (ssize_t n = 0; sent < due; sent += static_cast<std::size_t>(n))
+      if ((n = write(line.Master(), bytes.data() + sent, due - sent)) <= 0) return false;
     std::this_thread::sleep_until(start + std::chrono::milliseconds(10 * tick));
   }
   return true;
@@ -184,8 +174,8 @@ inline std::vector<std::string> SavedFaxes(const std::string& folder) {
     if (entry.path().extension() == ".bmp")
       found.push_back({entry.last_write_time(), entry.path()});
   std::sort(found.begin(), found.end());
-  std::vector<std::string> paths;
-  for (const auto& f : found) paths.push_back(f.second);
+  std::vector<std::string> paths(found.size());
+  std::transform(found.begin(), found.end(), paths.begin(), [](auto& f) { return f.second; });
   return paths;
 }
 
@@ -196,15 +186,12 @@ inline ::testing::AssertionResult SamePicture(const std::string& a, const std::s
     return ::testing::AssertionFailure()
            << a << " is " << first.Width() << " x " << first.Height() << ", " << b << " "
            << second.Width() << " x " << second.Height();
-  long differing = 0;
-  std::string where;
   for (int y = 0; y < first.Height(); ++y)
     for (int x = 0; x < first.Width(); ++x)
-      if (first.Pixel(x, y) != second.Pixel(x, y) && differing++ == 0)
-        where = "row " + std::to_string(y) + ", column " + std::to_string(x);
-  if (differing == 0) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << differing << " pixels differ between " << a << " and "
-                                       << b << ", the first at " << where;
+      if (first.Pixel(x, y) != second.Pixel(x, y))
+        return ::testing::AssertionFailure()
+               << a << " and " << b << " differ first at row " << y << ", column " << x;
+  return ::testing::AssertionSuccess();
 }
 
 }  // namespace zarvo::test

@@ -1,10 +1,7 @@
 #pragma once
 // A pseudo-terminal standing in for a serial port: the program opens SlavePath() as its device,
 // the test plays the interface box on the master side.
-#include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -20,8 +17,6 @@ class Pty {
  public:
   Pty() { master_ = OpenRawPseudoTerminal(slave_); }
   ~Pty() { CloseMaster(); }
-  Pty(const Pty&) = delete;
-  Pty& operator=(const Pty&) = delete;
 
   bool Ok() const { return master_ >= 0 && !slave_.empty(); }
   const std::string& SlavePath() const { return slave_; }
@@ -30,32 +25,18 @@ class Pty {
   bool Write(const std::vector<std::uint8_t>& bytes) const {
     return write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
   }
-
-  // Bytes sent by the program, with the time each read returned them.
-  struct Arrival {
-    std::vector<std::uint8_t> Bytes;
-    std::chrono::steady_clock::time_point At;
-  };
-  // Reads what arrives until nothing has come for `quiet`, or `limit` has passed.
-  std::vector<Arrival> ReadUntilQuiet(std::chrono::milliseconds quiet,
-                                      std::chrono::milliseconds limit) const {
-    std::vector<Arrival> arrivals;
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-      pollfd p = {master_, POLLIN, 0};
-      if (poll(&p, 1, static_cast<int>(quiet.count())) <= 0 || !(p.revents & POLLIN)) break;
-      std::uint8_t buffer[256];
-      const ssize_t n = read(master_, buffer, sizeof buffer);
-      if (n <= 0) break;
-      arrivals.push_back({{buffer, buffer + n}, std::chrono::steady_clock::now()});
+  // What the program sends until nothing more comes for `quiet`; `first` is when it began to.
+  std::vector<std::uint8_t> Read(std::chrono::milliseconds quiet,
+                                 std::chrono::steady_clock::time_point* first = nullptr) const {
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t buffer[256];
+    pollfd p = {master_, POLLIN, 0};
+    for (ssize_t n = 0; poll(&p, 1, static_cast<int>(quiet.count())) > 0 &&
+                        (n = read(master_, buffer, sizeof buffer)) > 0;) {
+      if (first && bytes.empty()) *first = std::chrono::steady_clock::now();
+      bytes.insert(bytes.end(), buffer, buffer + n);
     }
-    return arrivals;
-  }
-
-  static std::vector<std::uint8_t> Joined(const std::vector<Arrival>& arrivals) {
-    std::vector<std::uint8_t> all;
-    for (const auto& a : arrivals) all.insert(all.end(), a.Bytes.begin(), a.Bytes.end());
-    return all;
+    return bytes;
   }
 
   // The other side hangs up, as an unplugged adapter does.

@@ -1,8 +1,6 @@
 // main() of the window tests: one application object on Qt's offscreen platform.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "app/MainProg.h"
 #include "support/Pty.h"
 #include "support/TempDir.h"

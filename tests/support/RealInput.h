@@ -3,26 +3,15 @@
 // finds the widget under it, hands what a widget ignores on to its parent, repaints between press
 // and release, and makes the context-menu event of a right click. Sending an event straight to a
 // widget, or calling its click(), skips all of that.
-#include <QAction>
-#include <QMenu>
-#include <QScrollBar>
-#include <QStyle>
-#include <QStyleOptionSlider>
 #include <QTest>
-#include <QWidget>
-#include <QWindow>
+#include <QtWidgets>
 
 namespace zarvo::test {
 
-// `pos` in `widget` as a point of its top-level window.
-inline QWindow* WindowAt(QWidget* widget, QPoint& pos) {
-  pos = widget->mapTo(widget->window(), pos);
-  return widget->window()->windowHandle();
-}
-
+// The event goes to the top-level window, at `pos` in `widget` mapped to the window.
 inline void MouseClick(QWidget* widget, QPoint pos, Qt::MouseButton button = Qt::LeftButton) {
-  QWindow* window = WindowAt(widget, pos);
-  QTest::mouseClick(window, button, {}, pos);
+  QTest::mouseClick(widget->window()->windowHandle(), button, {},
+                    widget->mapTo(widget->window(), pos));
 }
 
 // A click in the middle of `widget`.
@@ -31,19 +20,28 @@ inline void MouseClick(QWidget* widget, Qt::MouseButton button = Qt::LeftButton)
 }
 
 inline void MousePress(QWidget* widget, QPoint pos, Qt::MouseButton button = Qt::LeftButton) {
-  QWindow* window = WindowAt(widget, pos);
-  QTest::mousePress(window, button, {}, pos);
+  QTest::mousePress(widget->window()->windowHandle(), button, {},
+                    widget->mapTo(widget->window(), pos));
 }
 
 inline void MouseRelease(QWidget* widget, QPoint pos, Qt::MouseButton button = Qt::LeftButton) {
-  QWindow* window = WindowAt(widget, pos);
-  QTest::mouseRelease(window, button, {}, pos);
+  QTest::mouseRelease(widget->window()->windowHandle(), button, {},
+                      widget->mapTo(widget->window(), pos));
 }
 
 // A move with whatever buttons are held since the last press.
 inline void MouseMove(QWidget* widget, QPoint pos) {
-  QWindow* window = WindowAt(widget, pos);
-  QTest::mouseMove(window, pos);
+  QTest::mouseMove(widget->window()->windowHandle(), widget->mapTo(widget->window(), pos));
+}
+
+// A turn of the wheel over `pos` in `widget`, `angle` in eighths of a degree (120 a notch, positive
+// away from the user), given to the top-level window, which hands it to the widget under it.
+inline void Wheel(QWidget* widget, QPoint pos, QPoint angle, Qt::KeyboardModifiers modifiers = {}) {
+  QWindow* window = widget->window()->windowHandle();
+  const QPointF at = widget->mapTo(widget->window(), pos);
+  QWheelEvent event(at, window->mapToGlobal(at), {}, angle, Qt::NoButton, modifiers,
+                    Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(window, &event);
 }
 
 // Right-clicks at `pos` in `widget` and chooses the item `caption` of the menu that opens.

@@ -31,7 +31,7 @@ class RecordingBoxes final : public MessageBoxes {
     Shown.push_back({MessageIcon::Information, title, text});
     Prompts.push_back(text);
     if (OnPrompt) OnPrompt(text);
-    return ConfirmAnswer;
+    return true;
   }
   void CloseMain() override {
     ++CloseCount;
@@ -40,7 +40,6 @@ class RecordingBoxes final : public MessageBoxes {
 
   std::vector<ShownBox> Shown;
   bool Answer = true;
-  bool ConfirmAnswer = true;
   std::vector<std::string> Prompts;
   std::function<void(const std::string&)> OnPrompt;
   int CloseCount = 0;

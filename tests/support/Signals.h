@@ -1,6 +1,5 @@
 #pragma once
 // Sample streams made by hand for the decoder's tests: levels, edges at chosen times, tones.
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -21,13 +20,6 @@ using Samples = std::vector<std::uint8_t>;
 
 inline void Append(Samples& s, std::size_t count, std::uint8_t v) {
   s.insert(s.end(), count, v);
-}
-
-// A black/white square wave of `hertz` for `ms`, `period` ms per sample.
-inline void AppendTone(Samples& s, double hertz, double ms, double period) {
-  for (std::size_t i = 0; i < static_cast<std::size_t>(ms / period); ++i)
-    s.push_back(SampleFor(
-        std::fmod(static_cast<double>(i) * period / 1000 * hertz, 1.0) < 0.5 ? 2300 : 1500));
 }
 
 // Frequencies as an interface box of the given rate and calibration measures them. Each part

@@ -1,8 +1,9 @@
-// The simulated interface's bytes: calibration, the tones' edges, the phasing pulses, the picture
-// lines' timing at each drum speed, IOC 288, clock error, noise and the streamed pieces.
+// The simulated interface's bytes, worked out by hand, and the picture files it takes: PGM and
+// BMP variants, and broken files of every kind (an error, never a crash).
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 #include "sim/Broadcast.h"
 
@@ -10,6 +11,7 @@ namespace zarvo::sim {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using namespace std::string_literals;
 constexpr std::uint8_t Black = 70;  // 1500 Hz at calibration 0..255
 constexpr std::uint8_t White = 255;
 
@@ -23,136 +25,94 @@ GreyImage Flat(int width, int height, std::uint8_t grey) {
   return {width, height, Bytes(static_cast<std::size_t>(width) * height, grey)};
 }
 
-TEST(SimBroadcast, CalibrationAndGrey) {
-  // 1500 Hz: 300 * 255 / 1100 = 69.5; 1900 Hz: 162.3. At 28..184: 28 + 42.5, 28 + 99.3.
-  const double hz[] = {1200, 1500, 1900, 2300, 2700, 1000};
-  const int full[] = {0, 70, 162, 255, 255, 0}, narrow[] = {28, 71, 127, 184, 241, 0};
-  for (int i = 0; i < 6; ++i) {
-    EXPECT_EQ(FrequencyToByte(hz[i], 0, 255), full[i]) << hz[i];
-    EXPECT_EQ(FrequencyToByte(hz[i], 28, 184), narrow[i]) << hz[i];  // only 0..255 bounds it
-  }
-  EXPECT_EQ(FrequencyToByte(NAN, 0, 255), 0);
-  EXPECT_DOUBLE_EQ(GreyToFrequency(0), 1500);
-  EXPECT_DOUBLE_EQ(GreyToFrequency(51), 1660);
-  EXPECT_DOUBLE_EQ(GreyToFrequency(255), 2300);
+// 1500 Hz: 300 * 255 / 1100 = 69.5, halves up; 1900 Hz at 28..184: 28 + 99.3; only 0..255
+// bounds a byte, not the calibration.
+TEST(SimBroadcast, CalibrationRoundsAndClamps) {
+  EXPECT_EQ(std::tuple(+FrequencyToByte(1500, 0, 255), +FrequencyToByte(1900, 28, 184),
+                       +FrequencyToByte(2700, 28, 184), +FrequencyToByte(2700, 0, 255),
+                       +FrequencyToByte(1000, 28, 184), +FrequencyToByte(NAN, 0, 255)),
+            std::tuple(70, 127, 241, 255, 0, 0));
 }
 
-TEST(SimBroadcast, ToneEdgesPerHalfSecond) {
-  auto edges = [](const Bytes& b, std::size_t from) {
-    int n = 0;
-    for (std::size_t i = from; i < from + 3600; ++i) n += b[i] != b[i + 1];
-    return n;
-  };
-  for (const int ioc : {576, 288}) {
-    BroadcastOptions o;
-    o.Ioc = ioc;
-    o.PhasingSeconds = 1;
-    const Bytes bytes = MakeBroadcast(Flat(10, 4, 128), o);
-    const Section start = Find(o, 4, SectionKind::Start);
-    EXPECT_EQ(start.EndSample - start.FirstSample, 36000u);
-    EXPECT_EQ(edges(bytes, 1000), ioc == 576 ? 300 : 675) << ioc;
-    EXPECT_EQ(edges(bytes, Find(o, 4, SectionKind::Stop).FirstSample + 1000), 450) << ioc;
-    for (std::size_t i = 0; i < start.EndSample; ++i)
-      ASSERT_EQ(bytes[i], (i * 2 * (ioc == 576 ? 300 : 675) / 7200) % 2 ? White : Black) << i;
-    EXPECT_EQ(bytes.size() - Find(o, 4, SectionKind::Trailer).FirstSample, 14400u);
-    EXPECT_EQ(bytes.back(), Black);
-  }
-}
-
-TEST(SimBroadcast, PhasingPulsesAtEachDrumSpeed) {
-  for (const int lpm : {60, 90, 120, 180, 240}) {
-    BroadcastOptions o;
-    o.Lpm = lpm;
-    const Bytes bytes = MakeBroadcast(Flat(10, 2, 128), o);
-    const Section phasing = Find(o, 2, SectionKind::Phasing);
-    const std::size_t line = 432000 / lpm, pulse = line / 40;  // 2.5 % of the line
-    ASSERT_EQ(phasing.Lines, 30 * lpm / 60);
-    ASSERT_EQ(phasing.FirstSample, 36000u);
-    ASSERT_EQ(phasing.EndSample - phasing.FirstSample, phasing.Lines * line);
-    // White runs (start, length): half pulses at the ends, whole ones centred on the boundaries.
-    std::vector<std::pair<std::size_t, std::size_t>> runs;
-    for (std::size_t i = phasing.FirstSample; i < phasing.EndSample; ++i) {
-      if (bytes[i] != White) continue;
-      if (runs.empty() || runs.back().first + runs.back().second != i) runs.push_back({i, 0});
-      ++runs.back().second;
-    }
-    ASSERT_EQ(runs.size(), static_cast<std::size_t>(phasing.Lines) + 1) << lpm;
-    EXPECT_EQ(runs.front(), std::make_pair(phasing.FirstSample, pulse)) << lpm;
-    EXPECT_EQ(runs.back(), std::make_pair(phasing.EndSample - pulse, pulse)) << lpm;
-    for (std::size_t k = 1; k + 1 < runs.size(); ++k)
-      EXPECT_EQ(runs[k], std::make_pair(phasing.FirstSample + k * line - pulse, 2 * pulse));
-  }
-  BroadcastOptions o;
-  o.PhasingSeconds = 10.3;  // 20.6 lines at 120 LPM
-  EXPECT_EQ(Find(o, 1, SectionKind::Phasing).Lines, 21);
-  o.DataRate = 5236;  // 3490.67 samples a line at 90 LPM
-  o.Lpm = 90;
-  o.StartSeconds = 0.37;
-  const Section picture = Find(o, 100, SectionKind::Picture);
-  EXPECT_DOUBLE_EQ(picture.StartPosition, 0.37 * 5236 + 15 * 5236 * 60.0 / 90);
-  EXPECT_EQ(picture.FirstSample, Find(o, 100, SectionKind::Phasing).EndSample);
-  EXPECT_NEAR(static_cast<double>(picture.EndSample - picture.FirstSample), 349066.7, 1);
-}
-
-TEST(SimBroadcast, PictureLinesAcrossTheLine) {
+// Each section's bytes at each drum speed and both IOC values.
+TEST(SimBroadcast, TonesPhasingAndPictureLines) {
   // Left half black, right half white; a 2-pixel picture is resampled to the same line.
   GreyImage halves = Flat(1810, 2, 255);
   std::fill(halves.Pixels.begin(), halves.Pixels.begin() + 905, 0);
-  for (const int lpm : {60, 120, 240}) {
-    BroadcastOptions o;
-    o.Lpm = lpm;
+  for (const auto& [lpm, ioc] :
+       {std::pair(60, 576), {90, 288}, {120, 576}, {180, 576}, {240, 288}}) {
+    SCOPED_TRACE(testing::Message() << lpm << " LPM, IOC " << ioc);
+    const BroadcastOptions o{.Lpm = lpm, .Ioc = ioc};
     const Bytes bytes = MakeBroadcast(halves, o);
-    EXPECT_EQ(bytes, MakeBroadcast(GreyImage{2, 2, {0, 255, 255, 255}}, o)) << lpm;
+    EXPECT_EQ(bytes, MakeBroadcast(GreyImage{2, 2, {0, 255, 255, 255}}, o));
+    const Section start = Find(o, 2, SectionKind::Start), p = Find(o, 2, SectionKind::Phasing);
+    // Black and white halves of 300 or 675 Hz from the first sample.
+    ASSERT_EQ(start.EndSample, 36000u);
+    for (std::size_t i = 0; i < start.EndSample; ++i)
+      ASSERT_EQ(bytes[i], (i * 2 * (ioc == 576 ? 300 : 675) / 7200) % 2 ? White : Black) << i;
+    // Phasing: white within 2.5 % of a line of each line boundary (half pulses at the ends).
+    const std::size_t line = 432000 / lpm, pulse = line / 40;
+    ASSERT_EQ(std::tuple(p.Lines, p.FirstSample, p.EndSample - p.FirstSample),
+              std::tuple(lpm / 2, 36000u, lpm / 2 * line));
+    for (std::size_t i = p.FirstSample; i < p.EndSample; ++i) {
+      const std::size_t off = (i - p.FirstSample) % line;
+      ASSERT_EQ(bytes[i], off < pulse || off >= line - pulse ? White : Black) << i;
+    }
+    // The first row half black, the second white; IOC 288 sends only the first.
     const Section picture = Find(o, 2, SectionKind::Picture);
-    const std::size_t line = 432000 / lpm;
-    ASSERT_EQ(picture.EndSample - picture.FirstSample, 2 * line);
-    for (std::size_t i = 0; i < 2 * line; ++i)
-      ASSERT_EQ(bytes[picture.FirstSample + i], i < line / 2 ? Black : White) << lpm << " " << i;
+    const std::size_t rows = ioc == 576 ? 2 : 1;
+    ASSERT_EQ(std::tuple(picture.FirstSample, picture.EndSample - picture.FirstSample),
+              std::tuple(p.EndSample, rows * line));
+    for (std::size_t i = 0; i < rows * line; ++i)
+      ASSERT_EQ(bytes[picture.FirstSample + i], i < line / 2 ? Black : White) << i;
+    // The stop at 450 Hz; the trailer two seconds of black.
+    const std::size_t stop = Find(o, 2, SectionKind::Stop).FirstSample + 1000;
+    int edges = 0;
+    for (std::size_t i = stop; i < stop + 3600; ++i) edges += bytes[i] != bytes[i + 1];
+    EXPECT_EQ(edges, 450);
+    EXPECT_EQ(bytes.size() - Find(o, 2, SectionKind::Trailer).FirstSample, 14400u);
+    EXPECT_EQ(bytes.back(), Black);
   }
+  BroadcastOptions o{.PhasingSeconds = 10.3};  // 20.6 lines at 120 LPM
+  EXPECT_EQ(Find(o, 1, SectionKind::Phasing).Lines, 21);
+  o = {.DataRate = 5236, .Lpm = 90, .StartSeconds = 0.37, .PhasingSeconds = 10.3};  // 15 lines
+  const Section picture = Find(o, 100, SectionKind::Picture);
+  EXPECT_DOUBLE_EQ(picture.StartPosition, 0.37 * 5236 + 15 * 5236 * 60.0 / 90);
+  // 100 lines of 3490.67 samples.
+  EXPECT_NEAR(static_cast<double>(picture.EndSample - picture.FirstSample), 349066.7, 1);
   // Each column shows the source column under its centre: of three, 603..1206 are the middle.
   const Bytes thirds = MakeBroadcast(GreyImage{3, 1, {0, 51, 0}}, {});
   const std::size_t first = Find({}, 1, SectionKind::Picture).FirstSample;
-  auto column = [&](int c) { return thirds[first + (c * 3600 + 1809) / 1810]; };
-  EXPECT_EQ(column(602), Black);
-  EXPECT_EQ(column(603), 107);  // grey 51: 1660 Hz, 460 * 255 / 1100 = 106.6
-  EXPECT_EQ(column(1206), 107);
-  EXPECT_EQ(column(1207), Black);
+  auto column = [&](int c) { return +thirds[first + (c * 3600 + 1809) / 1810]; };
+  // Grey 51: 1660 Hz, 460 * 255 / 1100 = 106.6.
+  EXPECT_EQ(std::tuple(column(602), column(603), column(1206), column(1207)),
+            std::tuple(Black, 107, 107, Black));
 }
 
-TEST(SimBroadcast, Ioc288SendsEveryOtherRow) {
-  GreyImage rows = Flat(4, 5, 0);
-  std::fill(rows.Pixels.begin() + 4, rows.Pixels.begin() + 8, 255);  // rows 1 and 3 white
-  std::fill(rows.Pixels.begin() + 12, rows.Pixels.begin() + 16, 255);
-  BroadcastOptions o;
-  o.Ioc = 288;
-  const Section picture = Find(o, 5, SectionKind::Picture);
-  ASSERT_EQ(picture.EndSample - picture.FirstSample, 3 * 3600u);
-  const Bytes bytes = MakeBroadcast(rows, o);
-  for (std::size_t i = picture.FirstSample; i < picture.EndSample; ++i) ASSERT_EQ(bytes[i], Black);
-}
-
-TEST(SimBroadcast, ClockErrorStretchesTheStream) {
-  BroadcastOptions o;
-  EXPECT_EQ(BroadcastStream(Flat(8, 20, 0), o).TotalSamples(), (5 + 30 + 10 + 5 + 2) * 7200u);
+TEST(SimBroadcast, ClockErrorLeadInMistuningRepeatsAndNoise) {
+  EXPECT_EQ(BroadcastStream(Flat(8, 20, 0), {}).TotalSamples(), (5 + 30 + 10 + 5 + 2) * 7200u);
   for (const double ppm : {500.0, -300.0}) {
-    o.ClockErrorPpm = ppm;
-    const BroadcastStream stream(Flat(8, 20, 0), o);
-    EXPECT_NEAR(static_cast<double>(stream.TotalSamples()), 52 * 7200 * (1 + ppm * 1e-6), 1);
+    const BroadcastOptions o{.ClockErrorPpm = ppm};
+    EXPECT_NEAR(static_cast<double>(BroadcastStream(Flat(8, 20, 0), o).TotalSamples()),
+                52 * 7200 * (1 + ppm * 1e-6), 1);
     const Section phasing = Find(o, 20, SectionKind::Phasing);
     EXPECT_NEAR(static_cast<double>(phasing.EndSample - phasing.FirstSample),
                 60 * 3600 * (1 + ppm * 1e-6), 1);
   }
-}
+  // A lead-in of 1800 + 100 Hz: 162.3.
+  const Bytes bytes = MakeBroadcast(
+      Flat(4, 4, 255), {.LeadSeconds = 1.5, .LeadHz = 1800, .MistuneHz = 100, .Repeat = 2});
+  const std::size_t one = (1.5 + 5 + 30 + 2 + 5 + 2) * 7200;
+  ASSERT_EQ(bytes.size(), 2 * one);
+  EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + one, bytes.begin() + one));
+  EXPECT_EQ(std::count(bytes.begin(), bytes.begin() + 10800, 162), 10800);
+  EXPECT_EQ(bytes[10800], FrequencyToByte(1600, 0, 255));  // the start tone's black, mistuned
 
-TEST(SimBroadcast, NoiseIsSeededAndHasItsSpread) {
-  BroadcastOptions o;
-  o.LeadSeconds = 5;
-  o.NoiseHz = 50;
-  o.Seed = 7;
+  // Noise is seeded.
+  const BroadcastOptions o{.LeadSeconds = 5, .NoiseHz = 50, .Seed = 7};
   const Bytes first = MakeBroadcast(Flat(4, 4, 128), o);
   EXPECT_EQ(first, MakeBroadcast(Flat(4, 4, 128), o));
-  o.Seed = 8;
-  EXPECT_NE(first, MakeBroadcast(Flat(4, 4, 128), o));
+  EXPECT_NE(first, MakeBroadcast(Flat(4, 4, 128), {.LeadSeconds = 5, .NoiseHz = 50, .Seed = 8}));
   // 50 Hz is 11.6 steps at 0..255 about the lead-in's 1900 Hz, 162.3.
   double sum = 0, squares = 0;
   for (std::size_t i = 0; i < 36000; ++i) sum += first[i], squares += first[i] * first[i];
@@ -160,24 +120,8 @@ TEST(SimBroadcast, NoiseIsSeededAndHasItsSpread) {
   EXPECT_NEAR(std::sqrt(squares / 36000 - sum * sum / 36000 / 36000), 11.6, 0.4);
 }
 
-TEST(SimBroadcast, LeadInMistuningAndRepeats) {
-  BroadcastOptions o;
-  o.LeadSeconds = 1.5;
-  o.MistuneHz = 100;  // 1900 + 100 Hz: 185.5
-  o.Repeat = 2;
-  const Bytes bytes = MakeBroadcast(Flat(4, 4, 255), o);
-  const std::size_t one = (1.5 + 5 + 30 + 2 + 5 + 2) * 7200;
-  ASSERT_EQ(bytes.size(), 2 * one);
-  EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + one, bytes.begin() + one));
-  EXPECT_EQ(std::count(bytes.begin(), bytes.begin() + 10800, 185), 10800);
-  EXPECT_EQ(bytes[10800], FrequencyToByte(1600, 0, 255));  // the start tone's black, mistuned
-}
-
 TEST(SimBroadcast, StreamedPiecesMakeTheWholeStream) {
-  BroadcastOptions o;
-  o.NoiseHz = 20;
-  o.ClockErrorPpm = 77;
-  o.PhasingSeconds = 3;
+  const BroadcastOptions o{.PhasingSeconds = 3, .NoiseHz = 20, .ClockErrorPpm = 77};
   BroadcastStream stream(Flat(100, 6, 90), o);
   Bytes pieces;
   std::uint8_t buffer[5000];
@@ -188,10 +132,101 @@ TEST(SimBroadcast, StreamedPiecesMakeTheWholeStream) {
   }
   EXPECT_EQ(pieces, MakeBroadcast(Flat(100, 6, 90), o));
   std::size_t count = 10;
-  EXPECT_FALSE(stream.Next(buffer, count));
-  EXPECT_EQ(count, 0u);
-  o.Ioc = 300;
-  EXPECT_THROW(BroadcastStream(Flat(4, 4, 0), o), std::invalid_argument);
+  EXPECT_TRUE(!stream.Next(buffer, count) && count == 0);
+  EXPECT_THROW(BroadcastStream(Flat(4, 4, 0), {.Ioc = 300}), std::invalid_argument);
+}
+
+Bytes Text(const std::string& s) {
+  return {s.begin(), s.end()};
+}
+
+void Put32(Bytes& b, std::size_t at, std::int64_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// A BMP with a 40-byte header, `height` negative for top-down, then `data` (palette, pixels).
+Bytes Bmp(int width, int height, int bits, int colours, const Bytes& data) {
+  Bytes b(54 + data.size(), 0);
+  std::copy(data.begin(), data.end(), b.begin() + 54);
+  b[0] = 'B', b[1] = 'M', b[26] = 1, b[28] = static_cast<std::uint8_t>(bits);
+  for (const auto& [at, v] :
+       {std::pair(10, 54 + 4 * colours), {14, 40}, {18, width}, {22, height}, {46, colours}})
+    Put32(b, std::size_t(at), v);
+  return b;
+}
+
+// 3x2 bottom-up, rows padded to 4 bytes; colours black, pure red (grey 76), white.
+Bytes PalettedBmp() {
+  return Bmp(3, 2, 8, 3, {0, 0, 0, 0, 0, 0, 255, 0, 255, 255, 255, 0, 2, 2, 2, 0, 0, 1, 2, 0});
+}
+
+Bytes Decoded(const Bytes& bytes) {
+  GreyImage image;
+  std::string error;
+  EXPECT_TRUE(DecodePicture(bytes, "pic", image, error)) << error;
+  return image.Pixels;
+}
+
+TEST(SimPicture, ReadsPgmAndBmpVariantsAndRefusesBrokenFilesNeverACrash) {
+  EXPECT_EQ(Decoded(Text("P5\n# by hand\n3 2\n255\n\x00\x10\x20\x30\x40\xff"s)),
+            (Bytes{0, 0x10, 0x20, 0x30, 0x40, 0xff}));
+  EXPECT_EQ(Decoded(Text("P5 2 1 15 \x07\x0f"s)), (Bytes{119, 255}));  // stretched to 0..255
+  EXPECT_EQ(Decoded(Text("P2\n2 2 # size\n1000\n0 500\n1000 # end\n   250\n"s)),
+            (Bytes{0, 128, 255, 64}));
+  EXPECT_EQ(Decoded(PalettedBmp()), (Bytes{0, 76, 255, 255, 255, 255}));
+  // Top-down 24-bit, rows of 6 bytes padded to 8: blue, green / red, white.
+  EXPECT_EQ(Decoded(Bmp(2, -2, 24, 0, {255, 0, 0, 0, 255, 0, 0, 0, 0, 0, 255, 255, 255, 255})),
+            (Bytes{29, 149, 76, 255}));  // the last row's padding may be left out
+  // (30*299 + 20*587 + 10*114) / 1000 = 21.
+  EXPECT_EQ(Decoded(Bmp(2, 1, 32, 0, {10, 20, 30, 0, 200, 200, 200, 255})), (Bytes{21, 200}));
+
+  std::vector<Bytes> cases;
+  for (const std::string& pgm :
+       {""s, "P5"s, "GIF89a\x01\x00\x01\x00"s, "P6 1 1 255 \x01\x02\x03"s, "P5\n"s, "P5 3x 2 255 "s,
+        "P5 0 2 255 "s, "P5 30000 30000 255 \x00"s, "P5 10000000000 1 255 \x00"s, "P5 1 1 0 \x00"s,
+        "P5 1 1 65535 \x00\x00"s, "P5 4 4 255 \x01\x02\x03"s, "P2 2 1 100 50 101"s,
+        "P2 2 2 255 1 2 3"s, "P2 2 1 255 1 x"s, "BM"s})
+    cases.push_back(Text(pgm));
+  // Header fields of the good BMP set to: an offset past the end and one into the palette, an
+  // unknown header size, sizes too wide, negative, zero, INT32_MIN and too tall for the data,
+  // 16 bits, run-length coding, 1000 colours, and two colours when colour 2 is used.
+  const std::pair<std::size_t, std::int64_t> fields[] = {
+      {10, 5000},       {10, 60}, {14, 64}, {18, 20001}, {18, 0xfffffffd}, {22, 0},
+      {22, 0x80000000}, {22, 3},  {28, 16}, {30, 1},     {46, 1000},       {46, 2}};
+  for (const auto& [at, value] : fields) {
+    cases.push_back(PalettedBmp());
+    Put32(cases.back(), at, value);
+  }
+  for (const std::size_t size : {30, 69}) cases.emplace_back(PalettedBmp()).resize(size);
+
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    GreyImage image{7, 7, {}};
+    std::string error;
+    // Refused with a message naming the file, the picture untouched.
+    EXPECT_FALSE(DecodePicture(cases[i], "pic.x", image, error)) << i;
+    EXPECT_TRUE(error.rfind("pic.x: ", 0) == 0 && error.size() > 12 && image.Width == 7)
+        << i << ": " << error;
+  }
+
+  // Every cut and many random corruptions of good files: an error or a picture, nothing else.
+  const Bytes good[] = {PalettedBmp(), Bmp(5, -3, 24, 0, Bytes(48, 9)),
+                        Bmp(4, 2, 32, 0, Bytes(32, 7)), Text("P5 3 2 255 abcdef"s),
+                        Text("P2 2 2 9 1 2 3 9"s)};
+  std::mt19937 random(3);
+  GreyImage image;
+  std::string error;
+  for (const Bytes& file : good) {
+    for (std::size_t size = 0; size < file.size(); ++size)
+      DecodePicture(Bytes(file.begin(), file.begin() + size), "cut", image, error);
+    for (int round = 0; round < 3000; ++round) {
+      Bytes b = file;
+      for (int flips = 1 + round % 4; flips > 0; --flips)
+        b[random() % b.size()] = static_cast<std::uint8_t>(random());
+      const bool read = DecodePicture(b, "flip", image, error);
+      ASSERT_TRUE(!read ||
+                  image.Pixels.size() == std::size_t(image.Width) * std::size_t(image.Height));
+    }
+  }
 }
 
 }  // namespace

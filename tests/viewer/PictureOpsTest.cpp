@@ -1,9 +1,8 @@
 // Turning, shifting and cropping pictures; the viewer's layout; the printed rectangle; and the
 // file commands shared by both picture windows, against fake dialogs and a recording printer.
-// The common cases go through the windows in ViewPictureTest and InVideoTest; here the edges.
+// The common cases go through the windows in InVideoTest; here the edges.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <tuple>
 
@@ -47,8 +46,8 @@ TEST(PictureOps, TurnsShiftsAndCrops) {
   EXPECT_EQ(All(p), (Pixels{At(0, 1), At(0, 0), At(1, 1), At(1, 0), At(2, 1), At(2, 0)}));
   Bitmap empty(10, 0), none;
   RotateLeft(empty);
-  EXPECT_EQ(std::pair(empty.Width(), empty.Height()), std::pair(0, 10));
   ShiftLeftBorder(none, 5);
+  EXPECT_EQ(std::pair(empty.Width(), empty.Height()), std::pair(0, 10));
 
   // Right of the picture (the strip beside it): the last column becomes the edge. The reception
   // window's mark moves only the rows received so far.
@@ -99,8 +98,7 @@ TEST(PictureOps, DetailLayoutAndPrintedArea) {
 }
 
 TEST(ViewerTexts, DialogFolder) {
-  char field[16];
-  std::memset(field, 'x', sizeof field);
+  char field[16] = "xxxxxxxxxxxxxxx";
   // Fifteen characters and the NUL fit; sixteen do not, and the old folder stays.
   for (const auto& [file, stored, folder] :
        {std::tuple{"/a.bmp", true, "/"},
@@ -124,23 +122,22 @@ class PictureCommandsTest : public ::testing::Test {
 // error names the file. The dialog offers the folder and the name last chosen.
 TEST_F(PictureCommandsTest, SaveKeepsTheFolderUntilTheFileIsWritten) {
   const Bitmap picture(5, 4, GreyColour(200));
-  EXPECT_FALSE(SavePicture(dialogs, memory, picture, [] { return 3; }));
-  EXPECT_STREQ(folder, "/start/here");
+  const auto save = [&] { return SavePicture(dialogs, memory, picture, [] { return 3; }); };
+  EXPECT_FALSE(save());
   dialogs.SaveAnswer = dir.File("part.bmp");
-  ASSERT_TRUE(SavePicture(dialogs, memory, picture, [] { return 3; }));
+  ASSERT_TRUE(save());
   EXPECT_EQ(ReadBmpFile(dir.File("part.bmp")).Height(), 3);
   dialogs.SaveAnswer = dir.File("missing/x.bmp");
   try {
-    SavePicture(dialogs, memory, picture, [] { return 3; });
+    save();
     ADD_FAILURE() << "no error";
   } catch (const PlatformError& e) {
     EXPECT_EQ(std::string(e.what()), "Cannot create file " + dir.File("missing/x.bmp"));
   }
   EXPECT_EQ(folder, dir.Path());
-  ASSERT_EQ(dialogs.Saves.size(), 3u);
-  EXPECT_EQ(dialogs.Saves[0].Folder, "/start/here");
-  EXPECT_EQ(std::pair(dialogs.Saves[2].Folder, dialogs.Saves[2].FileName),
-            std::pair(dir.Path(), dir.File("part.bmp")));
+  ASSERT_EQ(dialogs.Saves.size(), 3u);  // the second dialog still offered the first folder
+  EXPECT_EQ(std::tuple(dialogs.Saves[1].Folder, dialogs.Saves[2].Folder, dialogs.Saves[2].FileName),
+            std::tuple("/start/here", dir.Path(), dir.File("part.bmp")));
 }
 
 // Cancel loads nothing. With no folder yet, the dialog opens beside the program, or in its Auto
@@ -157,8 +154,8 @@ TEST_F(PictureCommandsTest, ViewOpensBesideTheProgramOrInAuto) {
   SetProgramFolder("");
   EXPECT_EQ(loads, 0);
   ASSERT_EQ(dialogs.Opens.size(), 3u);
-  EXPECT_EQ(dialogs.Opens[1].Folder, dir.Path() + "/");
-  EXPECT_EQ(dialogs.Opens[2].Folder, dir.File("Auto"));
+  EXPECT_EQ(std::pair(dialogs.Opens[1].Folder, dialogs.Opens[2].Folder),
+            std::pair(dir.Path() + "/", dir.File("Auto")));
 }
 
 TEST_F(PictureCommandsTest, NothingPrintedOnCancelOrForAnEmptyPicture) {

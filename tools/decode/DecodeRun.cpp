@@ -230,7 +230,10 @@ std::string DecodeRun::Stamp() const {
 }
 
 void DecodeRun::ShowStatus(const std::string& text) {
-  if (!text.empty()) report_(Stamp() + " " + text);
+  // The window's caption takes the same status again every half second while a tone lasts.
+  if (text.empty() || text == lastStatus_) return;
+  lastStatus_ = text;
+  report_(Stamp() + " " + text);
 }
 
 void DecodeRun::AutoSave() {

@@ -72,6 +72,7 @@ class DecodeRun final : private DecoderHost {
 
   DecodeOptions options_;
   std::function<void(const std::string&)> report_;
+  std::string lastStatus_;  // a status is reported when it begins, not each time it is shown
   TSettings settings_{};
   TDecoder decoder_;
   std::uint64_t samples_ = 0;

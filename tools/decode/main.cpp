@@ -70,8 +70,10 @@ int main(int argc, char** argv) {
     return 2;
   };
   std::error_code folderError;
-  if (!std::filesystem::is_directory(options.OutDir, folderError))
-    return fail("no folder " + options.OutDir);
+  std::filesystem::create_directories(options.OutDir, folderError);
+  if (!std::filesystem::is_directory(options.OutDir))
+    return fail("cannot make the folder " + options.OutDir +
+                (folderError ? ": " + folderError.message() : std::string()));
 
   // A sound recording is told by its first bytes; a name that claims one must hold one.
   std::vector<std::uint8_t> head(12);
