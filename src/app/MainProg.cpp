@@ -202,7 +202,10 @@ std::string UsageText() {
          "  --demo       receive from a simulated interface box instead of the serial ports\n"
          "  --help       show this text and exit\n"
          "  --version    show the version and exit\n\n"
-         "COM1..COM4 open /dev/ttyS0..3, or the device named by ZARVO_COM1..ZARVO_COM4.\n";
+         "COM1..COM4 open the serial devices chosen for them in the configuration window (a USB\n"
+         "adapter by its name in /dev/serial/by-id, a ttyUSB, ttyACM or ttyS), /dev/ttyS0..3 "
+         "where\n"
+         "none is chosen. ZARVO_COM1..ZARVO_COM4, when set, name the device instead of either.\n";
 }
 
 ProgramOptions ParseCommandLine(int argc, char** argv) {

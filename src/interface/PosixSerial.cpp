@@ -11,8 +11,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
+
+#include "settings/SerialDevices.h"
 
 namespace zarvo {
 namespace {
@@ -181,21 +182,32 @@ termios MakeTermios(const termios& current, const LineSettings& line) {
   return t;
 }
 
-std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, const LineSettings& line) {
-  if (path.empty()) return nullptr;
+std::unique_ptr<SerialPort> OpenSerialDevice(const std::string& path, const LineSettings& line,
+                                             int* error) {
+  const auto fail = [error](int code) -> std::unique_ptr<SerialPort> {
+    if (error) *error = code;
+    return nullptr;
+  };
+  if (path.empty()) return fail(ENOENT);
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return nullptr;
+  if (fd < 0) return fail(errno);
   termios current{};
   // Not a terminal, or another program already holds the port: that is no port for us.
-  if (tcgetattr(fd, &current) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  int code = 0;
+  if (tcgetattr(fd, &current) != 0)
+    code = errno;
+  else if (flock(fd, LOCK_EX | LOCK_NB) != 0)
+    code = errno == EWOULDBLOCK ? EBUSY : errno;
+  if (code != 0) {
     close(fd);
-    return nullptr;
+    return fail(code);
   }
   ioctl(fd, TIOCEXCL);
   const int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (wakeFd < 0) {
+    code = errno;
     close(fd);
-    return nullptr;
+    return fail(code);
   }
   // Line settings and modem lines: results ignored, as a port that takes them partly still works.
   const termios wanted = MakeTermios(current, line);
@@ -222,8 +234,10 @@ int OpenRawPseudoTerminal(std::string& slavePath) {
 }
 
 std::unique_ptr<SerialPort> PosixSerialOpener::Open(const std::string& comName,
-                                                    const LineSettings& line) {
-  return OpenSerialDevice(ComDevicePath(comName), line);
+                                                    const LineSettings& line,
+                                                    PortOpenError& error) {
+  error.Device = ComDevicePath(comName);
+  return OpenSerialDevice(error.Device, line, &error.Errno);
 }
 
 void SetSerialPortOpener(SerialPortOpener* opener) {
@@ -242,9 +256,7 @@ std::string ComDevicePath(const std::string& comName) {
     number = number * 10 + (comName[i] - '0');
   }
   if (number < 1) return {};
-  const std::string variable = "ZARVO_COM" + std::to_string(number);
-  if (const char* device = std::getenv(variable.c_str()); device && *device) return device;
-  return "/dev/ttyS" + std::to_string(number - 1);
+  return ResolveComDevice(number).Path;
 }
 
 }  // namespace zarvo

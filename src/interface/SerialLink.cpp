@@ -1,5 +1,6 @@
 #include "interface/SerialLink.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -22,6 +23,19 @@ SoundPortOpener* CurrentSoundPortOpener() {
   return soundOpener;
 }
 
+std::string PortOpenMessage(const std::string& comName, const PortOpenError& error) {
+  std::string text = "Unable to open I/O port \"" + comName + "\", check configuration.";
+  if (!error.Device.empty())
+    text +=
+        "\n" + error.Device + (error.Errno ? ": " + std::string(std::strerror(error.Errno)) : "");
+  // Debian gives serial devices to the group dialout; a user outside it is refused.
+  if (error.Errno == EACCES || error.Errno == EPERM)
+    text +=
+        "\nTo use serial ports, join the group dialout: sudo usermod -aG dialout $USER, then "
+        "log out and in again.";
+  return text;
+}
+
 LineSettings RecordLineSettings() {
   return {Settings.BaudRate, Settings.Parity, Settings.StopBits};
 }
@@ -32,8 +46,9 @@ void TSerialLink::OpenPort(InThread& thread) {
     return;
   }
   const std::string name = TextOf(Settings.ComPortName);
-  ComHandle = CurrentSerialPortOpener().Open(name, RecordLineSettings());
-  if (!ComHandle) ReportError("Unable to open I/O port \"%s\", check configuration.", name.c_str());
+  PortOpenError error;
+  ComHandle = CurrentSerialPortOpener().Open(name, RecordLineSettings(), error);
+  if (!ComHandle) ReportError("%s", PortOpenMessage(name, error).c_str());
   thread.Resume(ComHandle);
 }
 

@@ -2,6 +2,7 @@
 // The serial link to the interface box: the open port, and the command bytes two of the
 // interface types need at start-up, at a type change and at the end.
 #include <memory>
+#include <string>
 
 #include "interface/InThread.h"
 #include "interface/SerialPort.h"
@@ -32,6 +33,10 @@ class TSerialLink {
   void PulseRts();
   void WriteBytes(const void* data, std::size_t count);
 };
+
+// What the user is told when port `comName` did not open: the device and the system's reason,
+// and for a refused permission how to get it.
+std::string PortOpenMessage(const std::string& comName, const PortOpenError& error);
 
 // The line settings of the record (BaudRate, Parity, StopBits).
 LineSettings RecordLineSettings();

@@ -39,12 +39,19 @@ class SerialPort {
   virtual std::string FailureReason() const { return {}; }
 };
 
+// Why a port did not open: the device tried and the system's errno (0 where neither is known).
+struct PortOpenError {
+  std::string Device;
+  int Errno = 0;
+};
+
 class SerialPortOpener {
  public:
   virtual ~SerialPortOpener() = default;
-  // Opens "COM1".."COM4" exclusively with the line settings; nullptr when it cannot.
-  virtual std::unique_ptr<SerialPort> Open(const std::string& comName,
-                                           const LineSettings& line) = 0;
+  // Opens "COM1".."COM4" exclusively with the line settings; nullptr, with `error` filled in,
+  // when it cannot.
+  virtual std::unique_ptr<SerialPort> Open(const std::string& comName, const LineSettings& line,
+                                           PortOpenError& error) = 0;
 };
 
 // Opens the sound input: the audio server's source ("" its default) demodulated around
@@ -63,8 +70,8 @@ SerialPortOpener& CurrentSerialPortOpener();
 void SetSoundPortOpener(SoundPortOpener* opener);
 SoundPortOpener* CurrentSoundPortOpener();
 
-// The device behind a port name: "COMn" opens $ZARVO_COMn when it is set, else /dev/ttyS<n-1>.
-// Any other name has no device ("").
+// The device behind a port name: "COMn" opens $ZARVO_COMn when it is set, else the user's choice
+// (settings/SerialDevices.h), else /dev/ttyS<n-1>. Any other name has no device ("").
 std::string ComDevicePath(const std::string& comName);
 
 }  // namespace zarvo

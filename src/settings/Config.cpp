@@ -5,6 +5,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileSystemWatcher>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -79,6 +81,29 @@ void StoreSoundInput() {
   store.sync();
 }
 
+// The device the user chose for each COM port, kept beside the sound choices: Zarvo.cfg keeps
+// only the port's name, as other programs read it.
+void LoadComDevices() {
+  QSettings store = UserStore();
+  store.beginGroup(QStringLiteral("SerialDevices"));
+  for (int n = 1; n <= kComPortCount; ++n)
+    ChosenComDevice(n) = store.value(QStringLiteral("COM%1").arg(n)).toString().toStdString();
+}
+
+void StoreComDevices() {
+  QSettings store = UserStore();
+  store.beginGroup(QStringLiteral("SerialDevices"));
+  for (int n = 1; n <= kComPortCount; ++n) {
+    const QString key = QStringLiteral("COM%1").arg(n);
+    if (ChosenComDevice(n).empty())
+      store.remove(key);
+    else
+      store.setValue(key, Text(ChosenComDevice(n)));
+  }
+  store.endGroup();
+  store.sync();
+}
+
 }  // namespace
 
 TConf::TConf()
@@ -100,6 +125,7 @@ TConf::TConf()
   // The user's sound choices; the sound card is chosen once the record's box is set up (and
   // repaired) for the file.
   SoundInput() = StoredSoundInput();
+  LoadComDevices();
   const bool soundChosen = SoundInput().Chosen;
   SoundInput().Chosen = false;
   openedCentre_ = SoundInput().CentreHz;
@@ -137,7 +163,7 @@ TConf::~TConf() {
 
 void TConf::BuildControls() {
   setWindowTitle(QStringLiteral("Configuration Menu"));
-  setFixedSize(593, 414);
+  setFixedSize(593, 548);
   InstallHelpKey(this, kHelpConfiguration);
   CentreOnScreen(this);
   QFont heading = font();
@@ -221,6 +247,7 @@ void TConf::BuildControls() {
       new QPushButton(QStringLiteral("Calculate using last picture"), InterfaceClockCalib);
   CalcClockCal->setGeometry(10, 86, 265, 26);
   BuildSoundCard();
+  BuildComDevices();
 
   // The user's changes. A click on the type already chosen does nothing; one on the port already
   // chosen goes to the reception side, which opens it again if it has failed.
@@ -287,9 +314,95 @@ void TConf::BuildSoundCard() {
   connect(RefreshSources, &QPushButton::clicked, this, &TConf::RefreshSourcesClick);
 }
 
+void TConf::BuildComDevices() {
+  ComDevices = new QGroupBox(QStringLiteral("Serial Devices"), this);
+  ComDevices->setGeometry(8, 412, 577, 130);
+  for (int i = 0; i < kComPortCount; ++i) {
+    auto* name = new QLabel(QStringLiteral("COM%1").arg(i + 1), ComDevices);
+    name->setGeometry(10, 26 + 26 * i, 44, 20);
+    ComDeviceLists[i] = new QComboBox(ComDevices);
+    ComDeviceLists[i]->setGeometry(62, 24 + 26 * i, 505, 24);
+    connect(ComDeviceLists[i], &QComboBox::activated, this,
+            [this, i](int index) { ComDeviceChange(i, index); });
+  }
+  // An adapter plugged in or out while the window is open shows at once.
+  deviceWatcher_ = new QFileSystemWatcher(this);
+  connect(deviceWatcher_, &QFileSystemWatcher::directoryChanged, this, [this] {
+    if (isVisible()) RefreshSerialDevices();
+  });
+}
+
+void TConf::WatchDeviceFolders() {
+  // serial/ and serial/by-id/ come and go with the first and last adapter: watched anew each time.
+  const QString dev = Text(SerialDevRoot());
+  for (const QString& folder :
+       {dev, dev + QStringLiteral("/serial"), dev + QStringLiteral("/serial/by-id")})
+    if (QDir(folder).exists() && !deviceWatcher_->directories().contains(folder))
+      deviceWatcher_->addPath(folder);
+}
+
+void TConf::RefreshSerialDevices() {
+  WatchDeviceFolders();
+  const std::vector<SerialDevice> devices = ListSerialDevices(SerialDevRoot(), SerialSysRoot());
+  for (int i = 0; i < kComPortCount; ++i) {
+    const int number = i + 1;
+    const ComDevice device = ResolveComDevice(number);
+    struct Item {
+      QString Label, Path;
+    };
+    std::vector<Item> items;
+    if (device.Origin == ComDeviceOrigin::Environment) {
+      items.push_back({QStringLiteral("$ZARVO_COM%1: %2").arg(number).arg(Text(device.Path)),
+                       Text(device.Path)});
+    } else {
+      items.push_back({QStringLiteral("Default: /dev/ttyS%1").arg(i), QString()});
+      bool present = device.Origin == ComDeviceOrigin::Default;
+      for (const SerialDevice& d : devices) {
+        items.push_back({Text(d.Label), Text(d.Path)});
+        present = present || d.Path == device.Path;
+      }
+      // The port's own device stays chosen while it is unplugged, until the user picks another.
+      if (!present)
+        items.push_back(
+            {Text(SerialDeviceLabel(device.Path) + " (not present)"), Text(device.Path)});
+    }
+    QComboBox* list = ComDeviceLists[i];
+    // Left alone when nothing changed, so that a list the user has open stays open.
+    bool same = list->count() == static_cast<int>(items.size());
+    for (int k = 0; same && k < list->count(); ++k)
+      same = list->itemText(k) == items[k].Label && list->itemData(k).toString() == items[k].Path;
+    if (!same) {
+      list->clear();
+      for (const Item& item : items) {
+        list->addItem(item.Label, item.Path);
+        list->setItemData(list->count() - 1, item.Path, Qt::ToolTipRole);
+      }
+    }
+    const QString current =
+        device.Origin == ComDeviceOrigin::Default ? QString() : Text(device.Path);
+    list->setCurrentIndex(std::max(list->findData(current), 0));
+    list->setEnabled(device.Origin != ComDeviceOrigin::Environment);
+    list->setToolTip(device.Origin == ComDeviceOrigin::Environment
+                         ? QStringLiteral("Set by the environment variable ZARVO_COM%1").arg(number)
+                         : Text(device.Path));
+  }
+}
+
+void TConf::ComDeviceChange(int port, int index) {
+  const std::string path = ComDeviceLists[port]->itemData(index).toString().toStdString();
+  std::string& chosen = ChosenComDevice(port + 1);
+  if (index < 0 || path == chosen) return;
+  chosen = path;
+  StoreComDevices();
+  RefreshSerialDevices();  // a device no longer chosen and not present leaves the list
+  if (SoundInput().Chosen || port != selectedPort_) return;
+  if (ReceiveControl* receive = CurrentReceiveControl()) receive->ComPortChosen(true);
+}
+
 void TConf::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   RefreshSourcesClick();  // a device plugged in while the window was hidden
+  RefreshSerialDevices();
 }
 
 void TConf::closeEvent(QCloseEvent* event) {
@@ -525,7 +638,7 @@ void TConf::LockControlsClick() {
   const bool enabled = !IsOn(Settings.LockControls);
   for (QWidget* w : std::initializer_list<QWidget*>{
            LabelInterface, InterfaceType, ComPort, LabelIncomingVideo, CalLow, CalHigh,
-           CalcAudioCal, ClockCal, CalcClockCal, SoundCard})
+           CalcAudioCal, ClockCal, CalcClockCal, SoundCard, ComDevices})
     w->setEnabled(enabled);
   InterfaceType->setEnabled(enabled && !SoundInput().Chosen);
 }

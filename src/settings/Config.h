@@ -1,12 +1,14 @@
 #pragma once
 #include <QWidget>
 
+#include "settings/SerialDevices.h"
 #include "settings/SettingsFile.h"
 #include "settings/SoundInput.h"
 
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QFileSystemWatcher;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -59,6 +61,9 @@ class TConf final : public QWidget {
   QSpinBox* SoundCentre;
   QLineEdit* SoundCalibration;  // the fixed calibration, read only
   QLabel* SoundStatus;          // why the sources could not be listed
+  QGroupBox* ComDevices;
+  // The device each COM port opens. Item data: the device's path, "" the default ttyS.
+  QComboBox* ComDeviceLists[kComPortCount];
 
   static constexpr int kSoundCardPort = 4;
 
@@ -83,6 +88,11 @@ class TConf final : public QWidget {
   // The centre typed or stepped to is taken once the user has finished with it.
   void SoundCentreChange(int hz);
   void SoundCentreDone();
+  // Lists the serial devices present into ComDeviceLists, each port's own kept (marked
+  // "(not present)" while it is gone); when the window is shown, and while it is open whenever
+  // the device folders change.
+  void RefreshSerialDevices();
+  void ComDeviceChange(int port, int index);
 
  signals:
   // The user has switched the hints over the windows' controls on or off.
@@ -95,6 +105,8 @@ class TConf final : public QWidget {
  private:
   void BuildControls();
   void BuildSoundCard();
+  void BuildComDevices();
+  void WatchDeviceFolders();
   void ShowCalibration();
   void ShowClockCalibration();
   // Which controls the input chosen leaves to the user.
@@ -109,6 +121,7 @@ class TConf final : public QWidget {
   bool measuring_ = false;
   QTimer* centreTimer_;
   std::int32_t openedCentre_ = 0;  // the centre the sound input was last opened with
+  QFileSystemWatcher* deviceWatcher_;
 };
 
 // The single instance, null until constructed.

@@ -78,6 +78,10 @@ TEST(Program, HelpAndVersionNeedNoDisplay) {
     EXPECT_EQ(out.Code, code) << args;
     EXPECT_EQ(out.Text.rfind(begins, 0), 0u) << out.Text;
   }
+  // Where COM1..COM4 lead, and how to change it.
+  const auto help = test::Shell(kBin + "/zarvo-meteo --help").Text;
+  EXPECT_NE(help.find("ZARVO_COM1"), std::string::npos) << help;
+  EXPECT_NE(help.find("chosen for them in the configuration window"), std::string::npos) << help;
 }
 
 }  // namespace

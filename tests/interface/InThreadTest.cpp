@@ -1,6 +1,7 @@
 // The input thread and the termios port it reads: the receive buffer's reader contract, overrun
 // rules, wraps and the position reset; the port's line settings on pseudo-terminals, its
-// exclusive open, reads that take what has come, the bytes on the wire, a device that hangs up.
+// exclusive open, reads that take what has come, the bytes on the wire, a device that hangs up;
+// the device each COM port opens and the serial devices listed.
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <time.h>
@@ -12,6 +13,7 @@
 #include "interface/PosixSerial.h"
 #include "interface/SerialLink.h"
 #include "settings/Settings.h"
+#include "support/FakeDevices.h"
 #include "support/FakeSerial.h"
 #include "support/Pty.h"
 
@@ -131,13 +133,43 @@ TEST_F(InThreadTest, ResetIsNotLostToAReadUnderWay) {
   EXPECT_EQ(thread.ByteAt(0), 0x77);
 }
 
-TEST(ComDevicePath, EnvironmentNamesTheDevice) {
+TEST(ComDevicePath, EnvironmentThenTheUsersChoiceThenTheDefault) {
+  ChosenComDevice(3) = "/dev/ttyUSB0";
   setenv("ZARVO_COM3", "/dev/pts/77", 1);
   EXPECT_EQ(ComDevicePath("COM3"), "/dev/pts/77");
   unsetenv("ZARVO_COM3");
-  EXPECT_EQ(ComDevicePath("COM3"), "/dev/ttyS2");  // the default without ZARVO_COM3
+  EXPECT_EQ(ComDevicePath("COM3"), "/dev/ttyUSB0");
+  ChosenComDevice(3).clear();
+  EXPECT_EQ(ComDevicePath("COM3"), "/dev/ttyS2");  // the default without either
   for (const char* none : {"COM0", "COM", "COM1/../../etc/passwd", "/etc/passwd", "COM99999999999"})
     EXPECT_EQ(ComDevicePath(none), "") << none;
+}
+
+// Adapters by id first, then by kernel name in number order; a ttyS only with a UART behind it,
+// and nothing else of /dev.
+TEST(SerialDevices, ListedInTheOrderAUserLooksForThem) {
+  test::FakeDevices fake;
+  test::Pty pty;
+  const std::string d = fake.Dev();
+  fake.Link("serial/by-id/usb-Prolific-if00-port0", pty.SlavePath());
+  fake.Link("serial/by-id/usb-FTDI_FT232R-if00-port0", pty.SlavePath());
+  fake.Link("serial/by-id/usb-gone-if00", d + "/ttyUSB7");  // left by an unplugged adapter
+  for (const char* name : {"ttyUSB10", "ttyUSB2", "ttyACM0", "ttyUSBx", "tty0"})
+    fake.Link(name, pty.SlavePath());
+  for (const auto& [name, type] :
+       {std::pair{"ttyS0", 4}, {"ttyS1", 0}, {"ttyS12", 4}, {"ttyS3", 4}})
+    fake.Port(name, type);
+  const std::string byId = d + "/serial/by-id/";
+  EXPECT_EQ(ListSerialDevices(fake.Dev(), fake.Sys()),
+            (std::vector<SerialDevice>{
+                {byId + "usb-FTDI_FT232R-if00-port0", "usb-FTDI_FT232R-if00-port0"},
+                {byId + "usb-Prolific-if00-port0", "usb-Prolific-if00-port0"},
+                {d + "/ttyUSB2", d + "/ttyUSB2"},
+                {d + "/ttyUSB10", d + "/ttyUSB10"},
+                {d + "/ttyACM0", d + "/ttyACM0"},
+                {d + "/ttyS0", d + "/ttyS0"},
+                {d + "/ttyS3", d + "/ttyS3"},
+                {d + "/ttyS12", d + "/ttyS12"}}));
 }
 
 // A pseudo-terminal drops the parity bits, so the built termios is checked on its own.

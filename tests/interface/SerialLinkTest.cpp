@@ -104,7 +104,7 @@ TEST_F(ReceiveSideTest, TypeChangeStartsOverTheOldLineThenReopens) {
 
 // A sound source that cannot be opened, and one that stops later, is reported once with the
 // reason it gives; while it is in use the box is sent no commands. Back on the box, a port that
-// cannot be opened is reported once by its name, and nothing is read.
+// cannot be opened is reported once by its name, its device and the reason, and nothing is read.
 TEST_F(ReceiveSideTest, InputThatCannotOpenOrStopsIsReportedOnce) {
   SetInterfaceTypeFields(2);  // a box that would be sent bytes
   SoundInput().CentreHz = 2000;
@@ -125,13 +125,16 @@ TEST_F(ReceiveSideTest, InputThatCannotOpenOrStopsIsReportedOnce) {
   SoundInput().Chosen = false;
   UpdateSoundCalibration();
   opener.Refuse = true;
+  opener.Refusal = {"/dev/ttyUSB0", EACCES};
   rx.ComPortChosen(true);
   rx.Link.InterfaceStartup();  // nothing to write to, and no second report
   EXPECT_EQ(Texts(), (Calls{"Unable to open sound input \"default\": no audio server is running.",
                             "The sound input \"default\" has stopped: the sound source was "
                             "removed.\nChoose Sound card again in the configuration menu to "
                             "reopen it.",
-                            "Unable to open I/O port \"COM1\", check configuration."}));
+                            "Unable to open I/O port \"COM1\", check configuration.\n"
+                            "/dev/ttyUSB0: Permission denied\nTo use serial ports, join the group "
+                            "dialout: sudo usermod -aG dialout $USER, then log out and in again."}));
   std::this_thread::sleep_for(250ms);
   EXPECT_FALSE(rx.InputThread->InRead.load());  // no port, no read
 }

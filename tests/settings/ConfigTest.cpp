@@ -7,6 +7,7 @@
 #include "platform/ProgramFolder.h"
 #include "reception/InVideo.h"
 #include "settings/Config.h"
+#include "support/FakeDevices.h"
 #include "support/FakeSerial.h"
 #include "support/ProgramRun.h"
 #include "support/RealInput.h"
@@ -33,10 +34,14 @@ void TypeOver(QWidget* edit, const QString& text) {
 
 const char* kEqual = "Low and High factors are equal, please try again.";
 
-// The user's sound choices live beside the test run: none may pass from one test to the next.
+// The user's sound and device choices live beside the test run: none may pass from one test to
+// the next.
 void ForgetSoundChoices() {
-  QSettings(QStringLiteral("Zarvo"), QStringLiteral("Zarvo Meteo")).remove("SoundInput");
+  QSettings store(QStringLiteral("Zarvo"), QStringLiteral("Zarvo Meteo"));
+  store.remove("SoundInput");
+  store.remove("SerialDevices");
   SoundInput() = {};
+  for (int n = 1; n <= kComPortCount; ++n) ChosenComDevice(n).clear();
   SetSoundSourceLister(nullptr);
 }
 
@@ -145,6 +150,59 @@ TEST_F(ConfigTest, TypePortAndSoundCardChoices) {
   EXPECT_EQ(conf->SoundStatus->text(), "This program was built without sound input.");
 }
 
+// COM1 opens the adapter remembered by its id; the device picked from those present takes over
+// at once and in the next run. An adapter plugged in shows while the window is open, the chosen
+// one unplugged stays as "(not present)", and is reported by its path when it does not open.
+// $ZARVO_COM2 is shown and cannot be changed.
+TEST_F(ConfigTest, SerialDevicePickedFromThosePresent) {
+  test::FakeDevices fake;
+  test::Pty usb;
+  const std::string byId = fake.Link("serial/by-id/usb-FTDI_FT232R-if00-port0", line.SlavePath());
+  const std::string ttyUSB0 = fake.Link("ttyUSB0", usb.SlavePath());
+  unsetenv("ZARVO_COM1");
+  QSettings(QStringLiteral("Zarvo"), QStringLiteral("Zarvo Meteo"))
+      .setValue(QStringLiteral("SerialDevices/COM1"), QString::fromStdString(byId));
+  Start(test::FirstTypeOnCom1(7), true);
+  const auto shown = [this](int port) {
+    std::vector<std::string> texts{conf->ComDeviceLists[port]->currentText().toStdString()};
+    for (int i = 0; i < conf->ComDeviceLists[port]->count(); ++i)
+      texts.push_back(conf->ComDeviceLists[port]->itemText(i).toStdString());
+    return texts;
+  };
+  const std::string id = "usb-FTDI_FT232R-if00-port0", absent = ttyUSB0 + " (not present)";
+  EXPECT_EQ(shown(0), (std::vector<std::string>{id, "Default: /dev/ttyS0", id, ttyUSB0}));
+  EXPECT_EQ(shown(1)[0], "$ZARVO_COM2: " + std::string(getenv("ZARVO_COM2")));
+  EXPECT_FALSE(conf->ComDeviceLists[1]->isEnabled());
+
+  // The list opened with a click, and the adapter clicked in it.
+  QComboBox* list = conf->ComDeviceLists[0];
+  Click(list);
+  QAbstractItemView* view = list->view();
+  ASSERT_TRUE(QTest::qWaitFor([view] { return view->isVisible(); }, 2000));
+  const QModelIndex item = list->model()->index(list->findText(QString::fromStdString(ttyUSB0)), 0);
+  test::MouseClick(view->viewport(), view->visualRect(item).center());
+  ASSERT_TRUE(QTest::qWaitFor([view] { return !view->isVisible(); }, 2000));
+  InThread& in = *invid->Receive.InputThread;
+  ASSERT_TRUE(usb.Write(std::vector<std::uint8_t>(144, 0x5A)));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return in.WritePos.load() >= 144; }, 3000));
+  EXPECT_EQ(in.ByteAt(0), 0x5A);
+  const std::string acm = fake.Link("ttyACM0", usb.SlavePath());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return shown(0).size() == 5u && shown(0)[4] == acm; }, 3000));
+  fake.Unplug("ttyUSB0");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return shown(0)[0] == absent; }, 3000));
+
+  invid.reset();
+  conf.reset();
+  ChosenComDevice(1).clear();
+  conf = std::make_unique<TConf>();
+  invid = std::make_unique<TInVid>();
+  conf->show();
+  EXPECT_EQ(shown(0)[0], absent);
+  ASSERT_FALSE(boxes.Shown.empty());
+  EXPECT_EQ(boxes.Shown.back().Text, "Unable to open I/O port \"COM1\", check configuration.\n" +
+                                         ttyUSB0 + ": No such file or directory");
+}
+
 // A record with a type and a port above the lists takes the last ones, its clock is held to the
 // track bar. Locked, the input controls refuse the mouse until unlocked; the days do not: above
 // 99 they snap back, an empty edit is 0. Quorvex keeps the calibration it finds and gives the
@@ -156,6 +214,7 @@ TEST_F(ConfigTest, StartUpLockCalibrationsAndDays) {
       "DeleteDays = 7\nLockControls = 1\n");
   EXPECT_EQ(Shown(), "type 5: -9.45 281.45, 00000, 0.1000 %");
   EXPECT_EQ(TextOf(Settings.ComPortName), "COM4");
+  EXPECT_FALSE(conf->ComDevices->isEnabled());
   Click(conf->InterfaceTypeItems[0]);
   EXPECT_EQ(conf->DeleteDays->text().toStdString(), "7");
   for (auto [keys, days] : {std::pair("100", 10), {"\b", 0}, {"42", 42}}) {
@@ -165,6 +224,7 @@ TEST_F(ConfigTest, StartUpLockCalibrationsAndDays) {
   }
   Click(conf->LockControls);
   EXPECT_EQ(Settings.InterfaceType, 5);
+  EXPECT_TRUE(conf->ComDevices->isEnabled());
   Click(conf->InterfaceTypeItems[0]);
   EXPECT_EQ(Shown(), "type 1: -9.45 281.45, 11100, 0.1000 %");
   for (auto [low, high, shown] : {std::tuple("3,64", "236.36", "type 1: 3.64 236.36, 11100"),

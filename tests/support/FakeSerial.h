@@ -84,8 +84,10 @@ class FakeSerialOpener final : public SerialPortOpener, public FakeOpener {
   FakeSerialOpener() { SetSerialPortOpener(this); }
   ~FakeSerialOpener() override { SetSerialPortOpener(nullptr); }
 
-  std::unique_ptr<SerialPort> Open(const std::string& comName, const LineSettings& line) override {
+  std::unique_ptr<SerialPort> Open(const std::string& comName, const LineSettings& line,
+                                   PortOpenError& error) override {
     Opened.push_back({comName, line, std::make_shared<CallLog>()});
+    if (Refuse) error = Refusal;
     return Refuse ? nullptr : Port(Opened.back().Log);
   }
 
@@ -96,6 +98,7 @@ class FakeSerialOpener final : public SerialPortOpener, public FakeOpener {
   };
   std::vector<Opening> Opened;
   bool Refuse = false;
+  PortOpenError Refusal;  // what a refusal says
 };
 
 // The sound input, and the source and centre it was opened with.
