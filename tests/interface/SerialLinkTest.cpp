@@ -128,13 +128,14 @@ TEST_F(ReceiveSideTest, InputThatCannotOpenOrStopsIsReportedOnce) {
   opener.Refusal = {"/dev/ttyUSB0", EACCES};
   rx.ComPortChosen(true);
   rx.Link.InterfaceStartup();  // nothing to write to, and no second report
-  EXPECT_EQ(Texts(), (Calls{"Unable to open sound input \"default\": no audio server is running.",
-                            "The sound input \"default\" has stopped: the sound source was "
-                            "removed.\nChoose Sound card again in the configuration menu to "
-                            "reopen it.",
-                            "Unable to open I/O port \"COM1\", check configuration.\n"
-                            "/dev/ttyUSB0: Permission denied\nTo use serial ports, join the group "
-                            "dialout: sudo usermod -aG dialout $USER, then log out and in again."}));
+  EXPECT_EQ(Texts(),
+            (Calls{"Unable to open sound input \"default\": no audio server is running.",
+                   "The sound input \"default\" has stopped: the sound source was "
+                   "removed.\nChoose Sound card again in the configuration menu to "
+                   "reopen it.",
+                   "Unable to open I/O port \"COM1\", check configuration.\n"
+                   "/dev/ttyUSB0: Permission denied\nTo use serial ports, join the group "
+                   "dialout: sudo usermod -aG dialout $USER, then log out and in again."}));
   std::this_thread::sleep_for(250ms);
   EXPECT_FALSE(rx.InputThread->InRead.load());  // no port, no read
 }

@@ -1,5 +1,6 @@
 // Qt's file dialog and printer behind the seams: the default extension, the PNG filter, the
-// overwrite question, the print dialog's choices kept for the run, and a document printed into a file.
+// overwrite question, the print dialog's choices kept for the run, and a document printed into a
+// file.
 #include <gtest/gtest.h>
 
 #include <QtWidgets>

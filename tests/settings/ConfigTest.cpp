@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QtWidgets>
+#include <cstring>
 
 #include "platform/ProgramFolder.h"
 #include "reception/InVideo.h"
@@ -200,7 +201,7 @@ TEST_F(ConfigTest, SerialDevicePickedFromThosePresent) {
   EXPECT_EQ(shown(0)[0], absent);
   ASSERT_FALSE(boxes.Shown.empty());
   EXPECT_EQ(boxes.Shown.back().Text, "Unable to open I/O port \"COM1\", check configuration.\n" +
-                                         ttyUSB0 + ": No such file or directory");
+                                         ttyUSB0 + ": " + std::strerror(ENOENT));
 }
 
 // A record with a type and a port above the lists takes the last ones, its clock is held to the
