@@ -2,7 +2,7 @@
 
 namespace zarvo {
 
-SpThread::SpThread(GuiThreadRunner& gui, std::function<void()> update,
+SpThread::SpThread(GuiThreadRunner& gui, std::function<bool()> update,
                    std::chrono::milliseconds pause)
     : gui_(gui), handOff_(std::make_shared<HandOff>()) {
   handOff_->Update = std::move(update);
@@ -44,11 +44,14 @@ void SpThread::Run(std::chrono::milliseconds pause) {
         H.Changed.notify_all();
       }
     } finish{*shared};
-    shared->Update();
+    const bool news = shared->Update();
+    std::lock_guard lock(shared->Mutex);
+    shared->ShowedNews = news;
   };
   std::unique_lock lock(h.Mutex);
   for (;;) {
-    if (h.Changed.wait_for(lock, pause, [&] { return h.Terminate; })) return;
+    const auto wait = h.ShowedNews ? pause : std::max(pause, IdlePause);
+    if (h.Changed.wait_for(lock, wait, [&] { return h.Terminate; })) return;
     h.Pending = true;
     lock.unlock();
     gui_.Post(task);

@@ -1,6 +1,6 @@
 #pragma once
 // The spectrum thread: it only has the GUI thread run the spectrum update, waits for it, pauses,
-// and asks again, until it is terminated.
+// and asks again, until it is terminated. An update that found nothing new earns a longer pause.
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -24,10 +24,13 @@ class SpThread {
   // Between one update's end and the next request: the bars need no more than 50 pictures a
   // second, and asking at once would keep the GUI thread busy for nothing.
   static constexpr std::chrono::milliseconds DefaultPause{20};
+  // After an update that showed nothing new (a silent line): the hand-off to the GUI thread is
+  // most of the program's work at rest, and the bars come back within a fifth of a second.
+  static constexpr std::chrono::milliseconds IdlePause{200};
 
-  // Starts the thread; `gui` must outlive it. Throws std::system_error when no thread can be
-  // started.
-  SpThread(GuiThreadRunner& gui, std::function<void()> update,
+  // Starts the thread; `gui` must outlive it. `update` tells whether it had anything new to show.
+  // Throws std::system_error when no thread can be started.
+  SpThread(GuiThreadRunner& gui, std::function<bool()> update,
            std::chrono::milliseconds pause = DefaultPause);
   ~SpThread();
   SpThread(const SpThread&) = delete;
@@ -43,8 +46,9 @@ class SpThread {
     std::mutex Mutex;
     std::condition_variable Changed;
     bool Terminate = false;
-    bool Pending = false;  // an update asked for and not yet run
-    std::function<void()> Update;
+    bool Pending = false;    // an update asked for and not yet run
+    bool ShowedNews = true;  // what the last update said
+    std::function<bool()> Update;
   };
   void Run(std::chrono::milliseconds pause);
 

@@ -48,7 +48,7 @@ TSpec::TSpec() : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::Windo
   setVisible(!IsOn(Settings.HideSpectrum));
   runner_ = std::make_unique<QtGuiThreadRunner>(this);
   try {
-    Thread = std::make_unique<SpThread>(*runner_, [this] { SpectrumUpdate(); });
+    Thread = std::make_unique<SpThread>(*runner_, [this] { return SpectrumUpdate(); });
   } catch (const std::system_error&) {
     ReportError("Not able to create Spectrum Thread");
   } catch (const std::bad_alloc&) {
@@ -65,11 +65,13 @@ TSpec::~TSpec() {
   if (Spec == this) Spec = nullptr;
 }
 
-void TSpec::SpectrumUpdate() {
+bool TSpec::SpectrumUpdate() {
   TReceiveSide* receive = ActiveReceiveSide();
-  if (!Histogram || !receive) return;
-  if (!receive->InputThread || !receive->RxBuffer) return;
-  if (Histogram->Update(*receive->InputThread, Settings.CalLow, Settings.CalHigh)) update();
+  if (!Histogram || !receive) return false;
+  if (!receive->InputThread || !receive->RxBuffer) return false;
+  if (!Histogram->Update(*receive->InputThread, Settings.CalLow, Settings.CalHigh)) return false;
+  update();
+  return true;
 }
 
 void TSpec::paintEvent(QPaintEvent*) {

@@ -18,7 +18,7 @@ class TSpec final : public QWidget {
 
   // On the GUI thread, at the spectrum thread's request: takes the new samples of the reception
   // window's buffer, and repaints when there were any.
-  void SpectrumUpdate();
+  bool SpectrumUpdate();  // whether there was anything new to show
 
  private:
   // Declared before the thread and the picture, so that both go first even without ~TSpec.
