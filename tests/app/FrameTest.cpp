@@ -116,13 +116,13 @@ TEST_F(FrameTest, FromTheSplashToTheEndOfTheRun) {
       },
       "", kAllWindows);
   EXPECT_TRUE(!Main && !Conf && !InVid && !Spec && !ModeDlg && !ViewPic && !Detail && !SplashForm);
-  int n = 0;
-  for (const auto& b :
-       {saved.SpecWindow, saved.DetailWindow, saved.ViewPicWindow, saved.InVidWindow}) {
-    EXPECT_EQ((std::vector<int>{b.Left, b.Top, b.ClientWidth, b.ClientHeight}),
-              (std::vector<int>{31 + n, 32 + n, 133 + n, 134 + n}));
-    n += 10;
-  }
+  const auto placed = [](const auto& b) {
+    return std::vector<int>{b.Left, b.Top, b.ClientWidth, b.ClientHeight};
+  };
+  EXPECT_EQ((std::vector{placed(saved.SpecWindow), placed(saved.DetailWindow),
+                         placed(saved.ViewPicWindow), placed(saved.InVidWindow)}),
+            (std::vector<std::vector<int>>{
+                {31, 32, 133, 134}, {41, 42, 143, 144}, {51, 52, 153, 154}, {61, 62, 163, 164}}));
   EXPECT_EQ(RegisteredHelpFolder(), QDir::currentPath());
   EXPECT_TRUE(help.Topics.empty());  // Auto exists: no getting-started page
 }
