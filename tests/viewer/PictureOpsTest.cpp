@@ -110,8 +110,8 @@ class PictureCommandsTest : public ::testing::Test {
   DialogMemory memory{{}, folder, sizeof folder};
 };
 
-// The folder is taken once the file is written: not on Cancel, nor from a save that fails, whose
-// error names the file. The dialog offers the folder and the name last chosen.
+// The folder is taken once the file is written: not on Cancel, nor from a save that fails.
+// The dialog offers the folder and the name last chosen.
 TEST_F(PictureCommandsTest, SaveKeepsTheFolderUntilTheFileIsWritten) {
   const Bitmap picture(5, 4, GreyColour(200));
   const auto save = [&] { return SavePicture(dialogs, memory, picture, [] { return 3; }); };
