@@ -8,66 +8,46 @@
 namespace zarvo {
 namespace {
 
-using Rows = std::vector<std::vector<int>>;
+using Greys = std::vector<int>;
 
-Bitmap Grey(const Rows& rows) {
-  Bitmap picture(static_cast<int>(rows[0].size()), static_cast<int>(rows.size()));
-  for (int y = 0; y < picture.Height(); ++y)
-    for (int x = 0; x < picture.Width(); ++x)
-      picture.SetPixel(x, y,
-                       GreyColour(rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)]));
+// A picture `width` pixels wide of the greys `g`, row by row.
+Bitmap Grey(int width, const Greys& g) {
+  Bitmap picture(width, static_cast<int>(g.size()) / width);
+  for (std::size_t i = 0; i < g.size(); ++i) picture.Data()[i] = GreyColour(g[i]);
   return picture;
 }
 
-Rows Reduce(const Bitmap& picture, int width, int height, int first = 0, int end = 1 << 30) {
+// Rows first..end-1 reduced to `width` x `height`; the others keep the buffer's 7.
+Greys Reduce(const Bitmap& picture, int width, int height, int first = 0, int end = 1 << 30) {
   std::vector<std::uint8_t> out(static_cast<std::size_t>(width * height), 7);
   AreaAverage(picture, width, height, first, end, out.data(), width);
-  Rows rows(static_cast<std::size_t>(height));
-  for (int y = 0; y < height; ++y)
-    rows[static_cast<std::size_t>(y)].assign(out.begin() + y * width,
-                                             out.begin() + (y + 1) * width);
-  return rows;
+  return {out.begin(), out.end()};
 }
 
 TEST(AreaAverage, EachPixelTheMeanOfWhatItCovers) {
   const struct {
     const char* Case;
-    Rows Picture;
+    Bitmap Picture;
     int Width, Height;
-    Rows Expected;
+    Greys Expected;
   } cases[] = {
       // A black line one pixel wide on white, 3:1: a third of the way to black, not gone.
-      {"thin line 3:1",
-       {{255, 0, 255, 255, 255, 255}, {255, 0, 255, 255, 255, 255}, {255, 0, 255, 255, 255, 255}},
-       2,
-       1,
-       {{170, 255}}},
-      {"thin row 3:1", {{255, 255}, {255, 255}, {0, 0}}, 1, 1, {{170}}},
+      {"thin line 3:1", Grey(6, {255, 0, 255, 255, 255, 255}), 2, 1, {170, 255}},
       // 2 x 2 regions: (10 + 20 + 30 + 41) / 4 = 25.25, (1 + 2 + 3 + 4) / 4 = 2.5 rounds up.
-      {"region means",
-       {{10, 20, 1, 2}, {30, 41, 3, 4}, {9, 9, 0, 0}, {9, 9, 0, 2}},
-       2,
-       2,
-       {{25, 3}, {9, 1}}},
-      // 5 onto 2: column 2 is cut in half, each half counting in its own output pixel.
-      {"5:2 columns", {{0, 0, 100, 200, 200}}, 2, 1, {{20, 180}}},
-      {"5:2 rows", {{0}, {0}, {100}, {200}, {200}}, 1, 2, {{20}, {180}}},
+      {"2x2", Grey(4, {10, 20, 1, 2, 30, 41, 3, 4, 9, 9, 0, 0, 9, 9, 0, 2}), 2, 2, {25, 3, 9, 1}},
+      // 5 onto 2: the middle column (row) is cut in half, each half counting in its own pixel.
+      {"5:2 columns", Grey(5, {0, 0, 100, 200, 200}), 2, 1, {20, 180}},
+      {"5:2 rows", Grey(1, {0, 0, 100, 200, 200}), 1, 2, {20, 180}},
       // 3 onto 2 both ways: the middle row and column are shared; (4 x 90 + 2 x 0 ...) / 2.25.
-      {"3:2 corner", {{90, 90, 0}, {90, 90, 0}, {0, 0, 0}}, 2, 2, {{90, 30}, {30, 10}}},
-      {"same size", {{1, 2}, {3, 4}}, 2, 2, {{1, 2}, {3, 4}}},
+      {"3:2 corner", Grey(3, {90, 90, 0, 90, 90, 0, 0, 0, 0}), 2, 2, {90, 30, 30, 10}},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(Reduce(Grey(c.Picture), c.Width, c.Height), c.Expected) << c.Case;
-}
-
-TEST(AreaAverage, GreyOfAColourAndOnlyTheRowsAsked) {
+  for (const auto& c : cases) EXPECT_EQ(Reduce(c.Picture, c.Width, c.Height), c.Expected) << c.Case;
+  // A colour's grey: (0 + 0 + 255) / 3 and (255 + 0 + 0) / 3. Rows 1 and 2 of four only.
   Bitmap colour(2, 1);
-  colour.SetPixel(0, 0, 0x0000FF);  // (0 + 0 + 255) / 3
+  colour.SetPixel(0, 0, 0x0000FF);
   colour.SetPixel(1, 0, 0xFF0000);
-  EXPECT_EQ(Reduce(colour, 1, 1), (Rows{{85}}));
-  // Rows 1 and 2 of four: the others keep what the buffer held.
-  const Bitmap picture = Grey({{10}, {20}, {30}, {40}});
-  EXPECT_EQ(Reduce(picture, 1, 4, 1, 3), (Rows{{7}, {20}, {30}, {7}}));
+  EXPECT_EQ(Reduce(colour, 1, 1), Greys{85});
+  EXPECT_EQ(Reduce(Grey(1, {10, 20, 30, 40}), 1, 4, 1, 3), (Greys{7, 20, 30, 7}));
 }
 
 }  // namespace

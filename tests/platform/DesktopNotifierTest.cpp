@@ -28,10 +28,6 @@ const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 // The server's side of org.freedesktop.Notifications, on a bus connection of its own.
 class FakeNotificationServer final : public QDBusVirtualObject {
  public:
-  struct Note {
-    QString App, Summary, Body;
-    QStringList Actions;
-  };
   FakeNotificationServer()
       : bus_(QDBusConnection::connectToBus(QDBusConnection::SessionBus, "fake-server")) {
     EXPECT_TRUE(bus_.registerService(kName));
@@ -46,8 +42,8 @@ class FakeNotificationServer final : public QDBusVirtualObject {
   bool handleMessage(const QDBusMessage& message, const QDBusConnection& bus) override {
     if (message.member() != QStringLiteral("Notify")) return false;
     const QList<QVariant> a = message.arguments();
-    Notes.push_back({a.value(0).toString(), a.value(3).toString(), a.value(4).toString(),
-                     a.value(5).toStringList()});
+    Notes.push_back({a.value(3).toString(), a.value(4).toString(),
+                     a.value(5).toStringList().join(' ')});  // summary, body, actions
     bus.send(message.createReply(QVariant::fromValue(static_cast<uint>(Notes.size()))));
     return true;
   }
@@ -57,7 +53,7 @@ class FakeNotificationServer final : public QDBusVirtualObject {
     signal << id << action;
     bus_.send(signal);
   }
-  std::vector<Note> Notes;
+  std::vector<QStringList> Notes;
 
  private:
   QDBusConnection bus_;
@@ -88,12 +84,10 @@ class DesktopNotifierTest : public ::testing::Test {
 
 TEST_F(DesktopNotifierTest, ASavedFaxIsAnnouncedAndItsNotificationOpensIt) {
   FakeNotificationServer server;
-  const std::string path = SaveFax();
+  SaveFax();
   ASSERT_TRUE(QTest::qWaitFor([&] { return server.Notes.size() == 1; }));
   const QString name = QString::fromStdString(AutoSaveName(moment));
-  EXPECT_EQ(server.Notes[0].Summary, "Fax saved");
-  EXPECT_EQ(server.Notes[0].Body, name);
-  EXPECT_EQ(server.Notes[0].Actions, (QStringList{"default", "Open"}));
+  EXPECT_EQ(server.Notes[0], (QStringList{"Fax saved", name, "default Open"}));
 
   // Another action is not the default one.
   server.Invoke(1, QStringLiteral("other"));
@@ -101,19 +95,17 @@ TEST_F(DesktopNotifierTest, ASavedFaxIsAnnouncedAndItsNotificationOpensIt) {
   EXPECT_FALSE(view->isVisible());
   server.Invoke(1, QStringLiteral("default"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return view->isVisible(); }));
-  EXPECT_EQ(view->windowTitle(), "View " + name);
-  EXPECT_EQ(view->Picture.Height(), 20);
+  EXPECT_EQ(std::pair(view->windowTitle(), view->Picture.Height()), std::pair("View " + name, 20));
 
   // A save that fails says why, and offers nothing to open.
   std::filesystem::remove_all(dir.Path() + "/Auto");
   dir.Write("Auto", {'x'});  // a file where the folder should be
   EXPECT_THROW(SaveFax(), PlatformError);
   ASSERT_TRUE(QTest::qWaitFor([&] { return server.Notes.size() == 2; }));
-  EXPECT_EQ(server.Notes[1].Summary, "Fax not saved");
-  EXPECT_TRUE(server.Notes[1].Body.startsWith("Cannot create file " +
-                                              QString::fromStdString(dir.Path() + "/Auto/")))
-      << server.Notes[1].Body.toStdString();
-  EXPECT_TRUE(server.Notes[1].Actions.isEmpty());
+  const QStringList failed = server.Notes[1];  // no action offered
+  EXPECT_TRUE(failed[0] == "Fax not saved" && failed[2].isEmpty() &&
+              failed[1].startsWith(QString::fromStdString("Cannot create file " + dir.Path())))
+      << failed.join('|').toStdString();
   EXPECT_TRUE(boxes.Shown.empty());
 }
 

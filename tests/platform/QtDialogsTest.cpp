@@ -26,13 +26,15 @@ void WhileModal(std::function<bool(QWidget*)> step) {
   timer->start(20);
 }
 
-// Types over the dialog's name field and presses Return, as the user does. The field's completer
-// offers the folder's files: Escape puts its list away. Queued: what Return raises may be a
-// modal loop of its own.
-void TypeAndEnter(QWidget* dialog, const char* field, const QString& name) {
+// Types over the dialog's name field and presses Return, as the user does, after choosing the
+// PNG filter with the arrow key if asked. The field's completer offers the folder's files: Escape
+// puts its list away. Queued: what Return raises may be a modal loop of its own.
+void TypeAndEnter(QWidget* dialog, const char* field, const QString& name, bool png = false) {
   EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog));
   auto* edit = dialog->findChild<QLineEdit*>(QLatin1String(field));
-  ASSERT_NE(edit, nullptr);
+  auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+  ASSERT_TRUE(edit && (types || !png));
+  if (png) QTest::keyClick(types, Qt::Key_Down);
   QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
   QTest::keyClicks(edit, name);
   if (QWidget* list = QApplication::activePopupWidget()) QTest::keyClick(list, Qt::Key_Escape);
@@ -42,22 +44,13 @@ void TypeAndEnter(QWidget* dialog, const char* field, const QString& name) {
 TEST(QtFileDialogs, SaveAddsTheFiltersExtensionAndAsksBeforeReplacing) {
   test::TempDir dir;
   QtFileDialogs dialogs;
-  WhileModal([](QWidget* modal) {
-    TypeAndEnter(modal, "fileNameEdit", "chart");
-    return false;
-  });
-  EXPECT_EQ(dialogs.SaveFile(dir.Path(), ""), (SaveChoice{dir.File("chart.bmp")}));
-  // The PNG filter, chosen with the arrow key in the file type box.
-  WhileModal([](QWidget* modal) {
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(modal));
-    auto* types = modal->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
-    EXPECT_NE(types, nullptr);
-    if (types) QTest::keyClick(types, Qt::Key_Down);
-    TypeAndEnter(modal, "fileNameEdit", "chart");
-    return false;
-  });
-  EXPECT_EQ(dialogs.SaveFile(dir.Path(), ""),
-            (SaveChoice{dir.File("chart.png"), PictureFormat::Png}));
+  for (const bool png : {false, true}) {
+    WhileModal(
+        [png](QWidget* modal) { return TypeAndEnter(modal, "fileNameEdit", "chart", png), false; });
+    const SaveChoice expected{dir.File(png ? "chart.png" : "chart.bmp"),
+                              png ? PictureFormat::Png : PictureFormat::Bmp};
+    EXPECT_EQ(dialogs.SaveFile(dir.Path(), ""), expected);
+  }
 
   // An existing file: the question comes; No keeps the dialog open, Cancel then ends it.
   dir.Write("old.bmp", {'B', 'M'});

@@ -45,7 +45,6 @@ TEST(ReceptionLayout, FollowingTheWriter) {
 
 TEST(TitleCycle, TextsInOrder) {
   EXPECT_EQ(TitleCycle::StatusCaption(""), "Incoming Fax");
-  EXPECT_EQ(TitleCycle::StatusCaption("manual start"), "Incoming Fax: manual start");
   // The mode and the product name for 5 s, then the mode alone until the next status.
   TitleCycle cycle;
   for (const auto& [open, title, next] :

@@ -62,14 +62,10 @@ class FakePrinter final : public PrintTarget {
   }
   int PageWidth() override { return Width; }
   int PageHeight() override { return Height; }
-  void Begin(const std::string& title) override {
-    if (FailBegin) throw PlatformError("Printer selected is not valid");
-    Calls.push_back("begin " + title);
-  }
+  void Begin(const std::string& title) override { Calls.push_back("begin " + title); }
   void StretchPicture(const Bitmap& picture, int width, int height) override {
-    Calls.push_back("picture " + std::to_string(picture.Width()) + "x" +
-                    std::to_string(picture.Height()) + " into " + std::to_string(width) + "x" +
-                    std::to_string(height));
+    Calls.push_back("picture " + Size(picture.Width(), picture.Height()) + " into " +
+                    Size(width, height));
   }
   void Text(int x, int y, int points, const std::string& text) override {
     Calls.push_back("text " + std::to_string(x) + "," + std::to_string(y) + " " +
@@ -77,8 +73,9 @@ class FakePrinter final : public PrintTarget {
   }
   void End() override { Calls.push_back("end"); }
 
+  static std::string Size(int w, int h) { return std::to_string(w) + "x" + std::to_string(h); }
+
   bool Accept = true;
-  bool FailBegin = false;
   int Width = 4500;
   int Height = 6000;
   std::vector<std::string> Calls;

@@ -61,13 +61,11 @@ inline bool ChooseFromPopup(QWidget* widget, QPoint pos, QMenu* menu, const QStr
 
 // The thumb of a scroll bar, in its own coordinates.
 inline QRect ScrollThumb(QScrollBar* bar) {
+  struct Open : QScrollBar {
+    using QScrollBar::initStyleOption;  // protected: reached through a pointer to member
+  };
   QStyleOptionSlider option;
-  option.initFrom(bar);
-  option.orientation = bar->orientation();
-  option.minimum = bar->minimum();
-  option.maximum = bar->maximum();
-  option.sliderPosition = bar->sliderPosition();
-  option.pageStep = bar->pageStep();
+  (bar->*&Open::initStyleOption)(&option);
   return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
                                       bar);
 }

@@ -85,16 +85,8 @@ TEST(PictureOps, DetailLayoutAndPrintedArea) {
   EXPECT_EQ(std::tuple(l.Top, l.Bottom, l.ScrollMax), std::tuple(0, 1016, 0));
   EXPECT_FALSE(LayOutViewer(905, 600, 1810, 0, 0).Paint);
   EXPECT_EQ(LayOutViewer(905, 600, 0, 5, 0).Bottom, 5 * 818);  // no division by zero
-  // By the width on a portrait page, the bottom staying empty; 2250 x 1000 / 1810 = 1243.09 cut,
-  // not rounded; nothing for an empty picture.
-  for (const auto& [w, h, pageW, pageH, width, height] :
-       {std::tuple{2000, 1000, 4000, 6000, 4000, 2000},
-        {1810, 2250, 1000, 9000, 1000, 1243},
-        {1810, 0, 1000, 1000, 0, 0},
-        {0, 0, 1000, 1000, 0, 0}}) {
-    const PrintArea a = PrintedArea(w, h, pageW, pageH);
-    EXPECT_EQ(std::pair(a.Width, a.Height), std::pair(width, height)) << w << "x" << h;
-  }
+  // The rest of the printed area is worked out in the windows' print tests.
+  EXPECT_EQ(PrintedArea(0, 0, 1000, 1000).Height, 0);
 }
 
 TEST(ViewerTexts, DialogFolder) {
@@ -118,8 +110,8 @@ class PictureCommandsTest : public ::testing::Test {
   DialogMemory memory{{}, folder, sizeof folder};
 };
 
-// The folder is taken once the file is written: not on Cancel, nor from a save that fails, whose
-// error names the file. The dialog offers the folder and the name last chosen.
+// The folder is taken once the file is written: not on Cancel, nor from a save that fails.
+// The dialog offers the folder and the name last chosen.
 TEST_F(PictureCommandsTest, SaveKeepsTheFolderUntilTheFileIsWritten) {
   const Bitmap picture(5, 4, GreyColour(200));
   const auto save = [&] { return SavePicture(dialogs, memory, picture, [] { return 3; }); };
@@ -128,13 +120,7 @@ TEST_F(PictureCommandsTest, SaveKeepsTheFolderUntilTheFileIsWritten) {
   ASSERT_TRUE(save());
   EXPECT_EQ(ReadBmpFile(dir.File("part.bmp")).Height(), 3);
   dialogs.SaveAnswer = dir.File("missing/x.bmp");
-  try {
-    save();
-    ADD_FAILURE() << "no error";
-  } catch (const PlatformError& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "Cannot create file " + dir.File("missing/x.bmp") + ": No such file or directory");
-  }
+  EXPECT_THROW(save(), PlatformError);  // its text is the writer's, worked in PictureFileTest
   EXPECT_EQ(folder, dir.Path());
   ASSERT_EQ(dialogs.Saves.size(), 3u);  // the second dialog still offered the first folder
   EXPECT_EQ(std::tuple(dialogs.Saves[1].Folder, dialogs.Saves[2].Folder, dialogs.Saves[2].FileName),
