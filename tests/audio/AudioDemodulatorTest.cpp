@@ -56,17 +56,11 @@ TEST(AudioDemodulator, FrequenciesTakeTheDecodersCalibrationAroundTheCentre) {
                                           {1000, 0},  {2593.75, 255}, {900, 0},   {3000, 255},
                                           {1503, 80}, {1504, 81},     {NAN, 0}};
   for (const auto& [hz, byte] : cases) EXPECT_EQ(AudioFrequencyToByte(hz), byte) << hz << " Hz";
-  // A steady tone at centre + d comes out as 1900 + d: bytes 144 + d / 6.25.
-  const std::tuple<double, double, int> tones[] = {
-      {1900, -400, 80}, {1900, 0, 144},    {1900, 400, 208}, {1700, 0, 144},
-      {1700, 250, 184}, {2150, -150, 120}, {2500, 600, 240}, {1000, -100, 128}};
-  for (const int rate : {8000, 48000}) {
-    for (const auto& [centre, offset, byte] : tones) {
-      SCOPED_TRACE(testing::Message() << rate << " Hz, centre " << centre << ", offset " << offset);
-      const auto bytes = Demodulate(Tones({centre + offset}, 1.0, rate), rate, centre).Bytes;
-      ASSERT_NEAR(static_cast<double>(bytes.size()), 7200, 50);
-      for (std::size_t i = 720; i < 6480; i += 360) EXPECT_NEAR(bytes[i], byte, 1) << i;
-    }
+  // At the ends of the centre's range a steady tone at centre + d comes out as 1900 + d.
+  for (const auto& [centre, offset, byte] :
+       {std::tuple(2500.0, 600.0, 240), {1000.0, -100.0, 128}}) {
+    const auto bytes = Demodulate(Tones({centre + offset}, 1.0, 8000), 8000, centre).Bytes;
+    EXPECT_NEAR(bytes.at(3600), byte, 1) << centre;
   }
 }
 
@@ -75,11 +69,11 @@ TEST(AudioDemodulator, FrequenciesTakeTheDecodersCalibrationAroundTheCentre) {
 // between take the filters' time to settle.
 TEST(AudioDemodulator, GivesTheBoxsBytesWithinTwoLevelsAtEveryRate) {
   const sim::GreyImage chart = sim::TestChart(sim::ChartMinHeight);
-  // Every section, at 240 lines per minute.
-  sim::BroadcastOptions o{.DataRate = kAudioByteRate, .CalLow = kAudioCalLow};
-  o.CalHigh = kAudioCalHigh;
-  o.Lpm = 240;
-  o.PhasingSeconds = 3;
+  sim::BroadcastOptions o{.DataRate = kAudioByteRate,
+                          .CalLow = kAudioCalLow,
+                          .CalHigh = kAudioCalHigh,
+                          .Lpm = 240,
+                          .PhasingSeconds = 3};
   const auto expected = sim::MakeBroadcast(chart, o);
   const std::pair<int, double> cases[] = {{8000, 1900},  {11025, 1900}, {44100, 1900},
                                           {48000, 1900}, {96000, 1900}, {44101, 1900},
@@ -128,7 +122,8 @@ TEST(AudioDemodulator, PiecesOfAnySizeGiveTheSameBytesAsOnePush) {
   }
 }
 
-TEST(AudioDemodulator, BadSamplesNeitherCrashNorLinger) {
+// Bad samples neither crash nor linger; rates and centres it cannot take are refused.
+TEST(AudioDemodulator, BadSamplesAndSettingsAreSurvived) {
   for (const float bad : {NAN, INFINITY, -INFINITY, 1e30f, -3e38f}) {
     SCOPED_TRACE(bad);
     auto sound = Tones({2300}, 2.0, 11025);
@@ -138,9 +133,6 @@ TEST(AudioDemodulator, BadSamplesNeitherCrashNorLinger) {
     // A second later the tone is white again.
     for (std::size_t i = 7200; i < 14000; i += 100) EXPECT_NEAR(bytes[i], 208, 1) << i;
   }
-}
-
-TEST(AudioDemodulator, RefusesRatesAndCentresOutsideItsRange) {
   const std::pair<int, double> cases[] = {
       {7999, 1900}, {96001, 1900}, {48000, 999}, {48000, 2501}, {48000, NAN}};
   for (const auto& [rate, centre] : cases)

@@ -15,6 +15,7 @@
 #include "settings/Settings.h"
 #include "support/FakeDevices.h"
 #include "support/FakeSerial.h"
+#include "support/ProgramRun.h"
 #include "support/Pty.h"
 
 namespace zarvo {
@@ -38,12 +39,6 @@ class InThreadTest : public ::testing::Test {
       return n;
     };
     thread.Resume(port);
-  }
-  static bool Until(const std::function<bool()>& done) {
-    const auto end = Clock::now() + 10s;
-    for (; !done(); std::this_thread::sleep_for(1ms))
-      if (Clock::now() > end) return false;
-    return true;
   }
   std::unique_ptr<std::uint8_t[]> buffer{new std::uint8_t[RxBufferSize]};
   InThread thread{buffer.get()};
@@ -102,7 +97,7 @@ TEST_F(InThreadTest, WrapsAreCountedUntilTakenAndEachReadIsNoticed) {
   for (int wraps = 1; wraps <= 2; ++wraps) {
     thread.WritePos = RxBufferSize - 250;
     Serve(300);
-    ASSERT_TRUE(Until([&] { return notices == 4 * wraps; }));
+    ASSERT_TRUE(test::PollUntil([&] { return notices == 4 * wraps; }, 10s));
     thread.Suspend();
     EXPECT_EQ(std::tuple(thread.WrapCount.load(), thread.Wrapped.load(), thread.WritePos.load(),
                          seenAt.load()),
@@ -125,7 +120,7 @@ TEST_F(InThreadTest, ResetIsNotLostToAReadUnderWay) {
     return n;
   };
   thread.Resume(port);
-  ASSERT_TRUE(Until([&] { return reading.load(); }));
+  ASSERT_TRUE(test::PollUntil([&] { return reading.load(); }, 10s));
   thread.ResetWritePos();
   reset = true;
   ASSERT_TRUE(thread.WaitForWritePos(1000, 10s));
@@ -136,11 +131,11 @@ TEST_F(InThreadTest, ResetIsNotLostToAReadUnderWay) {
 TEST(ComDevicePath, EnvironmentThenTheUsersChoiceThenTheDefault) {
   ChosenComDevice(3) = "/dev/ttyUSB0";
   setenv("ZARVO_COM3", "/dev/pts/77", 1);
-  EXPECT_EQ(ComDevicePath("COM3"), "/dev/pts/77");
+  std::string paths = ComDevicePath("COM3");
   unsetenv("ZARVO_COM3");
-  EXPECT_EQ(ComDevicePath("COM3"), "/dev/ttyUSB0");
+  paths += ' ' + ComDevicePath("COM3");
   ChosenComDevice(3).clear();
-  EXPECT_EQ(ComDevicePath("COM3"), "/dev/ttyS2");  // the default without either
+  EXPECT_EQ(paths + ' ' + ComDevicePath("COM3"), "/dev/pts/77 /dev/ttyUSB0 /dev/ttyS2");
   for (const char* none : {"COM0", "COM", "COM1/../../etc/passwd", "/etc/passwd", "COM99999999999"})
     EXPECT_EQ(ComDevicePath(none), "") << none;
 }
@@ -159,17 +154,14 @@ TEST(SerialDevices, ListedInTheOrderAUserLooksForThem) {
   for (const auto& [name, type] :
        {std::pair{"ttyS0", 4}, {"ttyS1", 0}, {"ttyS12", 4}, {"ttyS3", 4}})
     fake.Port(name, type);
-  const std::string byId = d + "/serial/by-id/";
-  EXPECT_EQ(ListSerialDevices(fake.Dev(), fake.Sys()),
-            (std::vector<SerialDevice>{
-                {byId + "usb-FTDI_FT232R-if00-port0", "usb-FTDI_FT232R-if00-port0"},
-                {byId + "usb-Prolific-if00-port0", "usb-Prolific-if00-port0"},
-                {d + "/ttyUSB2", d + "/ttyUSB2"},
-                {d + "/ttyUSB10", d + "/ttyUSB10"},
-                {d + "/ttyACM0", d + "/ttyACM0"},
-                {d + "/ttyS0", d + "/ttyS0"},
-                {d + "/ttyS3", d + "/ttyS3"},
-                {d + "/ttyS12", d + "/ttyS12"}}));
+  std::string listed;  // path, and the label shown where it is not the path
+  for (const SerialDevice& device : ListSerialDevices(d, fake.Sys()))
+    listed += device.Path.substr(d.size()) +
+              (device.Path == device.Label ? "" : "=" + device.Label) + ' ';
+  EXPECT_EQ(listed,
+            "/serial/by-id/usb-FTDI_FT232R-if00-port0=usb-FTDI_FT232R-if00-port0 "
+            "/serial/by-id/usb-Prolific-if00-port0=usb-Prolific-if00-port0 /ttyUSB2 /ttyUSB10 "
+            "/ttyACM0 /ttyS0 /ttyS3 /ttyS12 ");
 }
 
 // A pseudo-terminal drops the parity bits, so the built termios is checked on its own.
@@ -197,7 +189,6 @@ TEST(PosixSerial, OpenIsExclusive) {
   EXPECT_EQ(OpenSerialDevice(pty.SlavePath(), line), nullptr);
   first.reset();
   EXPECT_NE(OpenSerialDevice(pty.SlavePath(), line), nullptr);
-  EXPECT_EQ(OpenSerialDevice("/nonexistent/tty", line), nullptr);
   EXPECT_EQ(OpenSerialDevice("/dev/null", line), nullptr);  // not a terminal
 }
 
@@ -272,7 +263,7 @@ TEST_F(InThreadTest, PtcStartUpOnTheWireThenHangUp) {
   pty.Write({1, 2, 3});
   ASSERT_TRUE(thread.WaitForWritePos(3, 2s));
   pty.CloseMaster();
-  ASSERT_TRUE(Until([&] { return thread.PortFailed.load(); }));
+  ASSERT_TRUE(test::PollUntil([&] { return thread.PortFailed.load(); }, 10s));
   const auto cpuBefore = ThreadCpu(thread.NativeHandle());
   std::this_thread::sleep_for(1000ms);
   EXPECT_LT(ThreadCpu(thread.NativeHandle()) - cpuBefore, 50ms);  // a calm retry, not a spin

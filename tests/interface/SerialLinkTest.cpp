@@ -10,6 +10,7 @@
 #include "settings/SoundInput.h"
 #include "settings/ToneMeasurement.h"
 #include "support/FakeSerial.h"
+#include "support/ProgramRun.h"
 #include "support/RecordingBoxes.h"
 
 namespace zarvo {
@@ -44,10 +45,6 @@ class ReceiveSideTest : public ::testing::Test {
     Settings.AutoPTCII = autoPtc;
     ASSERT_TRUE(rx.Create());
   }
-  void WaitForFailure() {
-    for (int i = 0; i < 200 && !rx.InputThread->PortFailed; ++i) std::this_thread::sleep_for(5ms);
-    ASSERT_TRUE(rx.InputThread->PortFailed);
-  }
   Calls Texts() const {
     Calls texts;
     for (const auto& box : boxes.Shown) texts.push_back(box.Text);
@@ -62,15 +59,13 @@ class ReceiveSideTest : public ::testing::Test {
 // Each type's sequences: the type, the PTC-II option (any non-zero value is on), the calls, and
 // whether the writes fail, each failure then reported while the sequence and its pause go on.
 TEST_F(ReceiveSideTest, StartUpAndShutDownOfEachType) {
-  const Calls none = {"purge", "purge"};
+  const Calls none = {"purge", "purge"}, rts = {"purge", "rts on", "rts off", "write 01",
+                                                "purge", "rts on", "rts off", "write 00"};
   const std::tuple<int, Flag, Calls, bool> rows[] = {
       {1, 1, none, false},  // only the PTC-II is sent its start-up, and only when asked to
       {3, 0, none, false},
       // The pause after the purge, then an RTS pulse before each byte.
-      {2,
-       0,
-       {"purge", "rts on", "rts off", "write 01", "purge", "rts on", "rts off", "write 00"},
-       false},
+      {2, 0, rts, false},
       {3, 5, kPtcCalls, false},
       {3, 1, kPtcCalls, true},
   };
@@ -119,7 +114,7 @@ TEST_F(ReceiveSideTest, InputThatCannotOpenOrStopsIsReportedOnce) {
   rx.Link.InterfaceStartup();
   EXPECT_TRUE(sound.Last->Calls().empty());
   EXPECT_EQ(sound.Opened, (std::vector<std::pair<std::string, double>>(2, {"", 2000})));
-  WaitForFailure();
+  ASSERT_TRUE(test::PollUntil([&] { return rx.InputThread->PortFailed.load(); }, 2s));
   rx.Poll();
   rx.Poll();
   SoundInput().Chosen = false;
@@ -169,7 +164,7 @@ TEST_F(ReceiveSideTest, RecordingPlaysInPlaceOfTheInputAndGivesItBack) {
   broken->BytesPerRead = -1;
   broken->Reason = "the file ends early";
   rx.Play(broken, "cut.flac");
-  WaitForFailure();
+  ASSERT_TRUE(test::PollUntil([&] { return rx.InputThread->PortFailed.load(); }, 2s));
   EXPECT_FALSE(rx.Poll());
   EXPECT_EQ(
       Texts(),

@@ -39,7 +39,7 @@ class MessagesTest : public ::testing::Test {
 };
 
 // Formatted texts under the program's title. An error raised while an error box is open is
-// dropped for good; notes are not guarded.
+// dropped for good; notes are not guarded. An exception's report ends with a period.
 TEST_F(MessagesTest, BoxesAndTheNestedErrorGuard) {
   boxes.WhileOpen = [](const test::ShownBox& box) {
     if (box.Text != "COM3 failed") return;
@@ -50,9 +50,13 @@ TEST_F(MessagesTest, BoxesAndTheNestedErrorGuard) {
   boxes.Answer = false;
   EXPECT_FALSE(ReportQuestion("Exit %s?", "Zarvo Meteo"));
   ReportError("after the box closed");
+  for (const char* what : {"Ends.", "", static_cast<const char*>(nullptr)})
+    ShowExceptionReport(what);
   EXPECT_EQ(Shown(true),
             (Strings{"E Zarvo Meteo: COM3 failed", "I Zarvo Meteo: 3 faxes",
-                     "Q Zarvo Meteo: Exit Zarvo Meteo?", "E Zarvo Meteo: after the box closed"}));
+                     "Q Zarvo Meteo: Exit Zarvo Meteo?", "E Zarvo Meteo: after the box closed",
+                     "E Zarvo Meteo: Ends.", "E Zarvo Meteo: Unknown error.",
+                     "E Zarvo Meteo: Unknown error."}));
   EXPECT_EQ(boxes.CloseCount, 0);
 }
 
@@ -82,12 +86,6 @@ TEST_F(MessagesTest, OverlongTextsAreFatalAndCut) {
   errno = ENOENT;
   ReportError("%s", e990.c_str());
   EXPECT_EQ(Shown(), (Strings{kTooLong, e990}));
-}
-
-TEST_F(MessagesTest, ExceptionReportEndsWithAPeriod) {
-  for (const char* what : {"Already ends.", "", static_cast<const char*>(nullptr)})
-    ShowExceptionReport(what);
-  EXPECT_EQ(Shown(), (Strings{"Already ends.", "Unknown error.", "Unknown error."}));
 }
 
 // The screen saver's command is swallowed only while it is disabled; the version's third decimal
