@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The program receiving with the window shown under Xvfb: prints its CPU share and resident
-# memory over a stretch of reception. By default from its simulated interface (7200 samples/s);
+# memory over a stretch of reception. By default from a box on COM1 (7200 samples/s): zarvo-sim
+# streams at the box's pace on a pseudo-terminal, in a process of its own, so that only the
+# receiver is measured;
 # with "sound", from a sound card: a private PulseAudio server plays a broadcast at 48 kHz into a
 # null sink and the program captures the sink's monitor.
 set -euo pipefail
@@ -14,9 +16,10 @@ home=$(mktemp -d)
 server=
 player=
 pid=
+box=
 cleanup() {
   set +e
-  for p in $pid $player $server; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
+  for p in $pid $player $server $box; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
   rm -rf "$home"
 }
 trap cleanup EXIT
@@ -36,7 +39,12 @@ if [ "$source" = sound ]; then
   paplay -d zarvo_bench "$home/fax.wav" &
   player=$!
 else
-  XDG_CONFIG_HOME=$home/config "$bin/zarvo-meteo" --demo --home "$home" >/dev/null 2>&1 &
+  # Two broadcasts of the chart: long enough for the start, the phasing and the measured stretch.
+  "$bin/zarvo-sim" --repeat 2 --noise 40 --pty >"$home/pty" 2>/dev/null &
+  box=$!
+  for _ in $(seq 100); do [ -s "$home/pty" ] && break; sleep 0.05; done
+  ZARVO_COM1=$(head -n 1 "$home/pty") XDG_CONFIG_HOME=$home/config "$bin/zarvo-meteo" \
+    --home "$home" >/dev/null 2>&1 &
   pid=$!
 fi
 sleep 20  # start tone and phasing: the picture is being written from here on

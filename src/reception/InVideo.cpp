@@ -119,6 +119,7 @@ TInVid::TInVid() : QWidget(nullptr, Qt::Window), Decoder(Settings, *this) {
           this,
           [this] {
             tickQueued_.store(false);
+            InVidTimer.start();  // while blocks come, the fallback need not wake the thread
             InVidTimerTimer();
           },
           Qt::QueuedConnection);

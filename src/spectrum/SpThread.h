@@ -21,9 +21,10 @@ class GuiThreadRunner {
 
 class SpThread {
  public:
-  // Between one update's end and the next request: the bars need no more than 50 pictures a
-  // second, and asking at once would keep the GUI thread busy for nothing.
-  static constexpr std::chrono::milliseconds DefaultPause{20};
+  // Between one update's end and the next request: 25 pictures a second keep the bars moving
+  // smoothly for the eye that tunes by them, and each costs the GUI thread a hand-off and a
+  // repaint.
+  static constexpr std::chrono::milliseconds DefaultPause{40};
   // After an update that showed nothing new (a silent line): the hand-off to the GUI thread is
   // most of the program's work at rest, and the bars come back within a fifth of a second.
   static constexpr std::chrono::milliseconds IdlePause{200};

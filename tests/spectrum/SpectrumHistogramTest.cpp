@@ -96,7 +96,7 @@ TEST_F(SpectrumHistogramTest, ARestartOfTheWriterIsFollowed) {
   EXPECT_EQ(std::pair(h.SpecReadPos, h.SpecHeights[118]), std::pair(10, 20));
 }
 
-// Between one update and the next request a pause of 20 ms, or 200 ms after one with no news. That
+// Between one update and the next request a pause of 40 ms, or 200 ms after one with no news. That
 // no update runs once the thread is ended, with a request waiting, SpectrumTest checks on the
 // window.
 TEST(SpectrumThread, RequestsArePaced) {
@@ -108,7 +108,7 @@ TEST(SpectrumThread, RequestsArePaced) {
     SpThread spectrum(gui, [&] { return ++updates % 2 == 0; });
     std::this_thread::sleep_for(400ms);
   }
-  // Every other update shows news: 400 ms of pauses of 20 and 200 ms, and a little.
+  // Every other update shows news: 400 ms of pauses of 40 and 200 ms, and a little.
   EXPECT_TRUE(updates >= 2 && updates <= 5) << updates;
 }
 
