@@ -40,7 +40,7 @@ if [ "$source" = sound ]; then
   player=$!
 else
   # Two broadcasts of the chart: long enough for the start, the phasing and the measured stretch.
-  "$bin/zarvo-sim" --repeat 2 --noise 40 --pty >"$home/pty" 2>/dev/null &
+  "$bin/zarvo-sim" --repeat 2 --noise 40 --phasing-seconds 10 --pty >"$home/pty" 2>/dev/null &
   box=$!
   for _ in $(seq 100); do [ -s "$home/pty" ] && break; sleep 0.05; done
   ZARVO_COM1=$(head -n 1 "$home/pty") XDG_CONFIG_HOME=$home/config "$bin/zarvo-meteo" \
