@@ -68,20 +68,19 @@ TEST(Program, SignalWhileReceivingSavesTheFaxAndTheSettings) {
   EXPECT_NEAR(ReadBmpFile(live[0]).Height(), 80.5, 2.5);
 }
 
+// The help also tells where COM1..COM4 lead, and how to change it.
 TEST(Program, HelpAndVersionNeedNoDisplay) {
-  const std::tuple<const char*, int, const char*> cases[] = {
-      {"--help", 0, "Usage: zarvo-meteo [--home DIR] [--demo]\n"},
-      {"--version", 0, "Zarvo Meteo 1.02\n"},
-      {"--hmoe x", 2, "zarvo-meteo: unknown option --hmoe\n"}};
-  for (const auto& [args, code, begins] : cases) {
+  const std::tuple<const char*, int, const char*, const char*> cases[] = {
+      {"--help", 0, "Usage: zarvo-meteo [--home DIR] [--demo]\n", "ZARVO_COM1"},
+      {"--help", 0, "Usage:", "chosen for them in the configuration window"},
+      {"--version", 0, "Zarvo Meteo 1.02\n", ""},
+      {"--hmoe x", 2, "zarvo-meteo: unknown option --hmoe\n", ""}};
+  for (const auto& [args, code, begins, holds] : cases) {
     const auto out = test::Shell("env -i PATH=/usr/bin:/bin " + kBin + "/zarvo-meteo " + args);
-    EXPECT_EQ(out.Code, code) << args;
-    EXPECT_EQ(out.Text.rfind(begins, 0), 0u) << out.Text;
+    EXPECT_TRUE(out.Code == code && out.Text.rfind(begins, 0) == 0 &&
+                out.Text.find(holds) != std::string::npos)
+        << args << ": " << out.Text;
   }
-  // Where COM1..COM4 lead, and how to change it.
-  const auto help = test::Shell(kBin + "/zarvo-meteo --help").Text;
-  EXPECT_NE(help.find("ZARVO_COM1"), std::string::npos) << help;
-  EXPECT_NE(help.find("chosen for them in the configuration window"), std::string::npos) << help;
 }
 
 }  // namespace

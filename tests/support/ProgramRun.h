@@ -103,7 +103,7 @@ inline bool WriteSettingsRecord(const TempDir& home, const std::string& descript
   const bool parsed = ParseSettingsDescription(description, record, error);
   EXPECT_TRUE(parsed) << error;
   const auto* raw = reinterpret_cast<const unsigned char*>(&record);
-  if (parsed) home.Write("Zarvo.cfg", std::vector<unsigned char>(raw, raw + sizeof record));
+  if (parsed) home.Write("Zarvo.cfg", {raw, raw + sizeof record});
   return parsed;
 }
 
@@ -168,14 +168,12 @@ inline std::vector<std::uint8_t> ReadBytes(const std::string& path) {
 // The bitmaps in `folder`, oldest first.
 inline std::vector<std::string> SavedFaxes(const std::string& folder) {
   namespace fs = std::filesystem;
-  std::vector<std::pair<fs::file_time_type, std::string>> found;
+  std::vector<std::string> paths;
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(folder, error))
-    if (entry.path().extension() == ".bmp")
-      found.push_back({entry.last_write_time(), entry.path()});
-  std::sort(found.begin(), found.end());
-  std::vector<std::string> paths(found.size());
-  std::transform(found.begin(), found.end(), paths.begin(), [](auto& f) { return f.second; });
+    if (entry.path().extension() == ".bmp") paths.push_back(entry.path());
+  const auto age = [](const std::string& p) { return std::pair(fs::last_write_time(p), p); };
+  std::sort(paths.begin(), paths.end(), [&](auto& x, auto& y) { return age(x) < age(y); });
   return paths;
 }
 
@@ -186,12 +184,11 @@ inline ::testing::AssertionResult SamePicture(const std::string& a, const std::s
     return ::testing::AssertionFailure()
            << a << " is " << first.Width() << " x " << first.Height() << ", " << b << " "
            << second.Width() << " x " << second.Height();
-  for (int y = 0; y < first.Height(); ++y)
-    for (int x = 0; x < first.Width(); ++x)
-      if (first.Pixel(x, y) != second.Pixel(x, y))
-        return ::testing::AssertionFailure()
-               << a << " and " << b << " differ first at row " << y << ", column " << x;
-  return ::testing::AssertionSuccess();
+  const std::uint32_t* end = first.Data() + std::size_t(first.Width()) * first.Height();
+  const auto at = std::mismatch(first.Data(), end, second.Data()).first - first.Data();
+  if (at == end - first.Data()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << a << " and " << b << " differ first at row "
+                                       << at / first.Width() << ", column " << at % first.Width();
 }
 
 }  // namespace zarvo::test
