@@ -30,12 +30,10 @@ struct Child {
 
 inline Child StartProcess(const std::vector<std::string>& args,
                           const std::vector<std::string>& env) {
-  const auto pointers = [](const std::vector<std::string>& strings) {
-    std::vector<char*> result(strings.size() + 1, nullptr);
-    std::transform(strings.begin(), strings.end(), result.begin(),
-                   [](const std::string& s) { return const_cast<char*>(s.c_str()); });
-    return result;
-  };
+  std::vector<char*> argv, envp;
+  for (const auto& s : args) argv.push_back(const_cast<char*>(s.c_str()));
+  for (const auto& s : env) envp.push_back(const_cast<char*>(s.c_str()));
+  argv.push_back(nullptr), envp.push_back(nullptr);
   int out[2];
   if (pipe(out) != 0) return {};
   posix_spawn_file_actions_t actions;
@@ -43,8 +41,7 @@ inline Child StartProcess(const std::vector<std::string>& args,
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   posix_spawn_file_actions_addclose(&actions, out[0]);
   Child child{-1, out[0]};
-  if (posix_spawn(&child.Pid, args[0].c_str(), &actions, nullptr, pointers(args).data(),
-                  pointers(env).data()) != 0)
+  if (posix_spawn(&child.Pid, args[0].c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
     child.Pid = -1;
   posix_spawn_file_actions_destroy(&actions);
   close(out[1]);
@@ -79,8 +76,7 @@ inline ShellOutput Shell(const std::string& command) {
   ShellOutput out;
   FILE* pipe = popen((command + " 2>&1").c_str(), "r");
   if (!pipe) return out;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe)) out.Text += buffer;
+  for (int c; (c = std::fgetc(pipe)) != EOF;) out.Text += static_cast<char>(c);
   const int status = pclose(pipe);
   out.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return out;
@@ -181,9 +177,7 @@ inline std::vector<std::string> SavedFaxes(const std::string& folder) {
 inline ::testing::AssertionResult SamePicture(const std::string& a, const std::string& b) {
   const Bitmap first = ReadBmpFile(a), second = ReadBmpFile(b);
   if (first.Width() != second.Width() || first.Height() != second.Height())
-    return ::testing::AssertionFailure()
-           << a << " is " << first.Width() << " x " << first.Height() << ", " << b << " "
-           << second.Width() << " x " << second.Height();
+    return ::testing::AssertionFailure() << a << " and " << b << " differ in size";
   const std::uint32_t* end = first.Data() + std::size_t(first.Width()) * first.Height();
   const auto at = std::mismatch(first.Data(), end, second.Data()).first - first.Data();
   if (at == end - first.Data()) return ::testing::AssertionSuccess();
