@@ -89,7 +89,7 @@ TEST(SimBroadcast, TonesPhasingAndPictureLines) {
             std::tuple(Black, 107, 107, Black));
 }
 
-TEST(SimBroadcast, ClockErrorLeadInMistuningRepeatsAndNoise) {
+TEST(SimBroadcast, ClockErrorLeadInMistuningRepeatsNoiseAndPieces) {
   for (const double ppm : {500.0, -300.0}) {
     const BroadcastOptions o{.ClockErrorPpm = ppm};
     EXPECT_NEAR(static_cast<double>(BroadcastStream(Flat(8, 20, 0), o).TotalSamples()),
@@ -107,18 +107,18 @@ TEST(SimBroadcast, ClockErrorLeadInMistuningRepeatsAndNoise) {
   EXPECT_EQ(std::count(bytes.begin(), bytes.begin() + 10800, 162), 10800);
   EXPECT_EQ(bytes[10800], FrequencyToByte(1600, 0, 255));  // the start tone's black, mistuned
 
-  // Noise is seeded (the same seed's stream again: StreamedPiecesMakeTheWholeStream).
-  const Bytes first = MakeBroadcast(Flat(4, 4, 128), {.LeadSeconds = 5, .NoiseHz = 50, .Seed = 7});
+  // Noise is seeded (the same seed's stream again: the pieces below).
+  BroadcastOptions o{.LeadSeconds = 5, .NoiseHz = 50, .Seed = 7};
+  const Bytes first = MakeBroadcast(Flat(4, 4, 128), o);
   EXPECT_NE(first, MakeBroadcast(Flat(4, 4, 128), {.LeadSeconds = 5, .NoiseHz = 50, .Seed = 8}));
   // 50 Hz is 11.6 steps at 0..255 about the lead-in's 1900 Hz, 162.3.
   double sum = 0, squares = 0;
   for (std::size_t i = 0; i < 36000; ++i) sum += first[i], squares += first[i] * first[i];
   EXPECT_NEAR(sum / 36000, 162.3, 0.3);
   EXPECT_NEAR(std::sqrt(squares / 36000 - sum * sum / 36000 / 36000), 11.6, 0.4);
-}
 
-TEST(SimBroadcast, StreamedPiecesMakeTheWholeStream) {
-  const BroadcastOptions o{.PhasingSeconds = 3, .NoiseHz = 20, .ClockErrorPpm = 77};
+  // Pieces of any size make the whole stream.
+  o = {.PhasingSeconds = 3, .NoiseHz = 20, .ClockErrorPpm = 77};
   BroadcastStream stream(Flat(100, 6, 90), o);
   Bytes pieces;
   std::uint8_t buffer[5000];
