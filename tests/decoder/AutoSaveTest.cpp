@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <filesystem>
-#include <tuple>
 
 #include "decoder/AutoSave.h"
 #include "support/TempDir.h"

@@ -59,9 +59,6 @@ TEST_P(CorpusTest, ReceivedAsAFaithfulDecoderDoes) {
   const measure::Reception reception = measure::Receive(measure::ReadStream(file.Stream), options);
   EXPECT_TRUE(reception.Errors.empty());
   const auto score = measure::Score(reception, sent, static_cast<std::uint64_t>(file.Rate));
-  std::string events;
-  for (const auto& e : reception.Events) events += std::to_string(e.Sample) + " " + e.Text + "\n";
-  SCOPED_TRACE(events);
   EXPECT_EQ(std::tuple(score.Faxes, score.FalseStarts), std::tuple(int(sent.size()), 0));
   EXPECT_LE(score.FalseStops, expected.FalseStops);
 

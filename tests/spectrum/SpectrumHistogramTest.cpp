@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <tuple>
-#include <utility>
 
 #include "decoder/SampleConversion.h"
 #include "spectrum/SpThread.h"
