@@ -112,22 +112,20 @@ TEST(SimProgram, PtyStreamsAtTheDevicesPaceAndEndsOnASignal) {
   for (int i = 0; i < 32; ++i) picture.Pixels.push_back(static_cast<std::uint8_t>(i % 8 * 32));
   std::ofstream(dir.File("small.pgm"))
       << "P5 8 4 255 " << std::string(picture.Pixels.begin(), picture.Pixels.end());
-  const std::string args =
-      "--lpm 240 --start-seconds 0.5 --phasing-seconds 1 --stop-seconds 0.3 --trailer-seconds 0.2 "
-      "--pty --speed 5 --hold 0.3 " +
-      dir.File("small.pgm");
   const auto started = Clock::now();
   pid_t pid = -1;
-  const std::string path = StartOnPty(args, pid);
+  const std::string path = StartOnPty(
+      "--lpm 240 --start-seconds 0.5 --phasing-seconds 1 --stop-seconds 0.3 --trailer-seconds 0.2 "
+      "--pty --speed 5 --hold 0.3 " +
+          dir.File("small.pgm"),
+      pid);
   ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
   std::vector<std::pair<Clock::time_point, std::size_t>> arrivals;
   const Bytes got = ReadSlave(path, arrivals);
   EXPECT_EQ(test::WaitFor(pid, 10s), 0);
-  const Bytes expected = MakeBroadcast(picture, {.Lpm = 240,
-                                                 .StartSeconds = 0.5,
-                                                 .PhasingSeconds = 1,
-                                                 .StopSeconds = 0.3,
-                                                 .TrailerSeconds = 0.2});
+  BroadcastOptions sent{.Lpm = 240, .StartSeconds = 0.5, .PhasingSeconds = 1};
+  sent.StopSeconds = 0.3, sent.TrailerSeconds = 0.2;
+  const Bytes expected = MakeBroadcast(picture, sent);
   ASSERT_TRUE(got == expected) << got.size() << " bytes of " << expected.size();
   // Never ahead of 7200 * 5 bytes a second (give or take a 10 ms step), and not all at once.
   const double pace = 7200 * 5;
