@@ -16,7 +16,6 @@ const std::string kBin = ZARVO_BIN_DIR;
 // written: the calibration repaired, and no fax. (SIGTERM while a fax is being received: LiveTest.)
 TEST(Program, SignalAtTheErrorBoxWritesTheSettings) {
   test::TempDir home;
-  std::filesystem::create_directory(home.File("Auto"));
   ASSERT_TRUE(test::WriteSettingsRecord(
       home, "InterfaceType = 1\nComPortName = COM1\nCalLow = 9\nCalHigh = 9\n"));
   test::Pty line;

@@ -18,8 +18,6 @@ const std::string kBin = ZARVO_BIN_DIR;
 class LiveTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::filesystem::create_directory(home.File("Auto"));
-    std::filesystem::create_directory(home.File("decoded"));
     ASSERT_TRUE(line.Ok());
     // The stored left edge beyond the screen, which the end pulls back when it writes them.
     ASSERT_TRUE(test::WriteSettingsRecord(
@@ -100,12 +98,11 @@ TEST_F(LiveTest, FaxCapturedThroughTheAudioServerIsTheRecordingsFax) {
   env.push_back(server.Env());
   ASSERT_TRUE(Start(env));
   // The program's record stream on the monitor: it is listening.
-  ASSERT_TRUE(test::PollUntil(
-      [&] {
-        return server.Pactl("list short source-outputs").Text.find("protocol-native") !=
-               std::string::npos;
-      },
-      20s));
+  const auto listening = [&] {
+    const std::string outputs = server.Pactl("list short source-outputs").Text;
+    return outputs.find("protocol-native") != std::string::npos;
+  };
+  ASSERT_TRUE(test::PollUntil(listening, 20s));
   const pid_t player = server.Play(home.File("fax.wav"));
   ASSERT_GT(player, 0);
   EXPECT_EQ(test::WaitFor(player, 120s), 0);
