@@ -41,11 +41,8 @@ TEST_F(DecodeTool, DecodesTwoBroadcastsOnTheStreamsClockAndAManualStart) {
        at = described.find(" Stop\n", at + 1))
     ++stops;
   EXPECT_EQ(stops, 2u) << described;
-  const auto faxes = test::SavedFaxes(dir.File("out/new"));
-  ASSERT_EQ(faxes.size(), 2u);
-  EXPECT_EQ(fs::path(faxes[0]).filename(), "Fax 981205 Sat 1431.bmp");
-  EXPECT_EQ(fs::path(faxes[1]).filename(), "Fax 981205 Sat 1432.bmp");
-  for (const auto& fax : faxes) EXPECT_NEAR(ReadBmpFile(fax).Height(), 120, 2) << fax;
+  for (const char* name : {"Fax 981205 Sat 1431.bmp", "Fax 981205 Sat 1432.bmp"})
+    EXPECT_NEAR(ReadBmpFile(dir.File("out/new/") + name).Height(), 120, 2) << name;
 
   // Two seconds of a grey level: no start tone, a picture only by the manual start.
   dir.Write("grey.raw", std::vector<unsigned char>(14400, 180));
@@ -83,9 +80,7 @@ TEST_F(DecodeTool, DecodesSoundRecordingsToldByTheirContentAndRefusesBadInput) {
          {format.c_str(), " Start IOC 576\n", " 240 LPM, IOC 576\n", " Stop\n", "1 fax(es) saved"})
       EXPECT_NE(decode.Text.find(text), std::string::npos) << text << " in " << decode.Text;
     // The 120 rows and the half second of stop tone that closes the fax, as from the bytes.
-    const auto faxes = test::SavedFaxes(dir.File(out));
-    ASSERT_EQ(faxes.size(), 1u);
-    const int rows = ReadBmpFile(faxes[0]).Height();
+    const int rows = ReadBmpFile(test::SavedFaxes(dir.File(out)).at(0)).Height();
     if (rawRows == 0) rawRows = rows;  // the byte stream comes first
     EXPECT_NEAR(rows, 123, 1);
     EXPECT_NEAR(rows, rawRows, 1);
