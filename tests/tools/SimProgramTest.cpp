@@ -123,9 +123,9 @@ TEST(SimProgram, PtyStreamsAtTheDevicesPaceAndEndsOnASignal) {
   std::vector<std::pair<Clock::time_point, std::size_t>> arrivals;
   const Bytes got = ReadSlave(path, arrivals);
   EXPECT_EQ(test::WaitFor(pid, 10s), 0);
-  BroadcastOptions sent{.Lpm = 240, .StartSeconds = 0.5, .PhasingSeconds = 1};
-  sent.StopSeconds = 0.3, sent.TrailerSeconds = 0.2;
-  const Bytes expected = MakeBroadcast(picture, sent);
+  BroadcastOptions tones{.Lpm = 240, .StartSeconds = 0.5, .PhasingSeconds = 1};
+  tones.StopSeconds = 0.3, tones.TrailerSeconds = 0.2;
+  const Bytes expected = MakeBroadcast(picture, tones);
   ASSERT_TRUE(got == expected) << got.size() << " bytes of " << expected.size();
   // Never ahead of 7200 * 5 bytes a second (give or take a 10 ms step), and not all at once.
   const double pace = 7200 * 5;
