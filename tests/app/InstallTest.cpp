@@ -2,18 +2,11 @@
 // look for, and the installed program's first start in a fresh home makes the user's data folder
 // from the installed default and runs on it.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <filesystem>
 
 #include "platform/DataFolder.h"
 #include "platform/Help.h"
 #include "settings/SettingsFile.h"
 #include "support/ProgramRun.h"
-#include "support/Pty.h"
-#include "support/TempDir.h"
 
 namespace zarvo {
 namespace {
@@ -28,8 +21,8 @@ TEST(Install, InstalledProgramMakesTheUserDataFolder) {
   ASSERT_EQ(install.Code, 0) << install.Text;
 
   const std::string bin = prefix.File("bin/");
-  const std::string own = InstalledDataFolder(bin);  // where the program looks from bin/
-  EXPECT_EQ(own, prefix.File("share/zarvo-meteo/"));
+  const std::string own = prefix.File("share/zarvo-meteo/");
+  EXPECT_EQ(InstalledDataFolder(bin), own);  // where the program looks from bin/
   for (const int topic :
        {kHelpGettingStarted, kHelpReception, kHelpSpectrum, kHelpViewer, kHelpConfiguration})
     EXPECT_TRUE(fs::is_regular_file(own + "help/" + HelpPageName(topic))) << topic;
@@ -57,11 +50,10 @@ TEST(Install, InstalledProgramMakesTheUserDataFolder) {
   close(child.OutFd);
 
   const std::string data = home.File("data/zarvo-meteo/");
-  EXPECT_TRUE(fs::is_regular_file(data + kSettingsFileName));
   EXPECT_EQ(test::ReadBytes(data + kSettingsFileName).size(), kSettingsSize);
   EXPECT_TRUE(fs::is_directory(data + "Auto"));
-  EXPECT_FALSE(fs::exists(bin + kSettingsFileName));  // nothing beside the installed program
-  EXPECT_FALSE(fs::exists(bin + "Auto"));
+  // Nothing beside the installed program.
+  EXPECT_FALSE(fs::exists(bin + kSettingsFileName) || fs::exists(bin + "Auto"));
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <filesystem>
-#include <tuple>
 
 #include "decoder/AutoSave.h"
 #include "support/TempDir.h"
@@ -45,7 +43,7 @@ TEST_F(AutoSaveTest, NamedByTheMomentAndWrittenAsGreyBitmap) {
 // The clean-up takes automatic saves of the given day and earlier, and no other file. A name's
 // two-digit year belongs to the century nearer the given year's; at fifty years either way to
 // the later one, so that a fax is never taken for older than it is.
-TEST_F(AutoSaveTest, CleanUpTakesOwnFaxesOfTheDayAndEarlier) {
+TEST_F(AutoSaveTest, CleanUpTakesOwnFaxesOfTheDayAndEarlierAndSavingCleansUpDayDMinusN) {
   const struct {
     int Date;
     std::vector<const char*> Taken, Kept;
@@ -70,13 +68,11 @@ TEST_F(AutoSaveTest, CleanUpTakesOwnFaxesOfTheDayAndEarlier) {
     for (const char* name : c.Kept) EXPECT_TRUE(Exists(name)) << name;
     fs::remove_all(autoDir);
   }
-}
 
-// With no days to keep, nothing is saved or deleted. A save cleans up N days back from its own
-// day: 28 November for a week before 5 December, 27 December 1999 for a week before 3 January
-// 2000, and 29 February for a day before 1 March 2000. A negative count from a damaged file would
-// reach into the future: it deletes nothing, above all not the new fax.
-TEST_F(AutoSaveTest, SavingCleansUpDayDMinusN) {
+  // With no days to keep, nothing is saved or deleted. A save cleans up N days back from its own
+  // day: 28 November for a week before 5 December, 27 December 1999 for a week before 3 January
+  // 2000, and 29 February for a day before 1 March 2000. A negative count from a damaged file would
+  // reach into the future: it deletes nothing, above all not the new fax.
   const std::tuple<LocalDateTime, int, const char*, const char*> saves[] = {
       {saturday, 7, "Fax 981128 Sat 2359.bmp", "Fax 981129 Sun 0001.bmp"},
       {{2000, 1, 3, 9, 0, 0}, 7, "Fax 991227 Mon 2300.bmp", "Fax 991228 Tue 0000.bmp"},

@@ -30,12 +30,10 @@ struct Child {
 
 inline Child StartProcess(const std::vector<std::string>& args,
                           const std::vector<std::string>& env) {
-  const auto pointers = [](const std::vector<std::string>& strings) {
-    std::vector<char*> result(strings.size() + 1, nullptr);
-    std::transform(strings.begin(), strings.end(), result.begin(),
-                   [](const std::string& s) { return const_cast<char*>(s.c_str()); });
-    return result;
-  };
+  std::vector<char*> argv, envp;
+  for (const auto& s : args) argv.push_back(const_cast<char*>(s.c_str()));
+  for (const auto& s : env) envp.push_back(const_cast<char*>(s.c_str()));
+  argv.push_back(nullptr), envp.push_back(nullptr);
   int out[2];
   if (pipe(out) != 0) return {};
   posix_spawn_file_actions_t actions;
@@ -43,8 +41,7 @@ inline Child StartProcess(const std::vector<std::string>& args,
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   posix_spawn_file_actions_addclose(&actions, out[0]);
   Child child{-1, out[0]};
-  if (posix_spawn(&child.Pid, args[0].c_str(), &actions, nullptr, pointers(args).data(),
-                  pointers(env).data()) != 0)
+  if (posix_spawn(&child.Pid, args[0].c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
     child.Pid = -1;
   posix_spawn_file_actions_destroy(&actions);
   close(out[1]);
@@ -79,8 +76,7 @@ inline ShellOutput Shell(const std::string& command) {
   ShellOutput out;
   FILE* pipe = popen((command + " 2>&1").c_str(), "r");
   if (!pipe) return out;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe)) out.Text += buffer;
+  for (int c; (c = std::fgetc(pipe)) != EOF;) out.Text += static_cast<char>(c);
   const int status = pclose(pipe);
   out.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return out;
@@ -103,7 +99,7 @@ inline bool WriteSettingsRecord(const TempDir& home, const std::string& descript
   const bool parsed = ParseSettingsDescription(description, record, error);
   EXPECT_TRUE(parsed) << error;
   const auto* raw = reinterpret_cast<const unsigned char*>(&record);
-  if (parsed) home.Write("Zarvo.cfg", std::vector<unsigned char>(raw, raw + sizeof record));
+  if (parsed) home.Write("Zarvo.cfg", {raw, raw + sizeof record});
   return parsed;
 }
 
@@ -168,14 +164,12 @@ inline std::vector<std::uint8_t> ReadBytes(const std::string& path) {
 // The bitmaps in `folder`, oldest first.
 inline std::vector<std::string> SavedFaxes(const std::string& folder) {
   namespace fs = std::filesystem;
-  std::vector<std::pair<fs::file_time_type, std::string>> found;
+  std::vector<std::string> paths;
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(folder, error))
-    if (entry.path().extension() == ".bmp")
-      found.push_back({entry.last_write_time(), entry.path()});
-  std::sort(found.begin(), found.end());
-  std::vector<std::string> paths(found.size());
-  std::transform(found.begin(), found.end(), paths.begin(), [](auto& f) { return f.second; });
+    if (entry.path().extension() == ".bmp") paths.push_back(entry.path());
+  const auto age = [](const std::string& p) { return std::pair(fs::last_write_time(p), p); };
+  std::sort(paths.begin(), paths.end(), [&](auto& x, auto& y) { return age(x) < age(y); });
   return paths;
 }
 
@@ -183,15 +177,12 @@ inline std::vector<std::string> SavedFaxes(const std::string& folder) {
 inline ::testing::AssertionResult SamePicture(const std::string& a, const std::string& b) {
   const Bitmap first = ReadBmpFile(a), second = ReadBmpFile(b);
   if (first.Width() != second.Width() || first.Height() != second.Height())
-    return ::testing::AssertionFailure()
-           << a << " is " << first.Width() << " x " << first.Height() << ", " << b << " "
-           << second.Width() << " x " << second.Height();
-  for (int y = 0; y < first.Height(); ++y)
-    for (int x = 0; x < first.Width(); ++x)
-      if (first.Pixel(x, y) != second.Pixel(x, y))
-        return ::testing::AssertionFailure()
-               << a << " and " << b << " differ first at row " << y << ", column " << x;
-  return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << a << " and " << b << " differ in size";
+  const std::uint32_t* end = first.Data() + std::size_t(first.Width()) * first.Height();
+  const auto at = std::mismatch(first.Data(), end, second.Data()).first - first.Data();
+  if (at == end - first.Data()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << a << " and " << b << " differ first at row "
+                                       << at / first.Width() << ", column " << at % first.Width();
 }
 
 }  // namespace zarvo::test

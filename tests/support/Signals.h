@@ -27,10 +27,8 @@ inline void Append(Samples& s, std::size_t count, std::uint8_t v) {
 struct FrequencyStream {
   FrequencyStream(double rate, int calLow = 0, int calHigh = 255)
       : Rate(rate), Low(calLow), High(calHigh) {}
-
   FrequencyStream& Level(double hz, double ms) {
-    Append(Bytes, static_cast<std::size_t>(std::lround(ms * Rate / 1000)),
-           SampleFor(hz, Low, High));
+    for (long n = 0, count = std::lround(ms * Rate / 1000); n < count; ++n) Push(hz);
     return *this;
   }
   // The black/white alternation of a start or stop tone.

@@ -36,7 +36,7 @@ TEST(SimBroadcast, CalibrationRoundsAndClamps) {
 
 // Each section's bytes at each drum speed and both IOC values.
 TEST(SimBroadcast, TonesPhasingAndPictureLines) {
-  // Left half black, right half white; a 2-pixel picture is resampled to the same line.
+  // Left half black, right half white.
   GreyImage halves = Flat(1810, 2, 255);
   std::fill(halves.Pixels.begin(), halves.Pixels.begin() + 905, 0);
   for (const auto& [lpm, ioc] :
@@ -44,7 +44,6 @@ TEST(SimBroadcast, TonesPhasingAndPictureLines) {
     SCOPED_TRACE(testing::Message() << lpm << " LPM, IOC " << ioc);
     const BroadcastOptions o{.Lpm = lpm, .Ioc = ioc};
     const Bytes bytes = MakeBroadcast(halves, o);
-    EXPECT_EQ(bytes, MakeBroadcast(GreyImage{2, 2, {0, 255, 255, 255}}, o));
     const Section start = Find(o, 2, SectionKind::Start), p = Find(o, 2, SectionKind::Phasing);
     // Black and white halves of 300 or 675 Hz from the first sample.
     ASSERT_EQ(start.EndSample, 36000u);
@@ -89,8 +88,7 @@ TEST(SimBroadcast, TonesPhasingAndPictureLines) {
             std::tuple(Black, 107, 107, Black));
 }
 
-TEST(SimBroadcast, ClockErrorLeadInMistuningRepeatsAndNoise) {
-  EXPECT_EQ(BroadcastStream(Flat(8, 20, 0), {}).TotalSamples(), (5 + 30 + 10 + 5 + 2) * 7200u);
+TEST(SimBroadcast, ClockErrorLeadInMistuningRepeatsNoiseAndPieces) {
   for (const double ppm : {500.0, -300.0}) {
     const BroadcastOptions o{.ClockErrorPpm = ppm};
     EXPECT_NEAR(static_cast<double>(BroadcastStream(Flat(8, 20, 0), o).TotalSamples()),
@@ -108,20 +106,18 @@ TEST(SimBroadcast, ClockErrorLeadInMistuningRepeatsAndNoise) {
   EXPECT_EQ(std::count(bytes.begin(), bytes.begin() + 10800, 162), 10800);
   EXPECT_EQ(bytes[10800], FrequencyToByte(1600, 0, 255));  // the start tone's black, mistuned
 
-  // Noise is seeded.
-  const BroadcastOptions o{.LeadSeconds = 5, .NoiseHz = 50, .Seed = 7};
+  // Noise is seeded (the same seed's stream again: the pieces below).
+  BroadcastOptions o{.LeadSeconds = 5, .NoiseHz = 50, .Seed = 7};
   const Bytes first = MakeBroadcast(Flat(4, 4, 128), o);
-  EXPECT_EQ(first, MakeBroadcast(Flat(4, 4, 128), o));
   EXPECT_NE(first, MakeBroadcast(Flat(4, 4, 128), {.LeadSeconds = 5, .NoiseHz = 50, .Seed = 8}));
   // 50 Hz is 11.6 steps at 0..255 about the lead-in's 1900 Hz, 162.3.
   double sum = 0, squares = 0;
   for (std::size_t i = 0; i < 36000; ++i) sum += first[i], squares += first[i] * first[i];
   EXPECT_NEAR(sum / 36000, 162.3, 0.3);
   EXPECT_NEAR(std::sqrt(squares / 36000 - sum * sum / 36000 / 36000), 11.6, 0.4);
-}
 
-TEST(SimBroadcast, StreamedPiecesMakeTheWholeStream) {
-  const BroadcastOptions o{.PhasingSeconds = 3, .NoiseHz = 20, .ClockErrorPpm = 77};
+  // Pieces of any size make the whole stream.
+  o = {.PhasingSeconds = 3, .NoiseHz = 20, .ClockErrorPpm = 77};
   BroadcastStream stream(Flat(100, 6, 90), o);
   Bytes pieces;
   std::uint8_t buffer[5000];
@@ -136,9 +132,7 @@ TEST(SimBroadcast, StreamedPiecesMakeTheWholeStream) {
   EXPECT_THROW(BroadcastStream(Flat(4, 4, 0), {.Ioc = 300}), std::invalid_argument);
 }
 
-Bytes Text(const std::string& s) {
-  return {s.begin(), s.end()};
-}
+const auto Text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
 
 void Put32(Bytes& b, std::size_t at, std::int64_t v) {
   for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
@@ -199,12 +193,13 @@ TEST(SimPicture, ReadsPgmAndBmpVariantsAndRefusesBrokenFilesNeverACrash) {
   }
   for (const std::size_t size : {30, 69}) cases.emplace_back(PalettedBmp()).resize(size);
 
+  GreyImage image;
+  std::string error;
   for (std::size_t i = 0; i < cases.size(); ++i) {
-    GreyImage image{7, 7, {}};
-    std::string error;
+    image = {7, 7, {}};
     // Refused with a message naming the file, the picture untouched.
-    EXPECT_FALSE(DecodePicture(cases[i], "pic.x", image, error)) << i;
-    EXPECT_TRUE(error.rfind("pic.x: ", 0) == 0 && error.size() > 12 && image.Width == 7)
+    EXPECT_TRUE(!DecodePicture(cases[i], "pic.x", image, error) && error.rfind("pic.x: ", 0) == 0 &&
+                error.size() > 12 && image.Width == 7)
         << i << ": " << error;
   }
 
@@ -213,8 +208,6 @@ TEST(SimPicture, ReadsPgmAndBmpVariantsAndRefusesBrokenFilesNeverACrash) {
                         Bmp(4, 2, 32, 0, Bytes(32, 7)), Text("P5 3 2 255 abcdef"s),
                         Text("P2 2 2 9 1 2 3 9"s)};
   std::mt19937 random(3);
-  GreyImage image;
-  std::string error;
   for (const Bytes& file : good) {
     for (std::size_t size = 0; size < file.size(); ++size)
       DecodePicture(Bytes(file.begin(), file.begin() + size), "cut", image, error);
