@@ -19,7 +19,7 @@ using Stream = test::FrequencyStream;
 using Texts = std::vector<std::string>;
 constexpr auto kDescribed = DetectorKind::Described, kRobust = DetectorKind::Robust;
 constexpr int W = TDecoder::W, H = TDecoder::H;
-constexpr std::size_t kOneDrain = 0;
+constexpr std::size_t kOneDrain = SIZE_MAX;
 const std::uint8_t kBlack = SampleFor(1500), kWhite = SampleFor(2300);
 
 // The samples of the frequencies the decoder's levels stand for are pinned down in
@@ -65,10 +65,9 @@ struct Rig {
   }
   // As the live timer does, a drain and an end of tick every `perTick` samples; or one drain.
   void Feed(const Samples& s, std::size_t perTick = 8) {
-    const std::size_t n = perTick > 0 ? perTick : s.size();
-    for (std::size_t i = 0; i < s.size(); i += n) {
-      decoder.Process(s.data() + i, std::min(n, s.size() - i));
-      if (perTick > 0) decoder.EndOfTick();
+    for (std::size_t i = 0; i < s.size(); i += std::min(perTick, s.size())) {
+      decoder.Process(s.data() + i, std::min(perTick, s.size() - i));
+      if (perTick != kOneDrain) decoder.EndOfTick();
     }
   }
   TSettings settings{};
@@ -82,12 +81,11 @@ struct Rig {
 // `period` ms, and 80 samples after the last.
 Samples Edges(const std::vector<double>& times, double period = 0.125, double leadMs = 10) {
   Samples s;
-  for (std::size_t k = 0; k <= times.size(); ++k) {
-    const std::size_t at = k < times.size()
-                               ? static_cast<std::size_t>((leadMs + times[k]) / period + 0.5)
-                               : s.size() + 80;
+  for (std::size_t k = 0; k < times.size(); ++k) {
+    const auto at = static_cast<std::size_t>((leadMs + times[k]) / period + 0.5);
     test::Append(s, at - s.size(), k % 2 ? kWhite : kBlack);
   }
+  test::Append(s, 80, times.size() % 2 ? kWhite : kBlack);
   return s;
 }
 
@@ -280,9 +278,8 @@ TEST(Decoder, Ioc288WritesAndSavesRowsInPairs) {
   Rig r(kDescribed, 2, 0);
   r.decoder.ManualStart();
   r.Feed(Stream(8000).Tone(50, 500).Bytes);
-  const std::uint32_t* rows = r.decoder.Picture.Data();
-  EXPECT_EQ(r.decoder.CurrentLine, 2);  // one line (500 ms = 4000 samples) is two rows
-  EXPECT_TRUE(std::equal(rows, rows + W, rows + W));
+  const std::uint32_t* rows = r.decoder.Picture.Data();  // one line (500 ms) is two equal rows
+  EXPECT_TRUE(r.decoder.CurrentLine == 2 && std::equal(rows, rows + W, rows + W));
   r.Feed(Samples(4000 * 2, kWhite));
   EXPECT_EQ(r.decoder.SaveHeight, 8);  // three lines are six rows, the fourth pair is begun
   r.decoder.CurrentLine = H - 2;
