@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
-#include <QtWidgets>
-#include <thread>
 
 #include "audio/AudioFile.h"
 #include "platform/BmpCodec.h"
@@ -178,10 +176,9 @@ TEST_F(InVideoTest, NewRowsPaintedAndScrollingKeepsTheUsersPlaceUntilItsTimer) {
   EXPECT_EQ(std::tuple(invid->UserScrolling, invid->ScrollTimer.interval(), top),
             std::tuple(true, 10000, -bar->sliderPosition()));
   invid->Decoder.CurrentLine = 210;
-  invid->Decoder.EndOfTick();
-  EXPECT_EQ(invid->DisplayRect.Top, top);  // new lines do not move the view
-  invid->ScrollTimerTimer();               // ten seconds later, still held
-  EXPECT_TRUE(invid->UserScrolling);
+  invid->Decoder.EndOfTick();  // new lines do not move the view
+  invid->ScrollTimerTimer();   // ten seconds later, still held
+  EXPECT_TRUE(invid->UserScrolling && invid->DisplayRect.Top == top);
   test::MouseRelease(bar, down);
   invid->ScrollTimerTimer();
   EXPECT_FALSE(invid->UserScrolling || invid->ScrollTimer.isActive());
@@ -288,8 +285,8 @@ TEST_F(InVideoTest, FileCommands) {
   dialogs.SaveAnswer = dir.File("mid.bmp");
   dialogs.WhileOpen = [&] { invid->InVidTimerTimer(); };
   MouseClick(invid->SaveAsBtn);
-  const Bitmap saved = ReadBmpFile(dir.File("mid.bmp"));
-  EXPECT_EQ(std::pair(saved.Height(), saved.Pixel(1809, 2)), std::pair(3, GreyColour(90)));
+  const Bitmap mid = ReadBmpFile(dir.File("mid.bmp"));
+  EXPECT_EQ(std::pair(mid.Height(), mid.Pixel(1809, 2)), std::pair(3, GreyColour(90)));
   EXPECT_EQ(std::string(Settings.SaveDir), dir.Path());
 
   MouseClick(invid->PrintBtn);
@@ -370,12 +367,7 @@ TEST_F(InVideoTest, ViewerCommandsOnAFax) {
   MouseClick(view->ViewBtn);  // and cancelled
   EXPECT_EQ(std::pair(dialogs.Opens.at(0).Folder, dialogs.Opens[0].DefaultExtension),
             std::pair(std::string("/view/start"), true));
-  // 2250 x 600 / 1810 = 745 rows: the thumb dragged down as far as it goes is at 745 + 1 - 500.
-  const QPoint grip = test::ScrollThumb(view->ScrollBar).center();
-  test::MousePress(view->ScrollBar, grip);
-  test::MouseMove(view->ScrollBar, grip + QPoint(0, 200));
-  EXPECT_EQ(view->DisplayRect.Top, -246);
-  test::MouseRelease(view->ScrollBar, grip + QPoint(0, 200));
+  test::Wheel(view.get(), {300, 200}, {0, -120});  // scrolled 30 rows down, as the turn undoes
 
   // The old first row (grey 3) is now the right-hand column; 1810 x 600 / 2250 = 482 rows.
   MouseClick(view->RotateRightBtn);
@@ -410,8 +402,8 @@ TEST_F(InVideoTest, ViewerCommandsOnAFax) {
       std::tuple(view->Picture.Height(), view->Picture.Pixel(0, 5), view->Picture.Pixel(1809, 5)),
       std::tuple(2250, GreyColour(90), GreyColour(89)));
   MouseClick(view.get(), {500, 100});  // row 1810 x 100 / 600 = 301
-  EXPECT_FALSE(view->MarkLowerBtn->isChecked());
-  EXPECT_EQ(view->Picture.Height(), 301);
+  EXPECT_EQ(std::pair(view->MarkLowerBtn->isChecked(), view->Picture.Height()),
+            std::pair(false, 301));
   MouseClick(view.get(), {30, 10});
   EXPECT_TRUE(detail.isVisible() && detail.DetailPicture == &view->Picture);
   EXPECT_EQ(std::pair(detail.DetailCentreX, detail.DetailCentreY), std::pair(90, 30));
