@@ -2,7 +2,6 @@
 // the interface and port choices acting on the open port, the options, and the calibrations.
 #include <gtest/gtest.h>
 
-#include <QtWidgets>
 #include <cstring>
 
 #include "platform/ProgramFolder.h"
