@@ -57,21 +57,19 @@ sanitize: setup
 format-check:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
-# Figures: input thread CPU and latency at 7200 bytes/s over a pseudo-terminal; decoder speed;
-# one hour of stream through zarvo-decode; the program's CPU and memory while receiving; how
-# each detector receives simulated broadcasts, noise and the recorded corpus; the audio
-# demodulator's speed, and how broadcasts as sound are received from clean to -5 dB.
+# Figures: input thread CPU and latency at 7200 bytes/s over a pseudo-terminal; live capture's
+# CPU; how each detector receives simulated broadcasts, noise and the recorded corpus; the audio
+# demodulator's speed, and how broadcasts as sound are received from clean to -5 dB; then the
+# program's CPU at rest and receiving, memory, start-up, picture turn, decoder and zarvo-decode
+# speed and line latency as one table, each the median of BENCH_RUNS runs.
+BENCH_RUNS ?= 3
 bench: build
 	$(BUILD)/bench/zarvo-bench-input 10
-	$(BUILD)/bench/zarvo-bench-decoder
-	bench/decode-hour.sh $(BUILD)/bin
-	bench/reception-load.sh $(BUILD)/bin 30
-	bench/reception-load.sh $(BUILD)/bin 30 sound
 	bench/capture-load.sh $(BUILD) 30
-	$(BUILD)/bench/zarvo-bench-line-latency
 	$(BUILD)/bench/zarvo-bench-reception
 	$(BUILD)/bench/zarvo-bench-audio
 	$(BUILD)/bench/zarvo-bench-audio-reception
+	bench/resources $(BUILD) $(BENCH_RUNS)
 
 # Each fuzzer for FUZZ_SECONDS (clang with libFuzzer and AddressSanitizer), starting from the
 # seeds kept in fuzz/seeds and the corpus it has grown in the build folder.
