@@ -69,6 +69,7 @@ bench: build
 	bench/reception-load.sh $(BUILD)/bin 30 sound
 	bench/capture-load.sh $(BUILD) 30
 	$(BUILD)/bench/zarvo-bench-line-latency
+	xvfb-run -a $(BUILD)/bench/zarvo-bench-rotate
 	$(BUILD)/bench/zarvo-bench-reception
 	$(BUILD)/bench/zarvo-bench-audio
 	$(BUILD)/bench/zarvo-bench-audio-reception
