@@ -14,16 +14,20 @@ struct Piece {
   std::uint64_t Units;
 };
 
-std::vector<Piece> Pieces(int width, int outWidth) {
+// The pieces that fall into output columns `firstOut` to `endOut` - 1, from the picture columns
+// that reach into them only.
+std::vector<Piece> Pieces(int width, int outWidth, int firstOut, int endOut) {
   std::vector<Piece> pieces;
-  pieces.reserve(static_cast<std::size_t>(width) + static_cast<std::size_t>(outWidth));
-  for (int c = 0; c < width; ++c) {
+  const auto firstColumn = static_cast<int>(std::int64_t{firstOut} * width / outWidth);
+  for (int c = firstColumn; c < width && std::int64_t{c} * outWidth < std::int64_t{endOut} * width;
+       ++c) {
     std::int64_t from = std::int64_t{c} * outWidth;
     const std::int64_t to = from + outWidth;
     while (from < to) {
       const std::int64_t out = from / width;
       const std::int64_t end = std::min(to, (out + 1) * width);
-      pieces.push_back({c, static_cast<int>(out), static_cast<std::uint64_t>(end - from)});
+      if (out >= firstOut && out < endOut)
+        pieces.push_back({c, static_cast<int>(out), static_cast<std::uint64_t>(end - from)});
       from = end;
     }
   }
@@ -33,36 +37,40 @@ std::vector<Piece> Pieces(int width, int outWidth) {
 }  // namespace
 
 void AreaAverage(const Bitmap& picture, int outWidth, int outHeight, int firstRow, int endRow,
-                 std::uint8_t* out, std::ptrdiff_t stride) {
+                 std::uint8_t* out, std::ptrdiff_t stride, int firstColumn, int endColumn) {
   const int width = picture.Width(), height = picture.Height();
   if (width <= 0 || height <= 0 || outWidth <= 0 || outHeight <= 0) return;
   firstRow = std::max(firstRow, 0);
   endRow = std::min(endRow, outHeight);
-  const std::vector<Piece> pieces = Pieces(width, outWidth);
+  firstColumn = std::max(firstColumn, 0);
+  endColumn = std::min(endColumn, outWidth);
+  if (firstColumn >= endColumn) return;
+  const std::vector<Piece> pieces = Pieces(width, outWidth, firstColumn, endColumn);
+  const auto begin = static_cast<std::size_t>(firstColumn),
+             stop = static_cast<std::size_t>(endColumn);
   // Each output pixel gathers width x height units of area, three channels each.
   const std::uint64_t area =
       3 * static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
   std::vector<std::uint64_t> sums(static_cast<std::size_t>(outWidth));
   std::vector<std::uint64_t> rowSums(static_cast<std::size_t>(outWidth));
   for (int j = firstRow; j < endRow; ++j) {
-    std::fill(sums.begin(), sums.end(), 0);
+    std::fill(sums.begin() + firstColumn, sums.begin() + endColumn, 0);
     // Rows in units of 1/outHeight of a picture row.
     const std::int64_t top = std::int64_t{j} * height, bottom = top + height;
     for (std::int64_t r = top / outHeight; r < height && r * outHeight < bottom; ++r) {
       const auto weight = static_cast<std::uint64_t>(std::min(bottom, (r + 1) * outHeight) -
                                                      std::max(top, r * outHeight));
       const std::uint32_t* row = picture.Row(static_cast<int>(r));
-      std::fill(rowSums.begin(), rowSums.end(), 0);
+      std::fill(rowSums.begin() + firstColumn, rowSums.begin() + endColumn, 0);
       for (const Piece& piece : pieces) {
         const std::uint32_t p = row[piece.Column];
         rowSums[static_cast<std::size_t>(piece.Out)] +=
             (((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF)) * piece.Units;
       }
-      for (int i = 0; i < outWidth; ++i)
-        sums[static_cast<std::size_t>(i)] += rowSums[static_cast<std::size_t>(i)] * weight;
+      for (std::size_t i = begin; i < stop; ++i) sums[i] += rowSums[i] * weight;
     }
     std::uint8_t* dest = out + j * stride;
-    for (int i = 0; i < outWidth; ++i)
+    for (std::size_t i = begin; i < stop; ++i)
       dest[i] = static_cast<std::uint8_t>((sums[static_cast<std::size_t>(i)] + area / 2) / area);
   }
 }

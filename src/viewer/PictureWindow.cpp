@@ -49,14 +49,33 @@ QAction* SmoothDisplaySetting::MakeItem(QWidget* window) {
   return item;
 }
 
-void ReducedPicture::InvalidateRows(int first, int end) {
-  if (dirtyFirst_ >= dirtyEnd_) {
-    dirtyFirst_ = first;
-    dirtyEnd_ = end;
+namespace {
+
+// Widens the range [first, end) to take in [from, to).
+void Widen(int& first, int& end, int from, int to) {
+  if (first >= end) {
+    first = from;
+    end = to;
   } else {
-    dirtyFirst_ = std::min(dirtyFirst_, first);
-    dirtyEnd_ = std::max(dirtyEnd_, end);
+    first = std::min(first, from);
+    end = std::max(end, to);
   }
+}
+
+// The cells [first, end) of `out` that picture cells [from, to) of `count` reach into.
+std::pair<int, int> Reached(int from, int to, std::int64_t count, int out) {
+  return {static_cast<int>(std::max<std::int64_t>(from, 0) * out / count),
+          static_cast<int>((std::min<std::int64_t>(to, count) * out + count - 1) / count)};
+}
+
+}  // namespace
+
+void ReducedPicture::InvalidateRows(int first, int end) {
+  Widen(dirtyFirst_, dirtyEnd_, first, end);
+}
+
+void ReducedPicture::InvalidateColumns(int first, int end) {
+  Widen(dirtyLeft_, dirtyRight_, first, end);
 }
 
 void ReducedPicture::Draw(QPainter& painter, const QRect& target, const Bitmap& picture) {
@@ -72,19 +91,21 @@ void ReducedPicture::Draw(QPainter& painter, const QRect& target, const Bitmap& 
     pictureSize_ = size;
     all_ = true;
   }
-  const int height = target.height();
-  int first = 0, end = height;
-  if (!all_) {
-    // The screen rows whose span reaches into the changed picture rows.
-    const std::int64_t rows = picture.Height();
-    first = static_cast<int>(std::max<std::int64_t>(dirtyFirst_, 0) * height / rows);
-    end = static_cast<int>((std::min<std::int64_t>(dirtyEnd_, rows) * height + rows - 1) / rows);
+  const int width = target.width(), height = target.height();
+  const auto average = [&](std::pair<int, int> rows, std::pair<int, int> columns) {
+    if (rows.first < rows.second && columns.first < columns.second)
+      AreaAverage(picture, width, height, rows.first, rows.second, reduced_.bits(),
+                  reduced_.bytesPerLine(), columns.first, columns.second);
+  };
+  if (all_) {
+    average({0, height}, {0, width});
+  } else {
+    // The screen rows, and columns, whose span reaches into the changed picture rows (columns).
+    average(Reached(dirtyFirst_, dirtyEnd_, picture.Height(), height), {0, width});
+    average({0, height}, Reached(dirtyLeft_, dirtyRight_, picture.Width(), width));
   }
-  if (first < end)
-    AreaAverage(picture, reduced_.width(), height, first, end, reduced_.bits(),
-                reduced_.bytesPerLine());
   all_ = false;
-  dirtyFirst_ = dirtyEnd_ = 0;
+  dirtyFirst_ = dirtyEnd_ = dirtyLeft_ = dirtyRight_ = 0;
   painter.drawImage(target.topLeft(), reduced_);
 }
 

@@ -35,21 +35,24 @@ class SmoothDisplaySetting final : public QObject {
 SmoothDisplaySetting& SmoothDisplay();
 
 // A window's reduced copy of its picture, valid for one picture and one size on screen. The
-// window says which picture rows changed; only the screen rows they fall in are averaged again.
+// window says which picture rows or columns changed; only the screen rows or columns they fall
+// in are averaged again.
 class ReducedPicture {
  public:
   // Draws `picture` stretched into `target`: area averaged when it is narrower on screen than
   // the picture and smooth display is on, else nearest pixel as Qt stretches it.
   void Draw(QPainter& painter, const QRect& target, const Bitmap& picture);
-  // The picture changed everywhere, or in rows `first` to `end` - 1.
+  // The picture changed everywhere, or in rows (columns) `first` to `end` - 1.
   void Invalidate() { all_ = true; }
   void InvalidateRows(int first, int end);
+  void InvalidateColumns(int first, int end);
 
  private:
   QImage reduced_;
   QSize pictureSize_;
   bool all_ = true;
-  int dirtyFirst_ = 0, dirtyEnd_ = 0;  // picture rows changed since the last draw
+  int dirtyFirst_ = 0, dirtyEnd_ = 0;   // picture rows changed since the last draw
+  int dirtyLeft_ = 0, dirtyRight_ = 0;  // and picture columns
 };
 
 // The arrow keys, Page Up/Down, Home and End scroll `vertical` while `window` is active (left and

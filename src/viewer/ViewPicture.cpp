@@ -248,7 +248,22 @@ void TViewPic::Rotate(QToolButton* button, bool left) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   DisplayRect.Top = 0;
   ScrollBar->setValue(0);
-  const auto progress = [this](int) {
+  // Each source row becomes one column of the turned picture: after the first step, which lays
+  // the window out for the new shape, a step redraws only the band of columns it wrote.
+  int shown = 0;  // source rows drawn so far
+  const auto band = [this, left, &shown](int end) {
+    const int first = left ? shown : Picture.Width() - end;
+    const int last = left ? end : Picture.Width() - shown;
+    shown = end;
+    reduced_.InvalidateColumns(first, last);
+    return ColumnsOnScreen(first, last);
+  };
+  const auto progress = [this, &band, &shown](int row) {
+    if (shown > 0) {
+      repaint(band(row + 1));
+      return;
+    }
+    shown = row + 1;
     reduced_.Invalidate();
     FormResize();
     repaint();
@@ -260,8 +275,24 @@ void TViewPic::Rotate(QToolButton* button, bool left) {
     RotateRight(Picture, progress, blank);
   QApplication::restoreOverrideCursor();
   button->setChecked(false);
-  reduced_.Invalidate();
+  if (shown > 0)
+    band(Picture.Width());  // the rows after the last step
+  else
+    reduced_.Invalidate();
   FormResize();
+}
+
+QRect TViewPic::ColumnsOnScreen(int first, int end) const {
+  if (!paint_) return rect();
+  // A pixel more on either side for the rounding of either way of stretching.
+  const std::int64_t columns = std::max(Picture.Width(), 1);
+  const std::int64_t across = DisplayRect.Right - DisplayRect.Left;
+  const int left = DisplayRect.Left + static_cast<int>(first * across / columns) - 1;
+  const int right = DisplayRect.Left + static_cast<int>((end * across + columns - 1) / columns) + 1;
+  const int areaWidth = Panel->isVisible() ? width() - kPanelWidth - 2 : width();
+  const int areaHeight = SidewaysBar->isVisible() ? SidewaysBar->y() : height();
+  return QRect(left, DisplayRect.Top, right - left, DisplayRect.Bottom - DisplayRect.Top) &
+         QRect(0, 0, areaWidth, areaHeight);
 }
 
 void TViewPic::RotateLeftBtnClick() {

@@ -79,6 +79,8 @@ class TViewPic final : public QWidget {
  private:
   void BuildControls();
   void Rotate(QToolButton* button, bool left);
+  // Where picture columns `first` to `end` - 1 are on screen, within the picture's area.
+  QRect ColumnsOnScreen(int first, int end) const;
   QColor BorderColour() const;
   void ZoomTo(double zoom, QPoint anchor);
   ReducedPicture reduced_;

@@ -17,10 +17,12 @@ Bitmap Grey(int width, const Greys& g) {
   return picture;
 }
 
-// Rows first..end-1 reduced to `width` x `height`; the others keep the buffer's 7.
-Greys Reduce(const Bitmap& picture, int width, int height, int first = 0, int end = 1 << 30) {
+// Rows first..end-1 (of them columns left..right-1) reduced to `width` x `height`; the others
+// keep the buffer's 7.
+Greys Reduce(const Bitmap& picture, int width, int height, int first = 0, int end = 1 << 30,
+             int left = 0, int right = 1 << 30) {
   std::vector<std::uint8_t> out(static_cast<std::size_t>(width * height), 7);
-  AreaAverage(picture, width, height, first, end, out.data(), width);
+  AreaAverage(picture, width, height, first, end, out.data(), width, left, right);
   return {out.begin(), out.end()};
 }
 
@@ -40,8 +42,17 @@ TEST(AreaAverage, EachPixelTheMeanOfWhatItCovers) {
       {"5:2 rows", Grey(1, {0, 0, 100, 200, 200}), 1, 2, {20, 180}},
       // 3 onto 2 both ways: the middle row and column are shared; (4 x 90 + 2 x 0 ...) / 2.25.
       {"3:2 corner", Grey(3, {90, 90, 0, 90, 90, 0, 0, 0, 0}), 2, 2, {90, 30, 30, 10}},
+      // 7 onto 3: the middle pixel shares a column with each neighbour; 660 / 7 = 94.3.
+      {"7:3 columns", Grey(7, {0, 0, 210, 60, 30, 0, 0}), 3, 1, {30, 94, 4}},
   };
-  for (const auto& c : cases) EXPECT_EQ(Reduce(c.Picture, c.Width, c.Height), c.Expected) << c.Case;
+  for (const auto& c : cases) {
+    EXPECT_EQ(Reduce(c.Picture, c.Width, c.Height), c.Expected) << c.Case;
+    if (c.Width == 1) continue;
+    // Output column 1 alone: the same value, from the same shares of the columns it cuts.
+    Greys column(c.Expected.size(), 7);
+    for (std::size_t i = 1; i < column.size(); i += c.Width) column[i] = c.Expected[i];
+    EXPECT_EQ(Reduce(c.Picture, c.Width, c.Height, 0, 1 << 30, 1, 2), column) << c.Case;
+  }
   // A colour's grey: (0 + 0 + 255) / 3 and (255 + 0 + 0) / 3. Rows 1 and 2 of four only.
   Bitmap colour(2, 1);
   colour.SetPixel(0, 0, 0x0000FF);

@@ -90,9 +90,9 @@ TEST_F(SpectrumHistogramTest, DroppedSamplesDriveTheLeak) {
             std::tuple(0, 1, 0xFFFFFFu));
 }
 
-// Between one update and the next request a pause of 40 ms, or 200 ms after one with no news. That
-// no update runs once the thread is ended, with a request waiting, SpectrumTest checks on the
-// window.
+// Between one update and the next request a pause of 40 ms, or 200 ms after one with no news.
+// That no update runs once the thread is ended with a request waiting, the reception window's
+// test checks on the window.
 TEST(SpectrumThread, RequestsArePaced) {
   class ImmediateGui final : public GuiThreadRunner {
     void Post(std::function<void()> task) override { task(); }

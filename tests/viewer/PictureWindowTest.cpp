@@ -112,6 +112,15 @@ TEST_F(PictureWindowTest, ZoomsByWheelAndKeysAndAClickHitsThePixelUnderTheMouse)
   EXPECT_EQ(std::tuple(view->Zoom, view->DisplayRect.Left, view->DisplayRect.Right,
                        view->SidewaysBar->isVisible()),
             std::tuple(0.0, 0, 600, false));
+
+  // A turn averages again only the columns each step wrote: it leaves what a whole redraw
+  // (smooth display off and on) shows.
+  test::MouseClick(view->RotateRightBtn);
+  const QImage turned = view->grab().toImage();
+  SmoothDisplay().Set(false);
+  view->grab();
+  SmoothDisplay().Set(true);
+  EXPECT_EQ(view->grab().toImage(), turned);
 }
 
 TEST_F(PictureWindowTest, KeysAndWheelScrollShortcutsActAndEscCloses) {
