@@ -19,7 +19,7 @@ using Stream = test::FrequencyStream;
 using Texts = std::vector<std::string>;
 constexpr auto kDescribed = DetectorKind::Described, kRobust = DetectorKind::Robust;
 constexpr int W = TDecoder::W, H = TDecoder::H;
-constexpr std::size_t kOneDrain = 0;
+constexpr std::size_t kOneDrain = SIZE_MAX;
 const std::uint8_t kBlack = SampleFor(1500), kWhite = SampleFor(2300);
 
 // The samples of the frequencies the decoder's levels stand for are pinned down in
@@ -65,10 +65,9 @@ struct Rig {
   }
   // As the live timer does, a drain and an end of tick every `perTick` samples; or one drain.
   void Feed(const Samples& s, std::size_t perTick = 8) {
-    const std::size_t n = perTick > 0 ? perTick : s.size();
-    for (std::size_t i = 0; i < s.size(); i += n) {
-      decoder.Process(s.data() + i, std::min(n, s.size() - i));
-      if (perTick > 0) decoder.EndOfTick();
+    for (std::size_t i = 0; i < s.size(); i += std::min(perTick, s.size())) {
+      decoder.Process(s.data() + i, std::min(perTick, s.size() - i));
+      if (perTick != kOneDrain) decoder.EndOfTick();
     }
   }
   TSettings settings{};
@@ -82,12 +81,11 @@ struct Rig {
 // `period` ms, and 80 samples after the last.
 Samples Edges(const std::vector<double>& times, double period = 0.125, double leadMs = 10) {
   Samples s;
-  for (std::size_t k = 0; k <= times.size(); ++k) {
-    const std::size_t at = k < times.size()
-                               ? static_cast<std::size_t>((leadMs + times[k]) / period + 0.5)
-                               : s.size() + 80;
+  for (std::size_t k = 0; k < times.size(); ++k) {
+    const auto at = static_cast<std::size_t>((leadMs + times[k]) / period + 0.5);
     test::Append(s, at - s.size(), k % 2 ? kWhite : kBlack);
   }
+  test::Append(s, 80, times.size() % 2 ? kWhite : kBlack);
   return s;
 }
 
@@ -279,12 +277,9 @@ TEST(Decoder, PhasingAndTheWaitAreGivenUp45SecondsAfterTheStartTone) {
 TEST(Decoder, Ioc288WritesAndSavesRowsInPairs) {
   Rig r(kDescribed, 2, 0);
   r.decoder.ManualStart();
-  Samples s;
-  for (int i = 0; i < 4000; ++i) s.push_back(SampleFor(1500 + (i % 800)));
-  r.Feed(s);
-  const std::uint32_t* rows = r.decoder.Picture.Data();
-  EXPECT_EQ(r.decoder.CurrentLine, 2);  // one line (500 ms = 4000 samples) is two rows
-  EXPECT_TRUE(std::equal(rows, rows + W, rows + W));
+  r.Feed(Stream(8000).Tone(50, 500).Bytes);
+  const std::uint32_t* rows = r.decoder.Picture.Data();  // one line (500 ms) is two equal rows
+  EXPECT_TRUE(r.decoder.CurrentLine == 2 && std::equal(rows, rows + W, rows + W));
   r.Feed(Samples(4000 * 2, kWhite));
   EXPECT_EQ(r.decoder.SaveHeight, 8);  // three lines are six rows, the fourth pair is begun
   r.decoder.CurrentLine = H - 2;
@@ -309,11 +304,10 @@ TEST(Decoder, RowsSpeedChangeAndTheEndOfTick) {
   EXPECT_EQ(std::tuple(r.decoder.Picture.Pixel(900, 0), r.decoder.Picture.Pixel(900, 2),
                        r.host.Attention),
             std::tuple(0u, 0xFFFFFFu, true));
-  r.decoder.CurrentLine = H - 1;
-  r.decoder.EndOfTick();
-  r.decoder.CurrentLine = H;
-  r.decoder.EndOfTick();
-  r.decoder.EndOfTick();
+  for (const int line : {H - 1, H, H}) {
+    r.decoder.CurrentLine = line;
+    r.decoder.EndOfTick();
+  }
   EXPECT_EQ(r.Saved, std::vector<int>{H});
   EXPECT_TRUE(!r.host.Statuses.empty() && r.host.Statuses.back().empty() && !r.host.Attention);
   for (float period : {0.0f, -1.0f, 1e30f, std::nanf("")}) {
@@ -350,20 +344,6 @@ const Stream kBoxes[] = {{7200, 0, 255}, {5760, 28, 184}, {5236, 36, 236}, {4800
 constexpr std::pair<double, Tone> kTones[] = {
     {300, Tone::Start576}, {675, Tone::Start288}, {450, Tone::Stop}};
 
-struct Heard {
-  Tone Kind;
-  std::size_t At, Acted;  // the samples it was recognised with and from which it acts
-};
-
-std::vector<Heard> Listen(const Stream& s) {
-  ToneDetector detector(1000 / s.Rate);
-  std::vector<Heard> heard;
-  for (std::size_t i = 0; i < s.Bytes.size(); ++i)
-    if (const Tone t = detector.Push(s.Bytes[i], 1000 / s.Rate); t != Tone::None)
-      heard.push_back({t, i, i - static_cast<std::size_t>(detector.Late())});
-  return heard;
-}
-
 // Each tone is heard a second after it began and once until it ends; it acts as from half a
 // second into it. A tone must last a second: broadcasts send theirs for three to five, while a
 // chart's hatching of the tone's period seldom fills two lines without a break.
@@ -375,17 +355,21 @@ TEST(ToneDetector, EachToneAfterASecondActingAfterHalfOneAndOnceUntilItEnds) {
       s.Level(1500, 300).Tone(hz, 900).Level(1900, 200).Tone(hz, 600).Level(1900, 1000);
       const std::size_t onset = s.Bytes.size();
       const std::size_t again = s.Tone(hz, 3000).Level(1500, 1000).Bytes.size();
-      const auto heard = Listen(s.Tone(hz, 1500));
+      s.Tone(hz, 1500);
+      ToneDetector detector(1000 / s.Rate);
+      std::vector<std::pair<std::size_t, std::size_t>> heard;  // recognised at, acts from
+      for (std::size_t i = 0; i < s.Bytes.size(); ++i)
+        if (const Tone t = detector.Push(s.Bytes[i], 1000 / s.Rate); t != Tone::None)
+          heard.push_back({t == kind ? i : 0, i - static_cast<std::size_t>(detector.Late())});
       ASSERT_EQ(heard.size(), 2u);
-      EXPECT_TRUE(heard[0].Kind == kind && heard[1].Kind == kind);
       // Forty-nine whole blocks of about 20 ms, and the block the tone began in: 0.97 to 1.05 s.
-      const double in = static_cast<double>(heard[0].At - onset) / s.Rate;
+      const double in = static_cast<double>(heard[0].first - onset) / s.Rate;
       EXPECT_TRUE(in >= 0.97 && in <= 1.05) << in;
       // Half a second, and the 3 ms its beginning may be off (it is read from the part of a
       // block it filled): 500 to 506 ms.
       for (const auto& [h, began] : {std::pair{heard[0], onset}, {heard[1], again}}) {
-        const double acts = static_cast<double>(h.Acted - began) / s.Rate;
-        EXPECT_TRUE(acts >= 0.5 && acts <= 0.506) << acts;
+        const double acts = static_cast<double>(h.second - began) / s.Rate;
+        EXPECT_TRUE(h.first > 0 && acts >= 0.5 && acts <= 0.506) << acts;
       }
     }
 }
