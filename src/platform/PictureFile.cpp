@@ -35,22 +35,6 @@ mode_t NewFileMode() {
   return 0644;
 }
 
-// Writes all of `bytes` to the open file and makes them durable; errno tells why not.
-bool WriteAll(int fd, const std::vector<std::uint8_t>& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) {
-      errno = ENOSPC;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return fsync(fd) == 0;
-}
-
 }  // namespace
 
 PictureFormat SaveFormat(const std::string& path, PictureFormat filter) {
@@ -73,7 +57,7 @@ void WriteGreyPicture(const std::string& path, const Bitmap& picture, int height
   // A file replaced keeps its mode; a new one gets the mode open() would give it.
   struct stat old {};
   fchmod(fd, stat(path.c_str(), &old) == 0 ? old.st_mode & 07777 : NewFileMode());
-  bool written = WriteAll(fd, bytes);
+  bool written = WriteAll(fd, bytes) && fsync(fd) == 0;
   int error = errno;
   if (close(fd) != 0 && written) {
     written = false;

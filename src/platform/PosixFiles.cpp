@@ -10,22 +10,26 @@
 
 namespace zarvo {
 
+bool WriteAll(int fd, const std::vector<std::uint8_t>& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = ENOSPC;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
 WriteResult WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes,
                            bool exclusive) {
   const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (exclusive ? O_EXCL : O_TRUNC);
   const int fd = open(path.c_str(), flags, 0644);
   if (fd < 0) return exclusive && errno == EEXIST ? WriteResult::Exists : WriteResult::Failed;
-  std::size_t done = 0;
-  int error = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      error = n < 0 ? errno : ENOSPC;
-      break;
-    }
-    done += static_cast<std::size_t>(n);
-  }
+  int error = WriteAll(fd, bytes) ? 0 : errno;
   if (close(fd) != 0 && error == 0) error = errno;
   if (error != 0) {
     std::error_code ignored;

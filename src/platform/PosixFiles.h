@@ -13,6 +13,10 @@ enum class WriteResult { Written, Exists, Failed };
 // Writes `bytes` to `path`, replacing a file there, or with `exclusive` only when nothing is
 // there yet (Exists otherwise). A file that could not be written whole is removed; errno then
 // tells why.
+// Writes all of `bytes` to the open file `fd`, through short writes and interruptions; on failure
+// errno tells why (ENOSPC for a write that took nothing).
+bool WriteAll(int fd, const std::vector<std::uint8_t>& bytes);
+
 WriteResult WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes,
                            bool exclusive);
 
