@@ -355,7 +355,7 @@ void TConf::RefreshSerialDevices() {
       items.push_back({QStringLiteral("$ZARVO_COM%1: %2").arg(number).arg(Text(device.Path)),
                        Text(device.Path)});
     } else {
-      items.push_back({QStringLiteral("Default: /dev/ttyS%1").arg(i), QString()});
+      items.push_back({QStringLiteral("Default: ") + Text(DefaultComDevice(number)), QString()});
       bool present = device.Origin == ComDeviceOrigin::Default;
       for (const SerialDevice& d : devices) {
         items.push_back({Text(d.Label), Text(d.Path)});

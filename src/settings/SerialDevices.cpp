@@ -91,13 +91,17 @@ std::string& ChosenComDevice(int number) {
   return chosen[static_cast<std::size_t>(number - 1)];
 }
 
+std::string DefaultComDevice(int number) {
+  return "/dev/ttyS" + std::to_string(number - 1);
+}
+
 ComDevice ResolveComDevice(int number) {
   const std::string variable = "ZARVO_COM" + std::to_string(number);
   if (const char* device = std::getenv(variable.c_str()); device && *device)
     return {device, ComDeviceOrigin::Environment};
   if (const std::string& path = ChosenComDevice(number); !path.empty())
     return {path, ComDeviceOrigin::Chosen};
-  return {"/dev/ttyS" + std::to_string(number - 1), ComDeviceOrigin::Default};
+  return {DefaultComDevice(number), ComDeviceOrigin::Default};
 }
 
 }  // namespace zarvo

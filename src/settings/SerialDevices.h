@@ -35,7 +35,9 @@ struct ComDevice {
 
 // The user's device for COM1..COM4 (`number` 1..4), "" where none is chosen.
 std::string& ChosenComDevice(int number);
-// What COMn opens: $ZARVO_COMn when it is set, else the user's choice, else /dev/ttyS<n-1>.
+// The device COMn stands for when nothing else is said: /dev/ttyS<n-1>.
+std::string DefaultComDevice(int number);
+// What COMn opens: $ZARVO_COMn when it is set, else the user's choice, else the default.
 ComDevice ResolveComDevice(int number);
 
 }  // namespace zarvo
