@@ -1,6 +1,6 @@
 // What both picture windows share, through the viewer: smooth display as the user sees it, the
-// zoom, scrolling by keys and wheel, Esc, the file shortcuts with the menu closed, and pictures
-// of other programs opened in the viewer.
+// zoom, scrolling by keys and wheel, Esc, the file shortcuts with the menu closed, straightening
+// a slanted picture, and pictures of other programs opened in the viewer.
 #include <gtest/gtest.h>
 
 #include <QtWidgets>
@@ -155,6 +155,51 @@ TEST_F(PictureWindowTest, KeysAndWheelScrollShortcutsActAndEscCloses) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
   Key(Qt::Key_Escape);
   EXPECT_FALSE(view->isVisible());
+}
+
+// A dark edge leaning a quarter column a row, shown one to one. A mark armed as well takes the
+// first click; a bottom point on the top point's row is refused; the two points then stand the
+// edge upright at the first one's column, on screen and in the saved file. Esc only disarms.
+TEST_F(PictureWindowTest, StraightensASlantedEdgeWithTwoClicks) {
+  Bitmap fax(600, 400, GreyColour(255));
+  for (int y = 0; y < 400; ++y) {
+    const int edge = 102 + static_cast<int>(std::lround((y - 10) / 4.0));
+    fax.FillRect(edge, y, edge + 20, y + 1, GreyColour(0));
+  }
+  const auto edge = [](const Bitmap& picture, int y) {
+    int x = 0;
+    while (x < picture.Width() && (picture.Pixel(x, y) & 0xFF) > 128) ++x;
+    return x;
+  };
+  Show(fax);
+  boxes.WhileOpen = [](const test::ShownBox&) { QTest::qWait(20); };
+  test::MouseClick(view->StraightenBtn);
+  test::MouseClick(view->MarkLeftBtn);
+  test::MouseClick(view.get(), {0, 200});  // the mark's: column 0 moves nothing
+  test::MouseClick(view.get(), {102, 10});
+  test::MouseClick(view.get(), {150, 10});
+  test::MouseClick(view.get(), {197, 390});
+  std::vector<std::string> notes;
+  for (const test::ShownBox& box : boxes.Shown) notes.push_back(box.Text);
+  EXPECT_EQ(notes, (std::vector<std::string>{
+                       "Click on the top of the left edge of the picture.",
+                       "Now click on the bottom of the left edge of the picture.",
+                       "Both points lie on the same row: click on the bottom of the left edge on "
+                       "another row."}));
+  EXPECT_EQ(std::tuple(view->StraightenBtn->isChecked(), view->cursor().shape()),
+            std::tuple(false, Qt::CrossCursor));
+  for (int y = 0; y < 400; ++y) ASSERT_EQ(edge(view->Picture, y), 102) << "row " << y;
+  const QImage shot = view->grab().toImage();  // row 5's edge was at 101
+  EXPECT_EQ(std::pair(qGray(shot.pixel(101, 5)), qGray(shot.pixel(102, 5))), std::pair(255, 0));
+  dialogs.SaveAnswer = dir.File("straight.bmp");
+  test::MouseClick(view->SaveAsBtn);
+  EXPECT_EQ(edge(ReadBmpFile(dir.File("straight.bmp")), 399), 102);
+
+  test::MouseClick(view->StraightenBtn);
+  EXPECT_EQ(view->cursor().shape(), Qt::ArrowCursor);
+  Key(Qt::Key_Escape);
+  EXPECT_EQ(std::tuple(view->isVisible(), view->StraightenBtn->isChecked(), view->cursor().shape()),
+            std::tuple(true, false, Qt::CrossCursor));
 }
 
 // Pictures of other programs, chosen in the open dialog: colours kept, transparency laid over
