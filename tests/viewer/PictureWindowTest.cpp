@@ -157,14 +157,14 @@ TEST_F(PictureWindowTest, KeysAndWheelScrollShortcutsActAndEscCloses) {
   EXPECT_FALSE(view->isVisible());
 }
 
-// A dark edge leaning a quarter column a row, shown one to one. A mark armed as well takes the
+// A dark edge leaning a quarter column a row, shown at half size. A mark armed as well takes the
 // first click; a bottom point on the top point's row is refused; the two points then stand the
 // edge upright at the first one's column, on screen and in the saved file. Esc only disarms.
 TEST_F(PictureWindowTest, StraightensASlantedEdgeWithTwoClicks) {
-  Bitmap fax(600, 400, GreyColour(255));
-  for (int y = 0; y < 400; ++y) {
-    const int edge = 102 + static_cast<int>(std::lround((y - 10) / 4.0));
-    fax.FillRect(edge, y, edge + 20, y + 1, GreyColour(0));
+  Bitmap fax(1200, 800, GreyColour(255));
+  for (int y = 0; y < 800; ++y) {
+    const int edge = 204 + static_cast<int>(std::lround((y - 20) / 4.0));
+    fax.FillRect(edge, y, edge + 40, y + 1, GreyColour(0));
   }
   const auto edge = [](const Bitmap& picture, int y) {
     int x = 0;
@@ -175,10 +175,10 @@ TEST_F(PictureWindowTest, StraightensASlantedEdgeWithTwoClicks) {
   boxes.WhileOpen = [](const test::ShownBox&) { QTest::qWait(20); };
   test::MouseClick(view->StraightenBtn);
   test::MouseClick(view->MarkLeftBtn);
-  test::MouseClick(view.get(), {0, 200});  // the mark's: column 0 moves nothing
-  test::MouseClick(view.get(), {102, 10});
+  test::MouseClick(view.get(), {0, 200});   // the mark's: column 0 moves nothing
+  test::MouseClick(view.get(), {102, 10});  // picture column 204, row 20
   test::MouseClick(view.get(), {150, 10});
-  test::MouseClick(view.get(), {197, 390});
+  test::MouseClick(view.get(), {197, 390});  // column 394 = 204 + (780 - 20) / 4, row 780
   std::vector<std::string> notes;
   for (const test::ShownBox& box : boxes.Shown) notes.push_back(box.Text);
   EXPECT_EQ(notes, (std::vector<std::string>{
@@ -188,12 +188,12 @@ TEST_F(PictureWindowTest, StraightensASlantedEdgeWithTwoClicks) {
                        "another row."}));
   EXPECT_EQ(std::tuple(view->StraightenBtn->isChecked(), view->cursor().shape()),
             std::tuple(false, Qt::CrossCursor));
-  for (int y = 0; y < 400; ++y) ASSERT_EQ(edge(view->Picture, y), 102) << "row " << y;
-  const QImage shot = view->grab().toImage();  // row 5's edge was at 101
-  EXPECT_EQ(std::pair(qGray(shot.pixel(101, 5)), qGray(shot.pixel(102, 5))), std::pair(255, 0));
+  for (int y = 0; y < 800; ++y) ASSERT_EQ(edge(view->Picture, y), 204) << "row " << y;
+  // Averaged again: rows 10 and 11 had their edge at columns 201 and 202.
+  EXPECT_EQ(qGray(view->grab().toImage().pixel(100, 5)), 255);
   dialogs.SaveAnswer = dir.File("straight.bmp");
   test::MouseClick(view->SaveAsBtn);
-  EXPECT_EQ(edge(ReadBmpFile(dir.File("straight.bmp")), 399), 102);
+  EXPECT_EQ(edge(ReadBmpFile(dir.File("straight.bmp")), 799), 204);
 
   test::MouseClick(view->StraightenBtn);
   EXPECT_EQ(view->cursor().shape(), Qt::ArrowCursor);
