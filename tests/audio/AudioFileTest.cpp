@@ -133,14 +133,14 @@ TEST(AudioFile, IsToldByContentAndName) {
   const auto looks = [](const std::string& h) {
     return LooksLikeAudio(Bytes(h.begin(), h.end()).data(), h.size());
   };
-  std::string told;  // 1 for each taken as audio
-  for (const auto& head :
-       {"RIFF\x24\0\0\0WAVEfmt "s, "RIFX\x24\0\0\0WAVE"s, "RF64\xff\xff\xff\xffWAVE"s,
-        "fLaC\0\0\0\x22"s, "OggS"s, "RIFF\x24\0\0\0AVI "s, "RIFF"s, ""s})
-    told += looks(head) ? '1' : '0';
-  for (const char* name : {"a/b.WAV", "x.flac", "x.ogg", "x.oga", "x.raw", "x.wav/raw", "wav"})
-    told += HasAudioExtension(name) ? '1' : '0';
-  EXPECT_EQ(told, "111110001111000");
+  for (const auto& head : {"RIFF\x24\0\0\0WAVEfmt "s, "RIFX\x24\0\0\0WAVE"s,
+                           "RF64\xff\xff\xff\xffWAVE"s, "fLaC\0\0\0\x22"s, "OggS"s})
+    EXPECT_TRUE(looks(head)) << head;
+  for (const auto& head : {"RIFF\x24\0\0\0AVI "s, "RIFF"s, ""s}) EXPECT_FALSE(looks(head)) << head;
+  for (const char* name : {"a/b.WAV", "x.flac", "x.ogg", "x.oga"})
+    EXPECT_TRUE(HasAudioExtension(name)) << name;
+  for (const char* name : {"x.raw", "x.wav/raw", "wav"})
+    EXPECT_FALSE(HasAudioExtension(name)) << name;
 }
 
 }  // namespace

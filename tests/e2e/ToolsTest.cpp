@@ -82,8 +82,8 @@ TEST_F(DecodeTool, DecodesSoundRecordingsToldByTheirContentAndRefusesBadInput) {
     // The 120 rows and the half second of stop tone that closes the fax, as from the bytes.
     const int rows = ReadBmpFile(test::SavedFaxes(dir.File(out)).at(0)).Height();
     if (rawRows == 0) rawRows = rows;  // the byte stream comes first
-    EXPECT_TRUE(std::abs(rows - 123) <= 1 && std::abs(rows - rawRows) <= 1)
-        << rows << ", " << rawRows;
+    EXPECT_NEAR(rows, 123, 1);
+    EXPECT_NEAR(rows, rawRows, 1);
   }
 
   // Bad input: an error and no file.

@@ -79,8 +79,8 @@ TEST_F(MessagesTest, OverlongTextsAreFatalAndCut) {
   ReportError("%s", e999.c_str());
   EXPECT_FALSE(FatalReported());
   EXPECT_TRUE(ReportQuestion("%s", x1001.c_str()));
-  EXPECT_EQ(std::pair(Shown(), boxes.CloseCount),
-            std::pair(Strings{x1000, e999, kTooLong, x1000}, 1));
+  EXPECT_EQ(Shown(), (Strings{x1000, e999, kTooLong, x1000}));
+  EXPECT_EQ(boxes.CloseCount, 1);
   ResetMessageState();
   boxes.Shown.clear();
   errno = ENOENT;

@@ -68,9 +68,9 @@ TEST(SimBroadcast, TonesPhasingAndPictureLines) {
     const std::size_t stop = Find(o, 2, SectionKind::Stop).FirstSample + 1000;
     int edges = 0;
     for (std::size_t i = stop; i < stop + 3600; ++i) edges += bytes[i] != bytes[i + 1];
-    EXPECT_EQ(std::tuple(edges, bytes.size() - Find(o, 2, SectionKind::Trailer).FirstSample,
-                         bytes.back()),
-              std::tuple(450, 14400u, Black));
+    EXPECT_EQ(edges, 450);
+    EXPECT_EQ(bytes.size() - Find(o, 2, SectionKind::Trailer).FirstSample, 14400u);
+    EXPECT_EQ(bytes.back(), Black);
   }
   BroadcastOptions o{.PhasingSeconds = 10.3};  // 20.6 lines at 120 LPM
   EXPECT_EQ(Find(o, 1, SectionKind::Phasing).Lines, 21);
