@@ -33,15 +33,13 @@ void SpThread::Run(std::chrono::milliseconds pause) {
       std::lock_guard lock(shared->Mutex);
       if (shared->Terminate) return;
     }
-    // Finished also when the update throws (the event loop reports it): the thread goes on.
+    // Finished also when the update throws (the event loop reports it): the thread goes on. The
+    // thread is not woken for it: it looks at its next request.
     struct Finish {
       HandOff& H;
       ~Finish() {
-        {
-          std::lock_guard lock(H.Mutex);
-          H.Pending = false;
-        }
-        H.Changed.notify_all();
+        std::lock_guard lock(H.Mutex);
+        H.Pending = false;
       }
     } finish{*shared};
     const bool news = shared->Update();
@@ -52,12 +50,13 @@ void SpThread::Run(std::chrono::milliseconds pause) {
   for (;;) {
     const auto wait = h.ShowedNews ? pause : std::max(pause, IdlePause);
     if (h.Changed.wait_for(lock, wait, [&] { return h.Terminate; })) return;
+    // The last update still queued or running (a busy GUI thread): look again after a pause,
+    // so that requests never pile up in its queue. One wakeup a request, not two.
+    if (h.Pending) continue;
     h.Pending = true;
     lock.unlock();
     gui_.Post(task);
     lock.lock();
-    // Terminate wakes this wait too: the GUI thread that ends the thread never runs the task.
-    h.Changed.wait(lock, [&] { return h.Terminate || !h.Pending; });
   }
 }
 

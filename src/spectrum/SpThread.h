@@ -1,6 +1,7 @@
 #pragma once
-// The spectrum thread: it only has the GUI thread run the spectrum update, waits for it, pauses,
-// and asks again, until it is terminated. An update that found nothing new earns a longer pause.
+// The spectrum thread: it only asks the GUI thread to run the spectrum update, pauses, and asks
+// again once that update has run, until it is terminated. An update that found nothing new earns
+// a longer pause.
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -21,7 +22,7 @@ class GuiThreadRunner {
 
 class SpThread {
  public:
-  // Between one update's end and the next request: 25 pictures a second keep the bars moving
+  // Between two requests: 25 pictures a second keep the bars moving
   // smoothly for the eye that tunes by them, and each costs the GUI thread a hand-off and a
   // repaint.
   static constexpr std::chrono::milliseconds DefaultPause{40};
