@@ -50,14 +50,11 @@ TEST(SampleConversion, FixedAndDamagedCalibrations) {
 struct Rig {
   explicit Rig(DetectorKind detector = kDescribed, int speed = 2, int ioc = 1,
                float period = 0.125f, int calLow = 0, int calHigh = 255) {
-    settings.CalLow = calLow;
-    settings.CalHigh = calHigh;
-    settings.SamplePeriod = period;
-    settings.IOC = ioc;
+    std::tie(settings.CalLow, settings.CalHigh, settings.SamplePeriod, settings.IOC) =
+        std::tuple(calLow, calHigh, period, ioc);
     decoder.Detector = detector;
     decoder.SetMode(speed);
-    host.Statuses.clear();  // the mode text set here is none of a test's
-    host.ModeChanges = 0;
+    host.Statuses.clear(), host.ModeChanges = 0;  // the mode text set here is none of a test's
     host.OnSave = [this] {
       Saved.push_back(decoder.SaveHeight);
       Tops.push_back(decoder.Picture.Pixel(900, 0));
@@ -148,9 +145,8 @@ TEST(Decoder, EdgeCounts) {
        {std::tuple{18, 300, true}, {18, 150, false}, {19, 150, true}, {19, 300, false}}) {
     std::vector<double> times = {0};
     for (int k = 1; k <= pairs; ++k) {
-      const long end = std::lround(498.0 * k / pairs / 0.02);
-      times.insert(times.end(),
-                   {static_cast<double>(end - apart) * 0.02, static_cast<double>(end) * 0.02});
+      const double end = 0.02 * std::round(498.0 * k / pairs / 0.02);
+      times.insert(times.end(), {end - 0.02 * apart, end});
     }
     times.push_back(500.5);
     cases.push_back({std::to_string(apart) + " apart, " + std::to_string(pairs) + " pairs",
@@ -299,15 +295,11 @@ TEST(Decoder, RowsSpeedChangeAndTheEndOfTick) {
   r.Feed(Samples(8000, kBlack));
   r.decoder.SetMode(4);
   r.Feed(Samples(2000, kWhite));
-  EXPECT_EQ(std::tuple(r.decoder.CurrentLine, r.decoder.SaveHeight, r.host.NewLines),
-            std::tuple(3, 4, 4));
-  EXPECT_EQ(std::tuple(r.decoder.Picture.Pixel(900, 0), r.decoder.Picture.Pixel(900, 2),
+  EXPECT_EQ(std::tuple(r.decoder.CurrentLine, r.decoder.SaveHeight, r.host.NewLines,
+                       r.decoder.Picture.Pixel(900, 0), r.decoder.Picture.Pixel(900, 2),
                        r.host.Attention),
-            std::tuple(0u, 0xFFFFFFu, true));
-  for (const int line : {H - 1, H, H}) {
-    r.decoder.CurrentLine = line;
-    r.decoder.EndOfTick();
-  }
+            std::tuple(3, 4, 4, 0u, 0xFFFFFFu, true));
+  for (const int line : {H - 1, H, H}) r.decoder.CurrentLine = line, r.decoder.EndOfTick();
   EXPECT_EQ(r.Saved, std::vector<int>{H});
   EXPECT_TRUE(!r.host.Statuses.empty() && r.host.Statuses.back().empty() && !r.host.Attention);
   for (float period : {0.0f, -1.0f, 1e30f, std::nanf("")}) {

@@ -35,9 +35,9 @@ class PictureWindowTest : public ::testing::Test {
   void Show(const Bitmap& picture) {
     WriteGreyBmp(dir.File("fax.bmp"), picture, picture.Height());
     view->LoadPicture(dir.File("fax.bmp"));
-    view->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    ASSERT_TRUE(Activate(view.get()));
   }
+  static bool Activate(QWidget* w) { return w->activateWindow(), QTest::qWaitForWindowActive(w); }
   void Key(int key, Qt::KeyboardModifiers modifiers = {}) {
     QTest::keyClick(view.get(), static_cast<Qt::Key>(key), modifiers);
   }
@@ -74,11 +74,12 @@ TEST_F(PictureWindowTest, SmoothDisplayKeepsAThinLineThatDroppingColumnsLoses) {
   EXPECT_LT(Darkest(view->grab().toImage(), 50), 200);
 }
 
-// Each pixel's colour names its column and row, so the screen tells which pixel is where.
-TEST_F(PictureWindowTest, ZoomsByWheelAndKeysAndAClickHitsThePixelUnderTheMouse) {
+// Each pixel's colour names its column and row, so the screen tells which pixel is where. At the
+// window's width 745 rows are on screen, 246 to scroll.
+TEST_F(PictureWindowTest, ZoomScrollShortcutsAndEscByKeysWheelAndMouse) {
   Bitmap fax(1810, 2250);
-  for (int y = 0; y < fax.Height(); ++y)
-    for (int x = 0; x < fax.Width(); ++x) fax.SetPixel(x, y, (x << 12) | y);
+  for (int i = 0; i < 1810 * 2250; ++i)
+    fax.Data()[i] = static_cast<std::uint32_t>(i % 1810 << 12 | i / 1810);
   Show(fax);
   view->Picture = fax;  // the file holds grey; the coded colours go in as a picture of its own
   view->FormResize();
@@ -105,34 +106,18 @@ TEST_F(PictureWindowTest, ZoomsByWheelAndKeysAndAClickHitsThePixelUnderTheMouse)
   test::MouseClick(view.get(), spot);
   EXPECT_NEAR(detail.DetailCentreX, (shown & 0xFFFFFF) >> 12, 1);
   EXPECT_NEAR(detail.DetailCentreY, shown & 0xFFF, 1);
-  view->activateWindow();  // the detailed view came to the front
-  ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+  ASSERT_TRUE(Activate(view.get()));  // the detailed view came to the front
 
   Key(Qt::Key_0, Qt::ControlModifier);
   EXPECT_EQ(std::tuple(view->Zoom, view->DisplayRect.Left, view->DisplayRect.Right,
                        view->SidewaysBar->isVisible()),
             std::tuple(0.0, 0, 600, false));
-
-  // A turn averages again only the columns each step wrote: it leaves what a whole redraw
-  // (smooth display off and on) shows.
-  test::MouseClick(view->RotateRightBtn);
-  const QImage turned = view->grab().toImage();
-  SmoothDisplay().Set(false);
-  view->grab();
-  SmoothDisplay().Set(true);
-  EXPECT_EQ(view->grab().toImage(), turned);
-}
-
-TEST_F(PictureWindowTest, KeysAndWheelScrollShortcutsActAndEscCloses) {
-  Show(Bitmap(1810, 2250, GreyColour(200)));  // 745 rows on screen, 246 to scroll
-  const struct {
-    int Key;
-    int Top;
-  } keys[] = {{Qt::Key_End, -246}, {Qt::Key_Up, -236},       {Qt::Key_Home, 0},
-              {Qt::Key_Down, -10}, {Qt::Key_PageDown, -246}, {Qt::Key_PageUp, 0}};
-  for (const auto& k : keys) {
-    Key(k.Key);
-    EXPECT_EQ(view->DisplayRect.Top, k.Top) << QKeySequence(k.Key).toString().toStdString();
+  const std::pair<Qt::Key, int> keys[] = {{Qt::Key_End, -246},      {Qt::Key_Up, -236},
+                                          {Qt::Key_Home, 0},        {Qt::Key_Down, -10},
+                                          {Qt::Key_PageDown, -246}, {Qt::Key_PageUp, 0}};
+  for (const auto& [key, top] : keys) {
+    Key(key);
+    EXPECT_EQ(view->DisplayRect.Top, top) << QKeySequence(key).toString().toStdString();
   }
   // A notch down: the desktop's three lines of 10 pixels.
   test::Wheel(view.get(), {300, 200}, {0, -120});
@@ -144,15 +129,21 @@ TEST_F(PictureWindowTest, KeysAndWheelScrollShortcutsActAndEscCloses) {
   EXPECT_EQ(ReadBmpFile(dir.File("copy.bmp")).Height(), 2250);
   EXPECT_FALSE(view->PopupMenu->isVisible());
 
-  TDetail detail;
+  // A turn averages again only the columns each step wrote: it leaves what a whole redraw
+  // (smooth display off and on) shows.
+  test::MouseClick(view->RotateRightBtn);
+  const QImage turned = view->grab().toImage();
+  SmoothDisplay().Set(false);
+  view->grab();
+  SmoothDisplay().Set(true);
+  EXPECT_EQ(view->grab().toImage(), turned);
+
+  // Esc closes the detailed view, then the viewer.
   test::MouseClick(view.get(), {100, 100});
-  ASSERT_TRUE(detail.isVisible());
-  detail.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&detail));
+  ASSERT_TRUE(detail.isVisible() && Activate(&detail));
   QTest::keyClick(&detail, Qt::Key_Escape);
   EXPECT_TRUE(!detail.isVisible() && view->isVisible());
-  view->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+  ASSERT_TRUE(Activate(view.get()));
   Key(Qt::Key_Escape);
   EXPECT_FALSE(view->isVisible());
 }
