@@ -88,12 +88,10 @@ TEST(PictureOps, DetailLayoutAndPrintedArea) {
     DetailOrigin(x, y, 400, 300, 1810, 2250, l, t);
     EXPECT_EQ(std::pair(l, t), std::pair(left, top)) << x << "," << y;
   }
-  // A 905 x 600 client shows 818 columns, 2250 x 818 / 1810 = 1016 rows; scrolled to the end,
-  // the picture ends one pixel above the window's bottom edge. Without the panel the offset is
-  // kept although it cannot be scrolled there; once the whole picture fits, from its top again.
-  ViewerLayout l = LayOutViewer(905, 600, 1810, 2250, -417);
-  EXPECT_EQ(std::tuple(l.Top, l.Bottom, l.ScrollMax), std::tuple(-417, 599, 417));
-  l = LayOutViewer(250, 200, 1810, 2250, -40);
+  // A 905 x 600 client shows 818 columns, 2250 x 818 / 1810 = 1016 rows. Without the panel the
+  // offset is kept although it cannot be scrolled there; once the whole picture fits, from its
+  // top again. (Scrolled to the end, in the viewer's window test.)
+  ViewerLayout l = LayOutViewer(250, 200, 1810, 2250, -40);
   EXPECT_EQ(std::tuple(l.PanelVisible, l.Right, l.Top), std::tuple(false, 250, -40));
   l = LayOutViewer(905, 1100, 1810, 2250, -300);
   EXPECT_EQ(std::tuple(l.Top, l.Bottom, l.ScrollMax), std::tuple(0, 1016, 0));
@@ -132,7 +130,6 @@ TEST_F(PictureCommandsTest, SaveKeepsTheFolderUntilTheFileIsWritten) {
   EXPECT_FALSE(save());
   dialogs.SaveAnswer = dir.File("part.bmp");
   ASSERT_TRUE(save());
-  EXPECT_EQ(ReadBmpFile(dir.File("part.bmp")).Height(), 3);
   dialogs.SaveAnswer = dir.File("missing/x.bmp");
   EXPECT_THROW(save(), PlatformError);  // its text is the writer's, worked in PictureFileTest
   EXPECT_EQ(folder, dir.Path());
