@@ -13,8 +13,7 @@
 namespace zarvo {
 namespace {
 
-using test::SampleFor;
-using test::Samples;
+using test::SampleFor, test::Samples;
 using Stream = test::FrequencyStream;
 using Texts = std::vector<std::string>;
 constexpr auto kDescribed = DetectorKind::Described, kRobust = DetectorKind::Robust;
