@@ -60,8 +60,9 @@ format-check:
 # Figures: input thread CPU and latency at 7200 bytes/s over a pseudo-terminal; live capture's
 # CPU; how each detector receives simulated broadcasts, noise and the recorded corpus; the audio
 # demodulator's speed, and how broadcasts as sound are received from clean to -5 dB; then the
-# program's CPU at rest and receiving, memory, start-up, picture turn, decoder and zarvo-decode
-# speed and line latency as one table, each the median of BENCH_RUNS runs.
+# program's CPU at rest and receiving, its wakeups a second receiving, memory, start-up, picture
+# turn, decoder and zarvo-decode speed and line latency as one table, each the median of
+# BENCH_RUNS runs.
 BENCH_RUNS ?= 3
 bench: build
 	$(BUILD)/bench/zarvo-bench-input 10

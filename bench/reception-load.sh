@@ -51,12 +51,25 @@ sleep 20  # start tone and phasing: the picture is being written from here on
 # The threads' run time in nanoseconds, as the scheduler counts it: exact, where the clock
 # ticks of /proc/PID/stat only sample which thread was running.
 runtime() { cat /proc/"$pid"/task/*/schedstat | awk '{ns += $1} END {printf "%d", ns}'; }
+# Wakeups: the threads' voluntary context switches (each a sleep that something ended). The cost
+# of one varies from host to host and run to run, their number does not.
+wakeups() {
+  for t in /proc/"$pid"/task/*; do
+    echo "${t##*/} $(awk '/^voluntary_ctxt_switches/ {print $2}' "$t/status") $(cat "$t/comm")"
+  done 2>/dev/null
+}
 before=$(runtime)
+woken_before=$(wakeups)
 sleep "$seconds"
 after=$(runtime)
+woken_after=$(wakeups)
+# Per thread with ZARVO_BENCH_THREADS=1; the total always.
+woken=$(awk -v each="${ZARVO_BENCH_THREADS:-}" 'NR == FNR {was[$1] = $2; next}
+  {n = $2 - was[$1]; total += n; if (each) printf "  thread %s %s: %d\n", $1, $3, n > "/dev/stderr"}
+  END {print total}' <(echo "$woken_before") <(echo "$woken_after"))
 rss=$(awk '/VmRSS/ {print $2}' "/proc/$pid/status")
 permille=$(( (after - before) / 1000000 / seconds ))
 what="reception with the window shown"
 [ "$source" = sound ] && what="reception from a sound card at 48 kHz with the window shown"
-echo "$what: CPU $(( permille / 10 )).$(( permille % 10 )) % of a core" \
-  "over ${seconds} s, resident memory $(( rss / 1024 )) MB"
+echo "$what: CPU $(( permille / 10 )).$(( permille % 10 )) % of a core," \
+  "$(( woken / seconds )) wakeups/s over ${seconds} s, resident memory $(( rss / 1024 )) MB"

@@ -59,55 +59,42 @@ class PosixSerialPort final : public SerialPort {
   }
 
   int Read(std::uint8_t* buffer, int count) override {
-    using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(100);
-    // Bytes already read are the box's even when the read then fails: they are handed on, and
-    // the failure shows at the next read.
-    const auto failed = [&](int got) { return got > 0 ? got : -1; };
     const auto msLeft = [&] {
       return std::max<long long>(
           0,
           std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
     };
-    int got = 0;
-    Clock::time_point firstAt;
-    while (got < count) {
+    // A line streaming at a known pace: sleep for the time the bytes not yet waiting take at that
+    // pace, then take what has come. One wakeup a block, where waiting on the line would wake
+    // for every few bytes it delivers (a box writes in bursts, a UART a FIFO's worth at a time).
+    int waiting = 0;
+    if (msPerByte_ > 0 && ioctl(fd_, FIONREAD, &waiting) == 0 && waiting < count) {
+      const auto gather = static_cast<long long>((count - waiting) * msPerByte_);
+      pollfd wake = {wakeFd_, POLLIN, 0};
+      if (gather >= 1 && poll(&wake, 1, static_cast<int>(std::min(gather, msLeft()))) > 0)
+        return Took(-1);  // woken: the port is being taken away
+    }
+    for (;;) {
       const long long left = msLeft();
       pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
       const int ready = poll(fds, 2, static_cast<int>(left));
       if (ready < 0) {
         if (errno == EINTR) continue;
-        return failed(got);
+        return Took(-1);
       }
-      if (fds[1].revents) return failed(got);  // woken: the port is being taken away
+      if (fds[1].revents) return Took(-1);  // woken: the port is being taken away
       if (fds[0].revents & POLLIN) {
-        const ssize_t n = read(fd_, buffer + got, static_cast<std::size_t>(count - got));
-        if (n > 0) {
-          if (got == 0) firstAt = Clock::now();
-          got += static_cast<int>(n);
-          // A line delivers a few bytes at a time. Rather than waking for each few, sleep for
-          // about the time the rest of the block takes at the pace of the last full block; the
-          // next look takes whatever has come by then.
-          if (got < count && msPerByte_ > 0) {
-            const auto gather = static_cast<long long>(0.9 * (count - got) * msPerByte_);
-            pollfd wake = {wakeFd_, POLLIN, 0};
-            if (gather >= 1 && poll(&wake, 1, static_cast<int>(std::min(gather, msLeft()))) > 0)
-              return failed(got);
-          }
-          continue;
-        }
+        const ssize_t n = read(fd_, buffer, static_cast<std::size_t>(count));
+        if (n > 0) return Took(static_cast<int>(n));  // all that was waiting, up to the block
         if (n < 0 && (errno == EAGAIN || errno == EINTR) && left > 0) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EINTR)) break;
-        return failed(got);  // end of file or EIO: the device has gone
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) return Took(0);
+        return Took(-1);  // end of file or EIO: the device has gone
       }
-      if (fds[0].revents & (POLLERR | POLLNVAL | POLLHUP)) return failed(got);
+      if (fds[0].revents & (POLLERR | POLLNVAL | POLLHUP)) return Took(-1);
       // The time-out ends the read only after a look at the line that found nothing waiting.
-      if (ready == 0 && left == 0) break;
+      if (ready == 0 && left == 0) return Took(0);
     }
-    // The pace of a block from its first byte to its last, without the silence before it.
-    const double took = std::chrono::duration<double, std::milli>(Clock::now() - firstAt).count();
-    msPerByte_ = got == count && took > 1.0 ? took / count : 0.0;
-    return got;
   }
 
   bool Write(const std::uint8_t* data, std::size_t count) override {
@@ -141,9 +128,36 @@ class PosixSerialPort final : public SerialPort {
   }
 
  private:
+  using Clock = std::chrono::steady_clock;
+
+  // The line's pace, measured afresh over each quarter second of streaming from the first bytes
+  // after a silence or a failure, which forget it. Input thread only.
+  static constexpr double kPaceWindowMs = 250;
+  int Took(int got) {
+    const auto now = Clock::now();
+    if (got <= 0) {
+      msPerByte_ = 0;
+      paceBytes_ = -1;
+    } else if (paceBytes_ < 0) {
+      paceFrom_ = now;  // these bytes end the silence: the pace counts from them
+      paceBytes_ = 0;
+    } else {
+      paceBytes_ += got;
+      const double ms = std::chrono::duration<double, std::milli>(now - paceFrom_).count();
+      if (ms >= kPaceWindowMs) {
+        msPerByte_ = ms / static_cast<double>(paceBytes_);
+        paceFrom_ = now;
+        paceBytes_ = 0;
+      }
+    }
+    return got;
+  }
+
   int fd_;
   int wakeFd_;
-  double msPerByte_ = 0;  // input thread only
+  double msPerByte_ = 0;  // 0: not known
+  long paceBytes_ = -1;   // since paceFrom_; -1: none yet
+  Clock::time_point paceFrom_;
 };
 
 PosixSerialOpener posixOpener;

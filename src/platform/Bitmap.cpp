@@ -1,8 +1,36 @@
 #include "platform/Bitmap.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <new>
 
 namespace zarvo {
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+}  // namespace
+
+void* AllocatePixels(std::size_t bytes) {
+  void* pixels = nullptr;
+  if (bytes < kHugePage) {
+    pixels = std::malloc(bytes == 0 ? 1 : bytes);
+  } else if (posix_memalign(&pixels, kHugePage, bytes) != 0) {
+    pixels = nullptr;
+  } else {
+    // Only whole huge pages: the tail stays in small ones, so that no memory is taken beyond
+    // what the picture holds. Refused (no transparent huge pages), it changes nothing.
+    madvise(pixels, bytes / kHugePage * kHugePage, MADV_HUGEPAGE);
+  }
+  if (!pixels) throw std::bad_alloc();
+  return pixels;
+}
+
+void FreePixels(void* pixels) noexcept {
+  std::free(pixels);
+}
 
 Bitmap::Bitmap(int width, int height, std::uint32_t colour)
     : width_(std::max(width, 0)),

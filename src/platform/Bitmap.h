@@ -1,9 +1,29 @@
 #pragma once
 // A picture in memory: 32-bit 0x00RRGGBB pixels, row by row, drawable by Qt without a copy.
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 namespace zarvo {
+
+// Storage of a huge page (2 MB) and more is asked for in huge pages where the kernel gives them: a
+// full-size fax is 16 MB, and touching it page by page costs some 4000 page faults.
+void* AllocatePixels(std::size_t bytes);
+void FreePixels(void* pixels) noexcept;
+
+template <class T>
+struct PixelAllocator {
+  using value_type = T;
+  PixelAllocator() = default;
+  template <class U>
+  PixelAllocator(const PixelAllocator<U>&) {}
+  T* allocate(std::size_t n) { return static_cast<T*>(AllocatePixels(n * sizeof(T))); }
+  void deallocate(T* p, std::size_t) noexcept { FreePixels(p); }
+  template <class U>
+  bool operator==(const PixelAllocator<U>&) const {
+    return true;
+  }
+};
 
 class Bitmap {
  public:
@@ -31,7 +51,7 @@ class Bitmap {
   }
   int width_ = 0;
   int height_ = 0;
-  std::vector<std::uint32_t> pixels_;
+  std::vector<std::uint32_t, PixelAllocator<std::uint32_t>> pixels_;
 };
 
 // The largest picture the readers accept: one side, and all pixels (256 MiB of 32-bit pixels).

@@ -72,8 +72,7 @@ struct FrameTest : ::testing::Test {
     EXPECT_EQ(RunProgram(options), 0);
     std::string seen;
     for (const auto& box : boxes.Shown) seen += box.Title + ": " + box.Text;
-    EXPECT_EQ(seen, shown);
-    EXPECT_EQ(events, made);
+    EXPECT_EQ(std::pair(seen, events), std::pair(shown, made));
     TSettings saved{};
     EXPECT_EQ(ReadSettingsFile(home.File(kSettingsFileName), saved), fileAfter);
     return saved;

@@ -41,19 +41,17 @@ TEST_F(PulseSound, ListsInputsBeforeMonitorsAndRefusesWhatItCannotOpen) {
   std::string error;
   ASSERT_TRUE(ListPulseSources(sources, error)) << error;
   ASSERT_EQ(sources.size(), 2u);
-  EXPECT_EQ(std::tuple(sources[0].Name, sources[0].Monitor, sources[1].Name, sources[1].Monitor),
-            std::tuple("zarvo_input", false, "zarvo_test.monitor", true));
-  EXPECT_FALSE(sources[1].Description.empty());
-  EXPECT_EQ(OpenPulseSound("zarvo_nosuch", kDefaultCentreHz, error), nullptr);
-  EXPECT_EQ(error, "no sound source named \"zarvo_nosuch\"");
+  EXPECT_EQ(std::tuple(sources[0].Name, sources[0].Monitor, sources[1].Name, sources[1].Monitor,
+                       sources[1].Description.empty()),
+            std::tuple("zarvo_input", false, "zarvo_test.monitor", true, false));
+  EXPECT_TRUE(!OpenPulseSound("zarvo_nosuch", kDefaultCentreHz, error) &&
+              error == "no sound source named \"zarvo_nosuch\"");
 
   test::ScopedPulseServer nowhere("unix:/nonexistent/zarvo/native");
   const char* none =
       "no audio server is running at unix:/nonexistent/zarvo/native (Connection refused)";
-  EXPECT_EQ(OpenPulseSound("zarvo_test.monitor", kDefaultCentreHz, error), nullptr);
-  EXPECT_EQ(error, none);
-  EXPECT_FALSE(ListPulseSources(sources, error));
-  EXPECT_EQ(error, none);
+  EXPECT_TRUE(!OpenPulseSound("zarvo_test.monitor", kDefaultCentreHz, error) && error == none);
+  EXPECT_TRUE(!ListPulseSources(sources, error) && error == none) << error;
 }
 
 // An idle sink's monitor is digital silence, which the demodulator gives as its centre; tones of
@@ -93,8 +91,7 @@ TEST_F(PulseSound, HearsTonesThroughAMonitorAndReadsByTheSerialPortContract) {
   EXPECT_EQ(read.get(), -1);
   ASSERT_TRUE(Pactl("suspend-sink zarvo_test 0"));
   std::this_thread::sleep_for(200ms);
-  EXPECT_EQ(port->Read(block, RxBlockSize), -1);
-  EXPECT_EQ(port->FailureReason(), "");
+  EXPECT_TRUE(port->Read(block, RxBlockSize) == -1 && port->FailureReason().empty());
 }
 
 // The input thread fills its buffer from a capture, and notices when the source or the whole

@@ -65,9 +65,8 @@ TEST(DataFolder, FirstStartMakesTheFolderOnce) {
   const std::string folder = dir.File("data/zarvo-meteo/");
   for (const bool first : {true, false}) {
     const DataFolderStart start = PrepareDataFolder(folder, dir.File("Zarvo.cfg"));
-    EXPECT_EQ(start.Error, "");
-    EXPECT_EQ(start.AutoMade, first);
-    EXPECT_TRUE(fs::is_directory(folder + "Auto"));
+    EXPECT_EQ(std::tuple(start.Error, start.AutoMade, fs::is_directory(folder + "Auto")),
+              std::tuple("", first, true));
     EXPECT_EQ(dir.Read("data/zarvo-meteo/Zarvo.cfg"), first ? installed : edited);
     EXPECT_NE(fs::status(folder + "Zarvo.cfg").permissions() & fs::perms::owner_write,
               fs::perms::none);

@@ -30,8 +30,7 @@ class FakeNotificationServer final : public QDBusVirtualObject {
  public:
   FakeNotificationServer()
       : bus_(QDBusConnection::connectToBus(QDBusConnection::SessionBus, "fake-server")) {
-    EXPECT_TRUE(bus_.registerService(kName));
-    EXPECT_TRUE(bus_.registerVirtualObject(kPath, this));
+    EXPECT_TRUE(bus_.registerService(kName) && bus_.registerVirtualObject(kPath, this));
   }
   ~FakeNotificationServer() override {
     bus_.unregisterObject(kPath);
@@ -112,8 +111,7 @@ TEST_F(DesktopNotifierTest, ASavedFaxIsAnnouncedAndItsNotificationOpensIt) {
 TEST_F(DesktopNotifierTest, WithoutAServerTheFaxIsSavedAsEver) {
   EXPECT_EQ(SaveFax(), dir.Path() + "/Auto/" + AutoSaveName(moment));
   QTest::qWait(100);
-  EXPECT_TRUE(boxes.Shown.empty());
-  EXPECT_FALSE(view->isVisible());
+  EXPECT_TRUE(boxes.Shown.empty() && !view->isVisible());
 }
 
 }  // namespace

@@ -286,8 +286,8 @@ TEST_F(InVideoTest, FileCommands) {
   dialogs.WhileOpen = [&] { invid->InVidTimerTimer(); };
   MouseClick(invid->SaveAsBtn);
   const Bitmap mid = ReadBmpFile(dir.File("mid.bmp"));
-  EXPECT_EQ(std::pair(mid.Height(), mid.Pixel(1809, 2)), std::pair(3, GreyColour(90)));
-  EXPECT_EQ(std::string(Settings.SaveDir), dir.Path());
+  EXPECT_EQ(std::tuple(mid.Height(), mid.Pixel(1809, 2), std::string(Settings.SaveDir)),
+            std::tuple(3, GreyColour(90), dir.Path()));
 
   MouseClick(invid->PrintBtn);
   EXPECT_EQ(printer.Calls.at(2), "picture 1810x2250 into 4500x5593");  // the whole picture
@@ -302,11 +302,10 @@ TEST_F(InVideoTest, FileCommands) {
   std::strcpy(Settings.ViewDir, "/unchanged");
   dialogs.OpenAnswer = {dir.File("bad.bmp")};
   MouseClick(invid->ViewBtn);
-  EXPECT_FALSE(dialogs.Opens[0].DefaultExtension);
   EXPECT_EQ(boxes.Shown.at(1).Text, "Bitmap image is not valid.");
-  EXPECT_EQ(std::pair(view->windowTitle(), view->Picture.Height()),
-            std::pair(QString("View mid.bmp"), 3));
-  EXPECT_STREQ(Settings.ViewDir, "/unchanged");
+  EXPECT_EQ(std::tuple(view->windowTitle(), view->Picture.Height(), std::string(Settings.ViewDir),
+                       dialogs.Opens[0].DefaultExtension),
+            std::tuple(QString("View mid.bmp"), 3, std::string("/unchanged"), false));
 }
 
 // The worst moment: a request waits for the GUI thread, which is busy destroying the window.
@@ -334,8 +333,8 @@ TEST_F(InVideoTest, SpectrumDestroyedWhileItsThreadWaitsStretchedAndHidden) {
           << x << "," << y;
   spec->showMaximized();
   QTest::mouseDClick(spec.get(), Qt::LeftButton, {}, QPoint(10, 10));
-  EXPECT_FALSE(spec->windowState() & Qt::WindowMaximized);
-  EXPECT_FALSE(spec->close() || spec->windowHandle()->close());
+  EXPECT_FALSE((spec->windowState() & Qt::WindowMaximized) || spec->close() ||
+               spec->windowHandle()->close());
   EXPECT_EQ(std::pair(spec->width(), spec->height()), std::pair(128, 32));
   ASSERT_TRUE(Menu(invid.get(), "Hi&de Spectrum"));
   EXPECT_TRUE(IsOn(Settings.HideSpectrum) && !spec->isVisible());

@@ -116,8 +116,8 @@ TEST_F(ConfigTest, TypePortAndSoundCardChoices) {
   Click(conf->ComPortItems[0]);
   serial.NextBytesPerRead = -1;
   Click(conf->ComPortItems[1]);
-  ASSERT_EQ(serial.Opened.size(), 2u);
-  EXPECT_TRUE(serial.Opened[1].Name == "COM2" && serial.Opened[1].Log->Get().empty());
+  EXPECT_TRUE(serial.Opened.size() == 2 && serial.Opened[1].Name == "COM2" &&
+              serial.Opened[1].Log->Get().empty());
   QTimer::singleShot(800, conf.get(), [] {
     if (auto* progress = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget()))
       Click(progress->findChild<QPushButton*>());
@@ -149,8 +149,9 @@ TEST_F(ConfigTest, TypePortAndSoundCardChoices) {
     SetSoundSourceLister(nullptr);
   });
   EXPECT_EQ(Shown(), "type 3: -8.00 248.00, 1111001, 0.0005 %");
-  EXPECT_EQ(conf->SoundCentre->value(), 1800);
-  EXPECT_EQ(conf->SoundSourceList->currentText(), "speakers.monitor (not present)");
+  EXPECT_EQ(
+      conf->SoundSourceList->currentText() + ' ' + QString::number(conf->SoundCentre->value()),
+      "speakers.monitor (not present) 1800");
   EXPECT_EQ(conf->SoundStatus->text(), "This program was built without sound input.");
 }
 
@@ -175,8 +176,8 @@ TEST_F(ConfigTest, SerialDevicePickedFromThosePresent) {
   };
   const std::string id = "usb-FTDI_FT232R-if00-port0", absent = ttyUSB0 + " (not present)";
   EXPECT_EQ(shown(0), (std::vector<std::string>{id, "Default: /dev/ttyS0", id, ttyUSB0}));
-  EXPECT_EQ(shown(1)[0], "$ZARVO_COM2: " + std::string(getenv("ZARVO_COM2")));
-  EXPECT_FALSE(conf->ComDeviceLists[1]->isEnabled());
+  EXPECT_TRUE(shown(1)[0] == "$ZARVO_COM2: " + std::string(getenv("ZARVO_COM2")) &&
+              !conf->ComDeviceLists[1]->isEnabled());
 
   // The list opened with a click, and the adapter clicked in it.
   QComboBox* list = conf->ComDeviceLists[0];
@@ -231,10 +232,8 @@ TEST_F(ConfigTest, StartUpLockCalibrationsAndDays) {
     EXPECT_EQ(Shown(), shown + std::string(", 0.1000 %"));
     EXPECT_EQ(std::pair(Settings.CalLow, Settings.CalHigh), std::pair(40, 200));
   }
-  ASSERT_EQ(boxes.Shown.size(), 1u);
-  EXPECT_EQ(boxes.Shown[0].Text, kEqual);
-  conf->close();
-  EXPECT_FALSE(conf->isVisible());
+  EXPECT_EQ(boxes.Shown.size() == 1 ? boxes.Shown[0].Text : "", kEqual);
+  EXPECT_FALSE(conf->close() || conf->isVisible());  // only hidden
 }
 
 // Qt's application object takes the whole C locale from the environment. It hands LC_NUMERIC

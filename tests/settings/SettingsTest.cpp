@@ -48,8 +48,7 @@ TEST_F(SettingsTest, RoundTripKeepsEveryByteAndAShortFileTheRestZero) {
   std::mt19937 random(20261207);
   Bytes file(2000);
   for (auto& b : file) b = static_cast<unsigned char>(random());
-  PutInt32(file, 76, 10);  // CalLow != CalHigh, so nothing is repaired
-  PutInt32(file, 80, 200);
+  PutInt32(file, 76, 10), PutInt32(file, 80, 200);  // CalLow != CalHigh: nothing repaired
   dir.Write(kSettingsFileName, file);
   TSettingsFile cfg;
   cfg.Load();

@@ -54,9 +54,7 @@ class AudioServer {
   // PULSE_SERVER=... for a child's environment.
   std::string Env() const { return "PULSE_SERVER=" + Address(); }
   // pactl against this server.
-  ShellOutput Pactl(const std::string& arguments) const {
-    return Shell(Env() + " pactl " + arguments);
-  }
+  ShellOutput Pactl(const std::string& args) const { return Shell(Env() + " pactl " + args); }
   // Starts paplay of `file` into the null sink, in real time; its pid, to wait for.
   pid_t Play(const std::string& file) const {
     const Child player = StartProcess({"/usr/bin/paplay", "--device=" + std::string(kSink), file},

@@ -31,8 +31,7 @@ class FakeFileDialogs final : public FileDialogs {
                                      const std::string& fileName) override {
     Saves.push_back({folder, fileName, true});
     if (WhileOpen) WhileOpen();
-    if (!SaveAnswer) return std::nullopt;
-    return SaveChoice{*SaveAnswer, SaveFilter};
+    return SaveAnswer ? std::optional(SaveChoice{*SaveAnswer, SaveFilter}) : std::nullopt;
   }
   std::optional<std::string> OpenFile(const std::string& folder,
                                       const std::vector<std::string>&) override {
@@ -56,10 +55,7 @@ class FakePrinter final : public PrintTarget {
   FakePrinter() { SetPrintTarget(this); }
   ~FakePrinter() override { SetPrintTarget(nullptr); }
 
-  bool Choose() override {
-    Calls.push_back("choose");
-    return Accept;
-  }
+  bool Choose() override { return Calls.push_back("choose"), Accept; }
   int PageWidth() override { return Width; }
   int PageHeight() override { return Height; }
   void Begin(const std::string& title) override { Calls.push_back("begin " + title); }
