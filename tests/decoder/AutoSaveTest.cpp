@@ -44,10 +44,8 @@ TEST_F(AutoSaveTest, NamedByTheMomentAndWrittenAsGreyBitmap) {
 // two-digit year belongs to the century nearer the given year's; at fifty years either way to
 // the later one, so that a fax is never taken for older than it is.
 TEST_F(AutoSaveTest, CleanUpTakesOwnFaxesOfTheDayAndEarlierAndSavingCleansUpDayDMinusN) {
-  const struct {
-    int Date;
-    std::vector<const char*> Taken, Kept;
-  } cases[] = {
+  using Names = std::vector<const char*>;
+  const std::tuple<int, Names, Names> cases[] = {
       // Bitmaps the user keeps in Auto are not ours to delete.
       {19981128,
        {"Fax 981128 Sat 2359.bmp", "Fax 981127 Fri 1200.bmp", "Fax 981128 Sat 0800 (2).BMP"},
@@ -59,13 +57,13 @@ TEST_F(AutoSaveTest, CleanUpTakesOwnFaxesOfTheDayAndEarlierAndSavingCleansUpDayD
       {20000601, {"Fax 510101 Sun 1200.bmp"}, {"Fax 500101 Sat 1200.bmp"}},  // not 1950
       {19990601, {"Fax 500101 Sun 1200.bmp"}, {"Fax 490101 Fri 1200.bmp"}},  // not 1949
   };
-  for (const auto& c : cases) {
-    for (const auto* names : {&c.Taken, &c.Kept})
-      for (const char* name : *names) Touch(name);
-    EXPECT_EQ(CleanUpAutoFolder(autoDir, c.Date / 10000, c.Date / 100 % 100, c.Date % 100),
-              static_cast<int>(c.Taken.size()))
-        << c.Date;
-    for (const char* name : c.Kept) EXPECT_TRUE(Exists(name)) << name;
+  for (const auto& [date, taken, kept] : cases) {
+    for (const Names& names : {taken, kept})
+      for (const char* name : names) Touch(name);
+    EXPECT_EQ(CleanUpAutoFolder(autoDir, date / 10000, date / 100 % 100, date % 100),
+              static_cast<int>(taken.size()))
+        << date;
+    for (const char* name : kept) EXPECT_TRUE(Exists(name)) << name;
     fs::remove_all(autoDir);
   }
 

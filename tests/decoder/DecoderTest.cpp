@@ -13,8 +13,7 @@
 namespace zarvo {
 namespace {
 
-using test::SampleFor;
-using test::Samples;
+using test::SampleFor, test::Samples;
 using Stream = test::FrequencyStream;
 using Texts = std::vector<std::string>;
 constexpr auto kDescribed = DetectorKind::Described, kRobust = DetectorKind::Robust;
@@ -50,14 +49,11 @@ TEST(SampleConversion, FixedAndDamagedCalibrations) {
 struct Rig {
   explicit Rig(DetectorKind detector = kDescribed, int speed = 2, int ioc = 1,
                float period = 0.125f, int calLow = 0, int calHigh = 255) {
-    settings.CalLow = calLow;
-    settings.CalHigh = calHigh;
-    settings.SamplePeriod = period;
-    settings.IOC = ioc;
+    std::tie(settings.CalLow, settings.CalHigh, settings.SamplePeriod, settings.IOC) =
+        std::tuple(calLow, calHigh, period, ioc);
     decoder.Detector = detector;
     decoder.SetMode(speed);
-    host.Statuses.clear();  // the mode text set here is none of a test's
-    host.ModeChanges = 0;
+    host.Statuses.clear(), host.ModeChanges = 0;  // the mode text set here is none of a test's
     host.OnSave = [this] {
       Saved.push_back(decoder.SaveHeight);
       Tops.push_back(decoder.Picture.Pixel(900, 0));
@@ -127,46 +123,44 @@ TEST(Decoder, CentreOfEachFullWindow) {
 // Half-second edge counts: windows at the borders of each tone's range, a gap that restarts the
 // window, the debounce, and a steady carrier before the tone.
 TEST(Decoder, EdgeCounts) {
-  std::vector<std::tuple<std::string, Samples, float, std::string>> cases;  // ..., first event
-  for (const auto& [low, high, event] :
-       {std::tuple{285, 315, "Start IOC 576"}, {642, 708, "Start IOC 288"}, {428, 472, "Stop"}})
+  const Texts start = {"Start IOC 576", "Synchronizing"}, none;
+  std::vector<std::tuple<std::string, Samples, float, Texts>> cases;  // ..., the events heard
+  for (const auto& [low, high, heard] : {std::tuple{285, 315, start},
+                                         {642, 708, Texts{"Start IOC 288", "Synchronizing"}},
+                                         {428, 472, Texts{"Stop"}}})
     for (const int count : {low - 1, low, high, high + 1})
       cases.push_back({std::to_string(count) + " edges", Window(count), 0.125f,
-                       count >= low && count <= high ? event : ""});
+                       count >= low && count <= high ? heard : none});
   // A gap of 3.333 ms restarts the count: without it, 200 fast edges before the gap would push
   // the window out of the start range.
   std::vector<double> gap;
   for (int k = 0; k < 200; ++k) gap.push_back(k * 0.75);
   for (int k = 0; k <= 320; ++k) gap.push_back(152.75 + std::floor(k * 1.66 / 0.125) * 0.125);
-  cases.push_back({"gap", Edges(gap), 0.125f, "Start IOC 576"});
+  cases.push_back({"gap", Edges(gap), 0.125f, start});
   // Around the debounce: at 50000 samples per second, edges 18 samples (0.36 ms) after the one
   // before are glitches, 19 samples (0.38 ms) after it are counted. Each window holds pairs of
   // edges that far apart, about 1.7 or 3.3 ms from pair to pair: a pair counts once or twice,
   // and only the right count makes a start tone. 18 apart: 300 counted, or 150 (no tone). 19
   // apart: 300, or 600 (between the stop and the IOC 288 ranges).
-  for (const auto& [apart, pairs, start] :
+  for (const auto& [apart, pairs, starts] :
        {std::tuple{18, 300, true}, {18, 150, false}, {19, 150, true}, {19, 300, false}}) {
     std::vector<double> times = {0};
     for (int k = 1; k <= pairs; ++k) {
-      const long end = std::lround(498.0 * k / pairs / 0.02);
-      times.insert(times.end(),
-                   {static_cast<double>(end - apart) * 0.02, static_cast<double>(end) * 0.02});
+      const double end = 0.02 * std::round(498.0 * k / pairs / 0.02);
+      times.insert(times.end(), {end - 0.02 * apart, end});
     }
     times.push_back(500.5);
     cases.push_back({std::to_string(apart) + " apart, " + std::to_string(pairs) + " pairs",
-                     Edges(times, 0.02, 4), 0.02f, start ? "Start IOC 576" : ""});
+                     Edges(times, 0.02, 4), 0.02f, starts ? start : none});
   }
   // A steady carrier at mid-level before the broadcast must not blind the edge trigger.
-  cases.push_back({"steady carrier", Stream(8000).Level(1900, 2000).Tone(300, 1000).Bytes, 0.125f,
-                   "Start IOC 576"});
-  for (const auto& [name, stream, period, event] : cases) {
+  cases.push_back(
+      {"steady carrier", Stream(8000).Level(1900, 2000).Tone(300, 1000).Bytes, 0.125f, start});
+  for (const auto& [name, stream, period, heard] : cases) {
     Rig r(kDescribed, 2, 1, period);
     r.Feed(stream, kOneDrain);
-    const Texts heard = event.empty()     ? Texts{}
-                        : event == "Stop" ? Texts{"Stop"}
-                                          : Texts{event, "Synchronizing"};
     EXPECT_EQ(r.host.Events, heard) << name;
-    EXPECT_EQ(r.settings.IOC, event == "Start IOC 288" ? 0 : 1) << name;
+    EXPECT_EQ(r.settings.IOC, heard.empty() || heard[0] != "Start IOC 288" ? 1 : 0) << name;
   }
 }
 
@@ -299,15 +293,11 @@ TEST(Decoder, RowsSpeedChangeAndTheEndOfTick) {
   r.Feed(Samples(8000, kBlack));
   r.decoder.SetMode(4);
   r.Feed(Samples(2000, kWhite));
-  EXPECT_EQ(std::tuple(r.decoder.CurrentLine, r.decoder.SaveHeight, r.host.NewLines),
-            std::tuple(3, 4, 4));
-  EXPECT_EQ(std::tuple(r.decoder.Picture.Pixel(900, 0), r.decoder.Picture.Pixel(900, 2),
+  EXPECT_EQ(std::tuple(r.decoder.CurrentLine, r.decoder.SaveHeight, r.host.NewLines,
+                       r.decoder.Picture.Pixel(900, 0), r.decoder.Picture.Pixel(900, 2),
                        r.host.Attention),
-            std::tuple(0u, 0xFFFFFFu, true));
-  for (const int line : {H - 1, H, H}) {
-    r.decoder.CurrentLine = line;
-    r.decoder.EndOfTick();
-  }
+            std::tuple(3, 4, 4, 0u, 0xFFFFFFu, true));
+  for (const int line : {H - 1, H, H}) r.decoder.CurrentLine = line, r.decoder.EndOfTick();
   EXPECT_EQ(r.Saved, std::vector<int>{H});
   EXPECT_TRUE(!r.host.Statuses.empty() && r.host.Statuses.back().empty() && !r.host.Attention);
   for (float period : {0.0f, -1.0f, 1e30f, std::nanf("")}) {
@@ -333,8 +323,7 @@ TEST(RobustDecoder, StartPressedWhileAStopIsRecognisedClosesThePictureOpenedByHa
   EXPECT_EQ(r.decoder.CurrentLine, 22);
   r.decoder.ManualStart();
   r.decoder.Process(s.data() + pressed, s.size() - pressed);
-  EXPECT_EQ(r.host.Events, Texts{"Stop"});
-  EXPECT_EQ(r.Saved, std::vector<int>{1});
+  EXPECT_EQ(std::pair(r.host.Events, r.Saved), std::pair(Texts{"Stop"}, std::vector<int>{1}));
 }
 
 // The robust detector's tone filters and phasing fold on their own, on streams as the interface

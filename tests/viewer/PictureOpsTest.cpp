@@ -3,7 +3,6 @@
 // recording printer. The common cases go through the windows in InVideoTest; here the edges.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <tuple>
 
 #include "platform/BmpCodec.h"
@@ -25,8 +24,7 @@ constexpr std::uint32_t At(int c, int r) {
 }
 Bitmap Numbered(int w, int h) {
   Bitmap b(w, h);
-  for (int r = 0; r < h; ++r)
-    for (int c = 0; c < w; ++c) b.SetPixel(c, r, At(c, r));
+  for (int i = 0; i < w * h; ++i) b.Data()[i] = At(i % w, i / w);
   return b;
 }
 Pixels All(const Bitmap& b) {
@@ -61,17 +59,16 @@ TEST(PictureOps, TurnsShiftsAndCrops) {
   // Straightening a 10 x 5 picture: the source column each row starts with. From (2,0) to (4,4)
   // rows move left by 0, 0.5, 1, 1.5, 2, halves rounded away from zero; the same points the
   // other way round move the rows above the first point right. One column or one row: no move.
-  for (const auto& [x1, y1, x2, y2, sheared, starts] :
-       {std::tuple{2, 0, 4, 4, true, std::vector{0, 1, 1, 2, 2}},
-        {4, 4, 2, 0, true, std::vector{8, 8, 9, 9, 0}},
-        {3, 0, 3, 4, true, std::vector{0, 0, 0, 0, 0}},
-        {1, 2, 5, 2, false, std::vector{0, 0, 0, 0, 0}}}) {
+  const std::tuple<int, int, int, int, bool, const char*> shears[] = {{2, 0, 4, 4, true, "01122"},
+                                                                      {4, 4, 2, 0, true, "88990"},
+                                                                      {3, 0, 3, 4, true, "00000"},
+                                                                      {1, 2, 5, 2, false, "00000"}};
+  for (const auto& [x1, y1, x2, y2, sheared, starts] : shears) {
     p = Numbered(10, 5);
     EXPECT_EQ(ShearRows(p, x1, y1, x2, y2), sheared);
-    for (int r = 0; r < 5; ++r)  // what leaves on the left comes in on the right
-      EXPECT_EQ(std::pair(p.Pixel(0, r), p.Pixel(9, r)),
-                std::pair(At(starts[r], r), At((starts[r] + 9) % 10, r)))
-          << x1 << "," << y1 << " row " << r;
+    Pixels rows;  // what leaves on the left comes in on the right
+    for (int i = 0; i < 50; ++i) rows.push_back(At((starts[i / 10] - '0' + i) % 10, i / 10));
+    EXPECT_EQ(All(p), rows) << x1 << "," << y1;
   }
 
   // Below the picture the crop grows it, the new rows blank paper.
@@ -90,12 +87,10 @@ TEST(PictureOps, DetailLayoutAndPrintedArea) {
     DetailOrigin(x, y, 400, 300, 1810, 2250, l, t);
     EXPECT_EQ(std::pair(l, t), std::pair(left, top)) << x << "," << y;
   }
-  // A 905 x 600 client shows 818 columns, 2250 x 818 / 1810 = 1016 rows; scrolled to the end,
-  // the picture ends one pixel above the window's bottom edge. Without the panel the offset is
-  // kept although it cannot be scrolled there; once the whole picture fits, from its top again.
-  ViewerLayout l = LayOutViewer(905, 600, 1810, 2250, -417);
-  EXPECT_EQ(std::tuple(l.Top, l.Bottom, l.ScrollMax), std::tuple(-417, 599, 417));
-  l = LayOutViewer(250, 200, 1810, 2250, -40);
+  // A 905 x 600 client shows 818 columns, 2250 x 818 / 1810 = 1016 rows. Without the panel the
+  // offset is kept although it cannot be scrolled there; once the whole picture fits, from its
+  // top again. (Scrolled to the end, in the viewer's window test.)
+  ViewerLayout l = LayOutViewer(250, 200, 1810, 2250, -40);
   EXPECT_EQ(std::tuple(l.PanelVisible, l.Right, l.Top), std::tuple(false, 250, -40));
   l = LayOutViewer(905, 1100, 1810, 2250, -300);
   EXPECT_EQ(std::tuple(l.Top, l.Bottom, l.ScrollMax), std::tuple(0, 1016, 0));
@@ -134,7 +129,6 @@ TEST_F(PictureCommandsTest, SaveKeepsTheFolderUntilTheFileIsWritten) {
   EXPECT_FALSE(save());
   dialogs.SaveAnswer = dir.File("part.bmp");
   ASSERT_TRUE(save());
-  EXPECT_EQ(ReadBmpFile(dir.File("part.bmp")).Height(), 3);
   dialogs.SaveAnswer = dir.File("missing/x.bmp");
   EXPECT_THROW(save(), PlatformError);  // its text is the writer's, worked in PictureFileTest
   EXPECT_EQ(folder, dir.Path());
@@ -146,8 +140,7 @@ TEST_F(PictureCommandsTest, SaveKeepsTheFolderUntilTheFileIsWritten) {
 // Cancel loads nothing. With no folder yet, the dialog opens beside the program, or in its Auto
 // folder once there is one.
 TEST_F(PictureCommandsTest, ViewOpensBesideTheProgramOrInAuto) {
-  int loads = 0;
-  const auto load = [&](const std::string&) { ++loads; };
+  const auto load = [](const std::string&) { ADD_FAILURE() << "loaded on Cancel"; };
   EXPECT_FALSE(ViewPictureFile(dialogs, memory, true, load));
   folder[0] = '\0';
   SetProgramFolder(dir.Path());
@@ -155,7 +148,6 @@ TEST_F(PictureCommandsTest, ViewOpensBesideTheProgramOrInAuto) {
   std::filesystem::create_directory(dir.File("Auto"));
   ViewPictureFile(dialogs, memory, false, load);
   SetProgramFolder("");
-  EXPECT_EQ(loads, 0);
   ASSERT_EQ(dialogs.Opens.size(), 3u);
   EXPECT_EQ(std::pair(dialogs.Opens[1].Folder, dialogs.Opens[2].Folder),
             std::pair(dir.Path() + "/", dir.File("Auto")));

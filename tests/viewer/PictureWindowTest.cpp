@@ -27,20 +27,15 @@ class PictureWindowTest : public ::testing::Test {
     view = std::make_unique<TViewPic>();
     dialogs.WhileOpen = [] { QTest::qWait(20); };
   }
-  void TearDown() override {
-    view.reset();
-    SmoothDisplay().Set(true);
-  }
+  void TearDown() override { SmoothDisplay().Set(true); }
   // Shows `picture` as a loaded file is shown, in the active window.
   void Show(const Bitmap& picture) {
     WriteGreyBmp(dir.File("fax.bmp"), picture, picture.Height());
     view->LoadPicture(dir.File("fax.bmp"));
-    view->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    ASSERT_TRUE(Activate(view.get()));
   }
-  void Key(int key, Qt::KeyboardModifiers modifiers = {}) {
-    QTest::keyClick(view.get(), static_cast<Qt::Key>(key), modifiers);
-  }
+  static bool Activate(QWidget* w) { return w->activateWindow(), QTest::qWaitForWindowActive(w); }
+  void Key(Qt::Key key, Qt::KeyboardModifiers mods = {}) { QTest::keyClick(view.get(), key, mods); }
 
   test::RecordingBoxes boxes;
   test::FakeFileDialogs dialogs;
@@ -74,11 +69,12 @@ TEST_F(PictureWindowTest, SmoothDisplayKeepsAThinLineThatDroppingColumnsLoses) {
   EXPECT_LT(Darkest(view->grab().toImage(), 50), 200);
 }
 
-// Each pixel's colour names its column and row, so the screen tells which pixel is where.
-TEST_F(PictureWindowTest, ZoomsByWheelAndKeysAndAClickHitsThePixelUnderTheMouse) {
+// Each pixel's colour names its column and row, so the screen tells which pixel is where. At the
+// window's width 745 rows are on screen, 246 to scroll.
+TEST_F(PictureWindowTest, ZoomScrollShortcutsAndEscByKeysWheelAndMouse) {
   Bitmap fax(1810, 2250);
-  for (int y = 0; y < fax.Height(); ++y)
-    for (int x = 0; x < fax.Width(); ++x) fax.SetPixel(x, y, (x << 12) | y);
+  for (int i = 0; i < 1810 * 2250; ++i)
+    fax.Data()[i] = static_cast<std::uint32_t>(i % 1810 << 12 | i / 1810);
   Show(fax);
   view->Picture = fax;  // the file holds grey; the coded colours go in as a picture of its own
   view->FormResize();
@@ -105,34 +101,18 @@ TEST_F(PictureWindowTest, ZoomsByWheelAndKeysAndAClickHitsThePixelUnderTheMouse)
   test::MouseClick(view.get(), spot);
   EXPECT_NEAR(detail.DetailCentreX, (shown & 0xFFFFFF) >> 12, 1);
   EXPECT_NEAR(detail.DetailCentreY, shown & 0xFFF, 1);
-  view->activateWindow();  // the detailed view came to the front
-  ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+  ASSERT_TRUE(Activate(view.get()));  // the detailed view came to the front
 
   Key(Qt::Key_0, Qt::ControlModifier);
   EXPECT_EQ(std::tuple(view->Zoom, view->DisplayRect.Left, view->DisplayRect.Right,
                        view->SidewaysBar->isVisible()),
             std::tuple(0.0, 0, 600, false));
-
-  // A turn averages again only the columns each step wrote: it leaves what a whole redraw
-  // (smooth display off and on) shows.
-  test::MouseClick(view->RotateRightBtn);
-  const QImage turned = view->grab().toImage();
-  SmoothDisplay().Set(false);
-  view->grab();
-  SmoothDisplay().Set(true);
-  EXPECT_EQ(view->grab().toImage(), turned);
-}
-
-TEST_F(PictureWindowTest, KeysAndWheelScrollShortcutsActAndEscCloses) {
-  Show(Bitmap(1810, 2250, GreyColour(200)));  // 745 rows on screen, 246 to scroll
-  const struct {
-    int Key;
-    int Top;
-  } keys[] = {{Qt::Key_End, -246}, {Qt::Key_Up, -236},       {Qt::Key_Home, 0},
-              {Qt::Key_Down, -10}, {Qt::Key_PageDown, -246}, {Qt::Key_PageUp, 0}};
-  for (const auto& k : keys) {
-    Key(k.Key);
-    EXPECT_EQ(view->DisplayRect.Top, k.Top) << QKeySequence(k.Key).toString().toStdString();
+  const std::pair<Qt::Key, int> keys[] = {{Qt::Key_End, -246},      {Qt::Key_Up, -236},
+                                          {Qt::Key_Home, 0},        {Qt::Key_Down, -10},
+                                          {Qt::Key_PageDown, -246}, {Qt::Key_PageUp, 0}};
+  for (const auto& [key, top] : keys) {
+    Key(key);
+    EXPECT_EQ(view->DisplayRect.Top, top) << QKeySequence(key).toString().toStdString();
   }
   // A notch down: the desktop's three lines of 10 pixels.
   test::Wheel(view.get(), {300, 200}, {0, -120});
@@ -144,15 +124,21 @@ TEST_F(PictureWindowTest, KeysAndWheelScrollShortcutsActAndEscCloses) {
   EXPECT_EQ(ReadBmpFile(dir.File("copy.bmp")).Height(), 2250);
   EXPECT_FALSE(view->PopupMenu->isVisible());
 
-  TDetail detail;
+  // A turn averages again only the columns each step wrote: it leaves what a whole redraw
+  // (smooth display off and on) shows.
+  test::MouseClick(view->RotateRightBtn);
+  const QImage turned = view->grab().toImage();
+  SmoothDisplay().Set(false);
+  view->grab();
+  SmoothDisplay().Set(true);
+  EXPECT_EQ(view->grab().toImage(), turned);
+
+  // Esc closes the detailed view, then the viewer.
   test::MouseClick(view.get(), {100, 100});
-  ASSERT_TRUE(detail.isVisible());
-  detail.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&detail));
+  ASSERT_TRUE(detail.isVisible() && Activate(&detail));
   QTest::keyClick(&detail, Qt::Key_Escape);
   EXPECT_TRUE(!detail.isVisible() && view->isVisible());
-  view->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+  ASSERT_TRUE(Activate(view.get()));
   Key(Qt::Key_Escape);
   EXPECT_FALSE(view->isVisible());
 }
@@ -162,13 +148,10 @@ TEST_F(PictureWindowTest, KeysAndWheelScrollShortcutsActAndEscCloses) {
 // edge upright at the first one's column, on screen and in the saved file. Esc only disarms.
 TEST_F(PictureWindowTest, StraightensASlantedEdgeWithTwoClicks) {
   Bitmap fax(1200, 800, GreyColour(255));
-  for (int y = 0; y < 800; ++y) {
-    const int edge = 204 + static_cast<int>(std::lround((y - 20) / 4.0));
-    fax.FillRect(edge, y, edge + 40, y + 1, GreyColour(0));
-  }
-  const auto edge = [](const Bitmap& b, int y) {  // the first dark column
-    return std::find_if(b.Row(y), b.Row(y) + b.Width(), [](auto p) { return (p & 0xFF) < 128; }) -
-           b.Row(y);
+  for (int y = 0; y < 800; ++y)  // black from the edge to short of the row's end: no row wraps
+    fax.FillRect(204 + static_cast<int>(std::lround((y - 20) / 4.0)), y, 1190, y + 1, 0);
+  const auto edge = [](const Bitmap& b, int y) {  // the first black column
+    return std::find(b.Row(y), b.Row(y) + b.Width(), 0u) - b.Row(y);
   };
   Show(fax);
   boxes.WhileOpen = [](const test::ShownBox&) { QTest::qWait(20); };
@@ -203,9 +186,12 @@ TEST_F(PictureWindowTest, OpensPngJpegAndTiffAndRefusesADamagedOne) {
   chart.fill(Qt::transparent);
   QPainter(&chart).fillRect(0, 10, 40, 20, Qt::red);
   ASSERT_TRUE(chart.save(QString::fromStdString(dir.File("chart.png"))));
-  dialogs.OpenAnswer = {dir.File("chart.png")};
-  test::MouseClick(view->ViewBtn);
-  ASSERT_EQ(view->windowTitle(), "View chart.png");
+  const auto open = [&](const std::string& name) {  // chosen in the dialog; the title then
+    dialogs.OpenAnswer = {dir.File(name)};
+    test::MouseClick(view->ViewBtn);
+    return view->windowTitle().toStdString();
+  };
+  ASSERT_EQ(open("chart.png"), "View chart.png");
   // 40 x 30 stretched to 600 x 450: rows 0..9 of the picture end at the window's row 150.
   const QImage shot = view->grab().toImage();
   EXPECT_EQ(std::pair(shot.pixel(300, 50) & 0xFFFFFF, shot.pixel(300, 300) & 0xFFFFFF),
@@ -215,20 +201,16 @@ TEST_F(PictureWindowTest, OpensPngJpegAndTiffAndRefusesADamagedOne) {
   photo.fill(QColor(100, 100, 100));
   for (const char* name : {"photo.jpg", "scan.tif"}) {
     ASSERT_TRUE(photo.save(QString::fromStdString(dir.File(name)), nullptr, 100)) << name;
-    dialogs.OpenAnswer = {dir.File(name)};
-    test::MouseClick(view->ViewBtn);
-    EXPECT_EQ(view->windowTitle().toStdString(), std::string("View ") + name);
+    EXPECT_EQ(open(name), std::string("View ") + name);
     ASSERT_EQ(std::pair(view->Picture.Width(), view->Picture.Height()), std::pair(64, 48));
     EXPECT_NEAR(static_cast<int>(view->Picture.Pixel(30, 20) & 0xFF), 100, 2) << name;
   }
 
   const std::vector<unsigned char> png = dir.Read("chart.png");
   dir.Write("cut.png", {png.begin(), png.begin() + 60});
-  dialogs.OpenAnswer = {dir.File("cut.png")};
-  test::MouseClick(view->ViewBtn);
+  EXPECT_EQ(open("cut.png"), "View scan.tif");
   ASSERT_EQ(boxes.Shown.size(), 1u);
   EXPECT_EQ(boxes.Shown[0].Text.rfind("PNG image is not valid: ", 0), 0u) << boxes.Shown[0].Text;
-  EXPECT_EQ(view->windowTitle(), "View scan.tif");
 }
 
 }  // namespace
