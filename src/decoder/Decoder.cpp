@@ -1,6 +1,7 @@
 #include "decoder/Decoder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace zarvo {
@@ -118,10 +119,11 @@ void TDecoder::Process(const std::uint8_t* samples, std::size_t count) {
   if (!(period >= 0.01f)) period = 0.01f;
   if (period > 10.0f) period = 10.0f;
   const bool robust = Detector == DetectorKind::Robust;
+  pixelStep_ = lineScale_ == 1 ? period : static_cast<float>(period * lineScale_);
   for (std::size_t i = 0; i < count; ++i) {
     const std::int32_t v = samples[i];
     ++sample_;
-    PixelClock += period;
+    PixelClock += pixelStep_;
     EdgeClock += period;
     PhaseClock += period;
     // The tone filters hear every sample, so that they know when a start tone has ended.
@@ -149,7 +151,12 @@ void TDecoder::Process(const std::uint8_t* samples, std::size_t count) {
         PhaseSeen = false;
         PhaseClock = 0;
         DecoderState = Phasing;
-        if (robust) fold_.Start(period);
+        lineScale_ = 1;  // a new broadcast: its own phasing measures it
+        pixelStep_ = period;
+        if (robust) {
+          fold_.Start(period);
+          lines_.Start();
+        }
         break;
       case Phasing:
         if (robust)
@@ -158,6 +165,12 @@ void TDecoder::Process(const std::uint8_t* samples, std::size_t count) {
           Phase(v);
         break;
       case Locked:
+        // The phasing lines are measured on every sample between the start tone and the
+        // picture: this one too, or the lines after it would seem a sample early.
+        if (robust) {
+          fold_.Push(GreyLevel(v));
+          lines_.Push(GreyLevel(v));
+        }
         PhasingLocked();
         break;
       case Waiting:
@@ -257,8 +270,15 @@ void TDecoder::ActOnTone(Tone tone) {
 void TDecoder::FoldPhasing(std::int32_t v, float period) {
   // The start tone goes on for seconds after it was recognised: the fold begins after it.
   if (tones_.Sounding()) {
-    if (fold_.Samples() > 0) fold_.Start(period);
-  } else if (fold_.Push(GreyLevel(v))) {
+    if (fold_.Samples() > 0) {
+      fold_.Start(period);
+      lines_.Start();
+    }
+    return;
+  }
+  const std::int32_t grey = GreyLevel(v);
+  lines_.Push(grey);
+  if (fold_.Push(grey)) {
     if (fold_.Speed() != settings_.DrumSpeed) SetMode(fold_.Speed());
     PlaceLineStart(period);
     DecoderState = Locked;
@@ -275,6 +295,23 @@ void TDecoder::PlaceLineStart(float period) {
   PixelClock = static_cast<float>((column - CurrentColumn + 0.5) * MsPerPixel + 0.5 * period);
 }
 
+bool TDecoder::StraightenFromPhasing(float period, int unfolded) {
+  const double nominal = PhasingFold::kLinePeriodMs[fold_.Speed()] / period;
+  const PhasingLines::Result measured = lines_.Measure(nominal, fold_.PulseCentre());
+  host_.PhasingMeasured(measured);
+  if (!measured.Valid) return false;
+  lineScale_ = nominal / measured.LineSamples;
+  pixelStep_ = static_cast<float>(period * lineScale_);
+  // The line start as the fitted pulse centres run on to the sample just taken.
+  const double now = static_cast<double>(lines_.Samples()) - 1 + unfolded;
+  double since = std::fmod(now - measured.FirstCentre, measured.LineSamples);
+  if (since < 0) since += measured.LineSamples;
+  const double column = since / measured.LineSamples * W;
+  CurrentColumn = std::min(W - 1, static_cast<std::int32_t>(column));
+  PixelClock = static_cast<float>((column - CurrentColumn + 0.5) * MsPerPixel + 0.5 * pixelStep_);
+  return true;
+}
+
 void TDecoder::WaitForLight(std::int32_t v, float period) {
   // A tenth of a line lighter than mid-grey: the picture's white top has begun. Judged on the
   // means of the tenth's four quarters, so that noise dipping below mid-grey now and then does
@@ -285,7 +322,10 @@ void TDecoder::WaitForLight(std::int32_t v, float period) {
   // The phasing goes on until the picture: folded as well, it places the line start finer. The
   // fold takes each sample as it leaves the tenth, so that the picture's white top, which
   // begins at a line start, never widens the pulse there.
-  if (lightCount_ >= length) fold_.Push(light_[lightNext_]);
+  if (lightCount_ >= length) {
+    fold_.Push(light_[lightNext_]);
+    lines_.Push(light_[lightNext_]);
+  }
   lightSum_ += grey - light_[lightNext_];
   light_[lightNext_] = static_cast<std::uint8_t>(grey);
   lightNext_ = (lightNext_ + 1) % length;
@@ -300,12 +340,19 @@ void TDecoder::WaitForLight(std::int32_t v, float period) {
   if (light || PhaseClock > kPhasingGiveUpMs) {
     if (PhaseClock <= kPhasingGiveUpMs) {
       MoveToLine(0);
-      if (fold_.Speed() == settings_.DrumSpeed && fold_.Remeasure(lightCount_))
+      if (fold_.Speed() == settings_.DrumSpeed &&
+          !(Straighten && StraightenFromPhasing(period, lightCount_)) &&
+          fold_.Remeasure(lightCount_))
         PlaceLineStart(period);
     }
     host_.ShowStatus("Receiving");
     DecoderState = Started;
   }
+}
+
+void TDecoder::ManualStart() {
+  CurrentLine = 0;
+  lineScale_ = 1;  // no phasing to measure: the clock calibration alone
 }
 
 void TDecoder::PushRing5(std::int32_t v) {
