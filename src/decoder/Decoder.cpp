@@ -85,6 +85,9 @@ static_assert(kPeriods[4].Low == 247.5 && kPeriods[4].High == 252.5);
 // Both detectors: phasing and the wait for the picture are given up this long after the start
 // tone, and the picture has begun once a tenth of a line is light.
 constexpr float kPhasingGiveUpMs = 45000;
+// A line length measured within this many standard errors of the nominal one is taken for it:
+// the picture is received as the clock calibration alone gives it.
+constexpr double kLeastErrorSigmas = 3;
 constexpr double kLightLineShare = 0.1;
 
 std::int32_t Clamp32(std::int64_t v) {
@@ -299,7 +302,8 @@ bool TDecoder::StraightenFromPhasing(float period, int unfolded) {
   const double nominal = PhasingFold::kLinePeriodMs[fold_.Speed()] / period;
   const PhasingLines::Result measured = lines_.Measure(nominal, fold_.PulseCentre());
   host_.PhasingMeasured(measured);
-  if (!measured.Valid) return false;
+  if (!measured.Valid || std::fabs(measured.Ppm) <= kLeastErrorSigmas * measured.SigmaPpm)
+    return false;
   lineScale_ = nominal / measured.LineSamples;
   pixelStep_ = static_cast<float>(period * lineScale_);
   // The line start as the fitted pulse centres run on to the sample just taken.
