@@ -156,10 +156,8 @@ void TDecoder::Process(const std::uint8_t* samples, std::size_t count) {
         DecoderState = Phasing;
         lineScale_ = 1;  // a new broadcast: its own phasing measures it
         pixelStep_ = period;
-        if (robust) {
-          fold_.Start(period);
-          lines_.Start();
-        }
+        lines_.Start();
+        if (robust) fold_.Start(period);
         break;
       case Phasing:
         if (robust)
@@ -170,17 +168,15 @@ void TDecoder::Process(const std::uint8_t* samples, std::size_t count) {
       case Locked:
         // The phasing lines are measured on every sample between the start tone and the
         // picture: this one too, or the lines after it would seem a sample early.
-        if (robust) {
-          fold_.Push(GreyLevel(v));
-          lines_.Push(GreyLevel(v));
-        }
+        if (robust) fold_.Push(GreyLevel(v));
+        lines_.Push(GreyLevel(v));
         PhasingLocked();
         break;
       case Waiting:
         if (robust)
           WaitForLight(v, period);
         else
-          WaitForPicture(v);
+          WaitForPicture(v, period);
         break;
       default:  // Started: listen again while the picture is written
         DecoderState = Listening;
@@ -298,9 +294,11 @@ void TDecoder::PlaceLineStart(float period) {
   PixelClock = static_cast<float>((column - CurrentColumn + 0.5) * MsPerPixel + 0.5 * period);
 }
 
-bool TDecoder::StraightenFromPhasing(float period, int unfolded) {
-  const double nominal = PhasingFold::kLinePeriodMs[fold_.Speed()] / period;
-  const PhasingLines::Result measured = lines_.Measure(nominal, fold_.PulseCentre());
+bool TDecoder::StraightenFromPhasing(float period, int unfolded, const double* centre) {
+  // The line the pixel writer draws, in samples: the measured one is drawn in its place.
+  const double nominal = static_cast<double>(LinePeriodMs) / period;
+  const PhasingLines::Result measured =
+      centre != nullptr ? lines_.Measure(nominal, *centre) : lines_.Measure(nominal);
   host_.PhasingMeasured(measured);
   if (!measured.Valid || std::fabs(measured.Ppm) <= kLeastErrorSigmas * measured.SigmaPpm)
     return false;
@@ -344,8 +342,9 @@ void TDecoder::WaitForLight(std::int32_t v, float period) {
   if (light || PhaseClock > kPhasingGiveUpMs) {
     if (PhaseClock <= kPhasingGiveUpMs) {
       MoveToLine(0);
+      const double centre = fold_.PulseCentre();
       if (fold_.Speed() == settings_.DrumSpeed &&
-          !(Straighten && StraightenFromPhasing(period, lightCount_)) &&
+          !(Straighten && StraightenFromPhasing(period, lightCount_, &centre)) &&
           fold_.Remeasure(lightCount_))
         PlaceLineStart(period);
     }
@@ -366,6 +365,7 @@ void TDecoder::PushRing5(std::int32_t v) {
 }
 
 void TDecoder::Phase(std::int32_t v) {
+  lines_.Push(GreyLevel(v));
   PushRing5(v);
   if (PrevLevel >= cal_.MidGrey && Mean5 < cal_.MidGrey) {
     if (!PhaseSeen) {
@@ -404,11 +404,17 @@ void TDecoder::PhasingLocked() {
   host_.RefreshDisplay();
 }
 
-void TDecoder::WaitForPicture(std::int32_t v) {
+void TDecoder::WaitForPicture(std::int32_t v, float period) {
+  lines_.Push(GreyLevel(v));
   PushRing5(v);
   if (Mean5 < cal_.MidGrey) EdgeClock = 0;
   if (EdgeClock >= kLightLineShare * LinePeriodMs || PhaseClock > kPhasingGiveUpMs) {
-    if (PhaseClock <= kPhasingGiveUpMs) MoveToLine(0);
+    if (PhaseClock <= kPhasingGiveUpMs) {
+      MoveToLine(0);
+      // The whole phasing has been taken: the pulse times measure the line length, and the
+      // line start placed at the last pulse edge moves to where the fitted pulses run on to.
+      if (Straighten) StraightenFromPhasing(period, 0, nullptr);
+    }
     host_.ShowStatus("Receiving");
     DecoderState = Started;
   }

@@ -136,13 +136,14 @@ class TDecoder {
   void WaitForLight(std::int32_t v, float period);
   void PlaceLineStart(float period);
   // Measures the line length on the phasing lines taken, and receives the picture with it: true
-  // when the measurement held and the line start has been placed by it.
-  bool StraightenFromPhasing(float period, int unfolded);
+  // when the measurement held and the line start has been placed by it. `unfolded`: samples
+  // taken since the last one measured; `centre`: where the fold found the pulse, if it did.
+  bool StraightenFromPhasing(float period, int unfolded, const double* centre);
   std::int32_t GreyLevel(std::int32_t v) const {
     return static_cast<std::int32_t>(cal_.Grey[v & 0xFF] & 0xFF);
   }
   void Phase(std::int32_t v);
-  void WaitForPicture(std::int32_t v);
+  void WaitForPicture(std::int32_t v, float period);
   void PhasingLocked();
   void PushRing5(std::int32_t v);
   void WritePixels(std::int32_t v);

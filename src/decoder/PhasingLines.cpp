@@ -126,6 +126,27 @@ bool FitSharp(const std::vector<Point>& points, double nominal, const Fit& guess
 
 }  // namespace
 
+PhasingLines::Result PhasingLines::Measure(double nominalLine) const {
+  const int length = static_cast<int>(nominalLine);
+  const int width = static_cast<int>(std::lround(kPulseShare * nominalLine));
+  if (width < 1 || length <= 2 * width) return {};
+  std::vector<double> fold(static_cast<std::size_t>(length));
+  for (std::size_t i = 0; i < grey_.size(); ++i)
+    fold[static_cast<std::size_t>(std::fmod(static_cast<double>(i), nominalLine)) % fold.size()] +=
+        grey_[i];
+  // The brightest pulse width round the folded line.
+  double window = 0;
+  for (int i = 0; i < width; ++i) window += fold[static_cast<std::size_t>(i)];
+  double best = window;
+  int first = 0;
+  for (int b = 1; b < length; ++b) {
+    window += fold[static_cast<std::size_t>((b + width - 1) % length)] -
+              fold[static_cast<std::size_t>(b - 1)];
+    if (window > best) best = window, first = b;
+  }
+  return Measure(nominalLine, first + width / 2.0);
+}
+
 PhasingLines::Result PhasingLines::Measure(double nominalLine, double centre) const {
   Result result;
   const std::int64_t total = static_cast<std::int64_t>(grey_.size());

@@ -36,6 +36,9 @@ class PhasingLines {
   // found by folding (in samples from the first taken, within a line). Not valid when too few
   // lines held a clear pulse, or when the lines scatter too much to trust the fit.
   Result Measure(double nominalLine, double centre) const;
+  // The same where no fold has found the pulse: it is sought in the lines folded at the nominal
+  // length (smeared by the clock's error, but by far less than the half line it must be within).
+  Result Measure(double nominalLine) const;
 
  private:
   std::vector<std::uint8_t> grey_;

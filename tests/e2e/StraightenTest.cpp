@@ -43,11 +43,14 @@ TEST(Straighten, TheIndependentGeneratorsSixtyPpm) {
                                       file, error) &&
               measure::CorpusBroadcasts(file, sent, error))
       << error;
-  decode::DecodeOptions options = measure::CorpusOptions(file, false);
-  options.ClockCal = 0;
   const auto stream = measure::ReadStream(file.Stream);
-  ExpectStraightAndOff(Slant(stream, options, sent[0].Lines, 576, true),
-                       Slant(stream, options, sent[0].Lines, 576, false), file.ClockPpm, 576, 1);
+  for (bool described : {false, true}) {
+    SCOPED_TRACE(described ? "described detector" : "robust detector");
+    decode::DecodeOptions options = measure::CorpusOptions(file, described);
+    options.ClockCal = 0;
+    ExpectStraightAndOff(Slant(stream, options, sent[0].Lines, 576, true),
+                         Slant(stream, options, sent[0].Lines, 576, false), file.ClockPpm, 576, 1);
+  }
 }
 
 TEST(Straighten, EveryClockErrorAtSlowAndFastSpeedsWithNoise) {
