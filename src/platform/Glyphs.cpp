@@ -49,6 +49,15 @@ QIcon Glyph(GlyphKind kind) {
       p.drawLine(QPointF(8, 10), QPointF(5, 7));
       p.drawLine(QPointF(8, 10), QPointF(11, 7));
       break;
+    case GlyphKind::Straighten:  // a slanted edge, an arrow, and the upright edge it becomes
+      p.setPen(QPen(QColor(0x80, 0x90, 0xA8), 1.6));
+      p.drawLine(QPointF(2, 2), QPointF(6, 14));
+      p.setPen(QPen(ink, 1.6));
+      p.drawLine(QPointF(14, 2), QPointF(14, 14));
+      p.drawLine(QPointF(7.5, 8), QPointF(11.5, 8));
+      p.drawLine(QPointF(11.5, 8), QPointF(9.5, 6));
+      p.drawLine(QPointF(11.5, 8), QPointF(9.5, 10));
+      break;
     case GlyphKind::Mode:  // a drum
       p.drawEllipse(QPointF(8, 8), 6, 6);
       p.drawLine(QPointF(8, 8), QPointF(12, 5));

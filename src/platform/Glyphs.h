@@ -20,7 +20,8 @@ enum class GlyphKind {
   SaveAs,
   RotateLeft,
   RotateRight,
-  MarkLower
+  MarkLower,
+  Straighten
 };
 
 QIcon Glyph(GlyphKind kind);

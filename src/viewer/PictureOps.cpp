@@ -50,6 +50,19 @@ int ShiftLeftBorder(Bitmap& picture, int column, int rows) {
   return shift;
 }
 
+bool ShearRows(Bitmap& picture, int x1, int y1, int x2, int y2) {
+  if (y1 == y2) return false;
+  const int w = picture.Width();
+  for (int y = 0; w > 0 && y < picture.Height(); ++y) {
+    // Halves round away from zero, the same way above and below the first point.
+    const long along =
+        std::lround(static_cast<double>(std::int64_t{x2 - x1} * (y - y1)) / (y2 - y1));
+    const int shift = static_cast<int>((along % w + w) % w);
+    std::rotate(picture.Row(y), picture.Row(y) + shift, picture.Row(y) + w);
+  }
+  return true;
+}
+
 void DetailOrigin(int x, int y, int viewWidth, int viewHeight, int pictureWidth, int pictureHeight,
                   int& left, int& top) {
   left = std::min(std::max(0, x - viewWidth / 2), pictureWidth - viewWidth);

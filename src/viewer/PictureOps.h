@@ -1,8 +1,8 @@
 #pragma once
 // The picture operations and geometry of the picture windows: where a picture is stretched and
 // which pixel a click hits, the detailed view's part of it, quarter turns, the left-border shift,
-// the lower-border crop, the layout of the viewer window, the printed rectangle, and the folder a
-// file dialog leaves behind. All of it without a screen.
+// the straightening of a slanted picture, the lower-border crop, the layout of the viewer window,
+// the printed rectangle, and the folder a file dialog leaves behind. All of it without a screen.
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -52,6 +52,12 @@ void RotateRight(Bitmap& picture, const RotationProgress& progress = {},
 // left edge. A column right of the picture is taken as its last column, a negative one as column
 // 0. Returns the columns shifted by, so that a line being written can move with its row.
 int ShiftLeftBorder(Bitmap& picture, int column, int rows = std::numeric_limits<int>::max());
+
+// Straightens a slanted picture, whose every line came a little longer or shorter than the
+// drum's: row r moves cyclically left by round((x2 - x1) * (r - y1) / (y2 - y1)) columns (right
+// when negative), so that the edge through (x1, y1) and (x2, y2) stands at column x1. Two points
+// on one row give no slant: false, and nothing moves.
+bool ShearRows(Bitmap& picture, int x1, int y1, int x2, int y2);
 
 // Keeps rows 0 .. row-1. A row below the picture makes it taller; the new rows are `paper`.
 void CropLowerBorder(Bitmap& picture, int row, std::uint32_t paper = 0xFFFFFF);

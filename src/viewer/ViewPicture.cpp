@@ -67,6 +67,7 @@ void TViewPic::BuildControls() {
                  {&MarkLowerBtn, "Mark lower border", GlyphKind::MarkLower, 56, 32, true},
                  {&ViewBtn, "View", GlyphKind::View, 32, 56, false},
                  {&SaveAsBtn, "Save as", GlyphKind::SaveAs, 56, 56, false},
+                 {&StraightenBtn, "Straighten slant", GlyphKind::Straighten, 32, 80, true},
                  {&PrintBtn, "Print", GlyphKind::Print, 56, 80, false}};
   for (const auto& b : buttons) {
     *b.Button = MakeToolButton(Panel, b.Kind, b.Hint, QRect(b.Left, b.Top, 24, 24));
@@ -78,6 +79,7 @@ void TViewPic::BuildControls() {
   QAction* rotateRight = PopupMenu->addAction(QStringLiteral("Rotate &Right"));
   QAction* markLeft = PopupMenu->addAction(QStringLiteral("&Mark Left"));
   QAction* markLower = PopupMenu->addAction(QStringLiteral("Mark L&ower"));
+  QAction* straighten = PopupMenu->addAction(QStringLiteral("&Straighten"));
   QAction* view = PopupMenu->addAction(QStringLiteral("&View"));
   QAction* saveAs = PopupMenu->addAction(QStringLiteral("Save &As"));
   QAction* print = PopupMenu->addAction(QStringLiteral("&Print"));
@@ -105,7 +107,12 @@ void TViewPic::BuildControls() {
   connect(&SmoothDisplay(), &SmoothDisplaySetting::Changed, this, [this] { update(); });
   AddScrollKeys(this, ScrollBar, SidewaysBar);
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-  connect(escape, &QShortcut::activated, this, &QWidget::close);
+  connect(escape, &QShortcut::activated, this, [this] {
+    if (StraightenBtn->isChecked())
+      EndStraighten();  // the picture stays as it is
+    else
+      close();
+  });
 
   const auto bind = [this](QToolButton* button, QAction* item, void (TViewPic::*command)()) {
     connect(button, &QToolButton::clicked, this, command);
@@ -115,6 +122,7 @@ void TViewPic::BuildControls() {
   bind(RotateRightBtn, rotateRight, &TViewPic::RotateRightBtnClick);
   bind(MarkLeftBtn, markLeft, &TViewPic::MarkLeftBtnClick);
   bind(MarkLowerBtn, markLower, &TViewPic::MarkLowerBtnClick);
+  bind(StraightenBtn, straighten, &TViewPic::StraightenBtnClick);
   bind(ViewBtn, view, &TViewPic::ViewBtnClick);
   bind(SaveAsBtn, saveAs, &TViewPic::SaveAsBtnClick);
   bind(PrintBtn, print, &TViewPic::PrintBtnClick);
@@ -129,8 +137,8 @@ void TViewPic::BuildControls() {
 
 void TViewPic::ShowHints(bool on) {
   HintsShown = on;
-  for (QToolButton* b :
-       {RotateLeftBtn, RotateRightBtn, MarkLeftBtn, MarkLowerBtn, ViewBtn, SaveAsBtn, PrintBtn})
+  for (QToolButton* b : {RotateLeftBtn, RotateRightBtn, MarkLeftBtn, MarkLowerBtn, StraightenBtn,
+                         ViewBtn, SaveAsBtn, PrintBtn})
     b->setToolTip(on ? b->property("hint").toString() : QString());
   ScrollBar->setToolTip(on ? QStringLiteral("Scroll up/down") : QString());
 }
@@ -314,6 +322,38 @@ void TViewPic::MarkLowerBtnClick() {
   setCursor(Qt::ArrowCursor);
 }
 
+void TViewPic::StraightenBtnClick() {
+  // Choosing it again starts over from the top point.
+  StraightenBtn->setChecked(true);
+  setCursor(Qt::ArrowCursor);
+  straightenTop_.reset();
+  ReportNote("Click on the top of the left edge of the picture.");
+}
+
+void TViewPic::StraightenClick(int px, int py) {
+  if (!straightenTop_) {
+    straightenTop_ = QPoint(px, py);
+    ReportNote("Now click on the bottom of the left edge of the picture.");
+    return;
+  }
+  // Two points on one row give no slant: wait for another bottom point.
+  if (!ShearRows(Picture, straightenTop_->x(), straightenTop_->y(), px, py)) {
+    ReportNote(
+        "Both points lie on the same row: click on the bottom of the left edge on "
+        "another row.");
+    return;
+  }
+  EndStraighten();
+  reduced_.Invalidate();
+  FormResize();
+}
+
+void TViewPic::EndStraighten() {
+  StraightenBtn->setChecked(false);
+  straightenTop_.reset();
+  setCursor(Qt::CrossCursor);
+}
+
 void TViewPic::FormMouseDown(int x, int y) {
   const int w = Picture.Width();
   const int shown = DisplayRect.Right - DisplayRect.Left;
@@ -333,6 +373,11 @@ void TViewPic::FormMouseDown(int x, int y) {
     CropLowerBorder(Picture, py);
     reduced_.Invalidate();
     FormResize();
+    return;
+  }
+  // After the marks: an armed mark takes the click first and Straighten waits for the next.
+  if (StraightenBtn->isChecked()) {
+    StraightenClick(px, py);
     return;
   }
   if (Detail) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <QWidget>
+#include <optional>
 #include <string>
 
 #include "platform/Bitmap.h"
@@ -16,8 +17,8 @@ class QToolButton;
 namespace zarvo {
 
 // The picture viewer: one stored picture, scaled to the window's width or zoomed, and scrolled,
-// with the commands that turn it, move its left border, crop it, print it and save it. Closing
-// the window (or Esc) only hides it.
+// with the commands that turn it, move its left border, straighten it, crop it, print it and save
+// it. Closing the window (or Esc, unless it cancels Straighten) only hides it.
 class TViewPic final : public QWidget {
   Q_OBJECT
  public:
@@ -39,6 +40,7 @@ class TViewPic final : public QWidget {
   void RotateRightBtnClick();
   void MarkLeftBtnClick();
   void MarkLowerBtnClick();
+  void StraightenBtnClick();
   void ScrollBarScroll(int position);
   // Zooms one level in (direction > 0) or out, keeping the picture point under `anchor` (client
   // coordinates) where it is; FitToWidth goes back to the width of the window.
@@ -61,6 +63,7 @@ class TViewPic final : public QWidget {
   QToolButton* RotateRightBtn;
   QToolButton* MarkLeftBtn;
   QToolButton* MarkLowerBtn;
+  QToolButton* StraightenBtn;
   QToolButton* ViewBtn;
   QToolButton* SaveAsBtn;
   QToolButton* PrintBtn;
@@ -83,6 +86,10 @@ class TViewPic final : public QWidget {
   QRect ColumnsOnScreen(int first, int end) const;
   QColor BorderColour() const;
   void ZoomTo(double zoom, QPoint anchor);
+  // Straighten's clicks: the top of the slanted edge, then its bottom.
+  void StraightenClick(int px, int py);
+  void EndStraighten();
+  std::optional<QPoint> straightenTop_;
   ReducedPicture reduced_;
   int wheelRest_ = 0;   // a fine wheel's eighths of a degree not yet turned into a step
   bool paint_ = false;  // false while the picture has no rows: nothing is painted

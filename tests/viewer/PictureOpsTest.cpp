@@ -1,6 +1,6 @@
-// Turning, shifting and cropping pictures; the viewer's layout; the printed rectangle; and the
-// file commands shared by both picture windows, against fake dialogs and a recording printer.
-// The common cases go through the windows in InVideoTest; here the edges.
+// Turning, shifting, straightening and cropping pictures; the viewer's layout; the printed
+// rectangle; and the file commands shared by both picture windows, against fake dialogs and a
+// recording printer. The common cases go through the windows in InVideoTest; here the edges.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -57,6 +57,22 @@ TEST(PictureOps, TurnsShiftsAndCrops) {
                             At(3, 1)}));
   EXPECT_EQ(ShiftLeftBorder(p, 2, -3), 2);  // no rows: nothing moves
   EXPECT_EQ(p.Pixel(0, 0), At(3, 0));
+
+  // Straightening a 10 x 5 picture: the source column each row starts with. From (2,0) to (4,4)
+  // rows move left by 0, 0.5, 1, 1.5, 2, halves rounded away from zero; the same points the
+  // other way round move the rows above the first point right. One column or one row: no move.
+  for (const auto& [x1, y1, x2, y2, sheared, starts] :
+       {std::tuple{2, 0, 4, 4, true, std::vector{0, 1, 1, 2, 2}},
+        {4, 4, 2, 0, true, std::vector{8, 8, 9, 9, 0}},
+        {3, 0, 3, 4, true, std::vector{0, 0, 0, 0, 0}},
+        {1, 2, 5, 2, false, std::vector{0, 0, 0, 0, 0}}}) {
+    p = Numbered(10, 5);
+    EXPECT_EQ(ShearRows(p, x1, y1, x2, y2), sheared);
+    for (int r = 0; r < 5; ++r)  // what leaves on the left comes in on the right
+      EXPECT_EQ(std::pair(p.Pixel(0, r), p.Pixel(9, r)),
+                std::pair(At(starts[r], r), At((starts[r] + 9) % 10, r)))
+          << x1 << "," << y1 << " row " << r;
+  }
 
   // Below the picture the crop grows it, the new rows blank paper.
   p = Numbered(1, 1);

@@ -1,6 +1,6 @@
 // What both picture windows share, through the viewer: smooth display as the user sees it, the
-// zoom, scrolling by keys and wheel, Esc, the file shortcuts with the menu closed, and pictures
-// of other programs opened in the viewer.
+// zoom, scrolling by keys and wheel, Esc, the file shortcuts with the menu closed, straightening
+// a slanted picture, and pictures of other programs opened in the viewer.
 #include <gtest/gtest.h>
 
 #include <QtWidgets>
@@ -155,6 +155,44 @@ TEST_F(PictureWindowTest, KeysAndWheelScrollShortcutsActAndEscCloses) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
   Key(Qt::Key_Escape);
   EXPECT_FALSE(view->isVisible());
+}
+
+// A dark edge leaning a quarter column a row, shown at half size. A mark armed as well takes the
+// first click; a bottom point on the top point's row is refused; the two points then stand the
+// edge upright at the first one's column, on screen and in the saved file. Esc only disarms.
+TEST_F(PictureWindowTest, StraightensASlantedEdgeWithTwoClicks) {
+  Bitmap fax(1200, 800, GreyColour(255));
+  for (int y = 0; y < 800; ++y) {
+    const int edge = 204 + static_cast<int>(std::lround((y - 20) / 4.0));
+    fax.FillRect(edge, y, edge + 40, y + 1, GreyColour(0));
+  }
+  const auto edge = [](const Bitmap& b, int y) {  // the first dark column
+    return std::find_if(b.Row(y), b.Row(y) + b.Width(), [](auto p) { return (p & 0xFF) < 128; }) -
+           b.Row(y);
+  };
+  Show(fax);
+  boxes.WhileOpen = [](const test::ShownBox&) { QTest::qWait(20); };
+  test::MouseClick(view->StraightenBtn);
+  test::MouseClick(view->MarkLeftBtn);
+  test::MouseClick(view.get(), {0, 200});   // the mark's: column 0 moves nothing
+  test::MouseClick(view.get(), {102, 10});  // picture column 204, row 20
+  test::MouseClick(view.get(), {150, 10});
+  test::MouseClick(view.get(), {197, 390});  // column 394 = 204 + (780 - 20) / 4, row 780
+  EXPECT_EQ(boxes.Shown.size(), 3u);  // armed, the top taken, a bottom on the top's row refused
+  EXPECT_EQ(std::tuple(view->StraightenBtn->isChecked(), view->cursor().shape()),
+            std::tuple(false, Qt::CrossCursor));
+  for (int y = 0; y < 800; ++y) ASSERT_EQ(edge(view->Picture, y), 204) << "row " << y;
+  // Averaged again: rows 10 and 11 had their edge at columns 201 and 202.
+  EXPECT_EQ(qGray(view->grab().toImage().pixel(100, 5)), 255);
+  dialogs.SaveAnswer = dir.File("straight.bmp");
+  test::MouseClick(view->SaveAsBtn);
+  EXPECT_EQ(edge(ReadBmpFile(dir.File("straight.bmp")), 799), 204);
+
+  test::MouseClick(view->StraightenBtn);
+  EXPECT_EQ(view->cursor().shape(), Qt::ArrowCursor);
+  Key(Qt::Key_Escape);
+  EXPECT_EQ(std::tuple(view->isVisible(), view->StraightenBtn->isChecked(), view->cursor().shape()),
+            std::tuple(true, false, Qt::CrossCursor));
 }
 
 // Pictures of other programs, chosen in the open dialog: colours kept, transparency laid over
