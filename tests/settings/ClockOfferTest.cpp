@@ -9,14 +9,10 @@
 namespace zarvo {
 namespace {
 
-struct Measurement {
-  double Ppm, SigmaPpm;  // a negative sigma: not valid
-};
-
 struct OfferCase {
   float ClockCal;
   bool Answer;
-  std::vector<Measurement> Measured;
+  std::vector<std::pair<double, double>> Measured;  // ppm and sigma, a negative sigma not valid
   std::string Said;  // every box shown, then ClockCal and the track bar's moves
 };
 
@@ -51,9 +47,8 @@ TEST(ClockOffer, AgreeingFaxesOfferTheCorrectionOnce) {
     TClockCalibration clock;
     std::string moved;
     clock.OnCorrected(&moved, [&](int position) { moved += ' ' + std::to_string(position); });
-    for (const Measurement& m : c.Measured)
-      if (clock.PhasingMeasured(m.SigmaPpm >= 0, m.Ppm, m.SigmaPpm))
-        clock.OfferMeasuredCorrection();
+    for (const auto& [ppm, sigma] : c.Measured)
+      if (clock.PhasingMeasured(sigma >= 0, ppm, sigma)) clock.OfferMeasuredCorrection();
     std::string said;
     for (const auto& box : boxes.Shown) said += box.Text + '\n';
     EXPECT_EQ(said + FixedText(Settings.ClockCal, 4) + moved, c.Said);
