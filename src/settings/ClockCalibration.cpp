@@ -59,15 +59,14 @@ bool TClockCalibration::Click(int x, int y, int ioc, int width) {
   } else if (ReportQuestion("Incoming Clock Calibration needs to be corrected with %.4f%%, "
                             "continue?",
                             static_cast<double>(correction))) {
-    Correct(correction);
+    Correct(correction, CorrectedClockPosition(Settings.ClockCal + correction));
   }
   Reset();
   return true;
 }
 
-void TClockCalibration::Correct(float correction) {
+void TClockCalibration::Correct(float correction, int position) {
   Settings.ClockCal = Settings.ClockCal + correction;
-  const int position = CorrectedClockPosition(Settings.ClockCal);
   ApplyClockCalibration(position);
   if (corrected_) corrected_(position);
 }
@@ -119,7 +118,10 @@ void TClockCalibration::OfferMeasuredCorrection() {
   }
   if (ReportQuestion("Incoming Clock Calibration needs to be corrected with %.4f%%, continue?",
                      correction))
-    Correct(static_cast<float>(correction));
+    // At the nearest step: the corners' half added and truncated would leave a negative
+    // correction a whole step short of what was measured.
+    Correct(static_cast<float>(correction),
+            ClockCalPosition(Settings.ClockCal + static_cast<float>(correction)));
 }
 
 void TClockCalibration::Reset() {

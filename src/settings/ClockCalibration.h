@@ -62,8 +62,8 @@ class TClockCalibration {
   int stage_ = 1;
   int firstX_ = 0;
   int firstY_ = 0;
-  // Applies a correction in percent as the user moving the track bar would.
-  void Correct(float correction);
+  // Applies a correction in percent as the user moving the track bar to `position` would.
+  void Correct(float correction, int position);
   struct Measured {
     double Ppm, SigmaPpm;
   };

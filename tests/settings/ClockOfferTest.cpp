@@ -17,17 +17,17 @@ struct OfferCase {
 };
 
 // Three agree when each lies within max(2 ppm, 3 sigma) of their mean; a gap, a small error, or
-// one offer already made (Yes or No) asks nothing more. On Yes ClockCal moves by the bar's step,
-// truncated as the corners' correction is: -0.0029999 lands on -29.
+// one offer already made (Yes or No) asks nothing more. On Yes ClockCal moves to the bar's nearest
+// step: -0.0029999 % lands on -30, not on the -29 the corners' half-and-truncate would give.
 TEST(ClockOffer, AgreeingFaxesOfferTheCorrectionOnce) {
   const std::string kAsk = "Incoming Clock Calibration needs to be corrected with ";
   const OfferCase cases[] = {
-      {0, true, {{30, 1}, {30, 1}, {30, 1}, {30, 1}}, kAsk + "-0.0030%, continue?\n-0.0029 -29"},
+      {0, true, {{30, 1}, {30, 1}, {30, 1}, {30, 1}}, kAsk + "-0.0030%, continue?\n-0.0030 -30"},
       {0.01f,
        false,
        {{-3, 1}, {-2, 0.1}, {-1, 0.1}, {-2, 1}, {-2, 1}, {-2, 1}},
        kAsk + "0.0002%, continue?\n0.0100"},
-      {0, true, {{30, 2}, {30, 2}, {38, 2}}, kAsk + "-0.0033%, continue?\n-0.0032 -32"},
+      {0, true, {{30, 2}, {30, 2}, {38, 2}}, kAsk + "-0.0033%, continue?\n-0.0033 -33"},
       {0, true, {{30, 1}, {30, 1}, {38, 1}}, "0.0000"},
       {0, true, {{30, 1}, {30, 1}, {0, -1}, {30, 1}, {30, 1}}, "0.0000"},
       {0, true, {{1.5, 0.1}, {1.5, 0.1}, {1.5, 0.1}}, "0.0000"},

@@ -70,7 +70,7 @@ TEST_F(StraightenOptionTest, MeasuredCorrectionAskedAfterTheDecoderReturns) {
   ASSERT_EQ(boxes.Shown.size(), 1u);
   EXPECT_EQ(boxes.Shown[0].Text,
             "Incoming Clock Calibration needs to be corrected with -0.0030%, continue?");
-  EXPECT_EQ(conf->ClockCal->value(), -29);
+  EXPECT_EQ(conf->ClockCal->value(), -30);
 }
 
 }  // namespace
