@@ -59,10 +59,10 @@ format-check:
 
 # Figures: input thread CPU and latency at 7200 bytes/s over a pseudo-terminal; live capture's
 # CPU; how each detector receives simulated broadcasts, noise and the recorded corpus; the audio
-# demodulator's speed, and how broadcasts as sound are received from clean to -5 dB; then the
-# program's CPU at rest and receiving, its wakeups a second receiving, memory, start-up, picture
-# turn, decoder and zarvo-decode speed and line latency as one table, each the median of
-# BENCH_RUNS runs.
+# demodulator's speed, and how broadcasts as sound are received from clean to -5 dB; the slant of
+# faxes from an uncalibrated clock, straightened by their phasing and not; then the program's CPU
+# at rest and receiving, its wakeups a second receiving, memory, start-up, picture turn, decoder
+# and zarvo-decode speed and line latency as one table, each the median of BENCH_RUNS runs.
 BENCH_RUNS ?= 3
 bench: build
 	$(BUILD)/bench/zarvo-bench-input 10
@@ -70,6 +70,7 @@ bench: build
 	$(BUILD)/bench/zarvo-bench-reception
 	$(BUILD)/bench/zarvo-bench-audio
 	$(BUILD)/bench/zarvo-bench-audio-reception
+	$(BUILD)/bench/zarvo-bench-slant
 	bench/resources $(BUILD) $(BENCH_RUNS)
 
 # Each fuzzer for FUZZ_SECONDS (clang with libFuzzer and AddressSanitizer), starting from the

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <vector>
 
 namespace zarvo::measure {
@@ -214,6 +215,34 @@ FaxComparison CompareFax(const sim::GreyImage& saved, const sim::GreyImage& sent
   result.GreyError = best.Cost.Mean;
   result.GreyErrorNear = aligner.TolerantError(allRows, best.FirstRow, best.Border);
   return result;
+}
+
+double SlantPer1000Rows(const sim::GreyImage& saved, const sim::GreyImage& sentLines, int ioc,
+                        const FaxComparison& whole) {
+  const double none = std::numeric_limits<double>::quiet_NaN();
+  if (!whole.Valid) return none;
+  const int perLine = ioc == 288 ? 2 : 1;
+  // From the first whole sent line on the fax to the last.
+  const int firstLine = whole.FirstRow >= 0 ? 0 : (-whole.FirstRow + perLine - 1) / perLine;
+  const int endLine = std::min(sentLines.Height, (saved.Height - whole.FirstRow) / perLine);
+  const int blockLines = (endLine - firstLine) / 8;
+  if (blockLines < 2) return none;
+  const auto border = [&](int line) {
+    const auto rows = [](const sim::GreyImage& image, int row, int count) {
+      const auto at = image.Pixels.begin() + static_cast<std::ptrdiff_t>(row) * image.Width;
+      return sim::GreyImage{
+          image.Width, count, {at, at + static_cast<std::ptrdiff_t>(count) * image.Width}};
+    };
+    return CompareFax(rows(saved, whole.FirstRow + line * perLine, blockLines * perLine),
+                      rows(sentLines, line, blockLines), ioc, {2, 32});
+  };
+  const int lastBlock = endLine - blockLines;
+  const FaxComparison top = border(firstLine), bottom = border(lastBlock);
+  if (!top.Valid || !bottom.Valid) return none;
+  // Borders wrap round the line: the nearer way round is the drift.
+  double drift = bottom.Border - top.Border;
+  drift -= saved.Width * std::round(drift / saved.Width);
+  return drift * 1000.0 / ((lastBlock - firstLine) * perLine);
 }
 
 }  // namespace zarvo::measure

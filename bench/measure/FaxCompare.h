@@ -43,4 +43,10 @@ struct FaxComparison {
 FaxComparison CompareFax(const sim::GreyImage& saved, const sim::GreyImage& sentLines, int ioc,
                          const CompareLimits& limits = {});
 
+// How far the sent left edge drifts down the fax, in columns per 1000 saved rows (positive: to
+// the right): the border of the top third of the rows the sent lines fill against that of the
+// bottom third. `whole` is the comparison of the whole fax. NaN when a third finds no match.
+double SlantPer1000Rows(const sim::GreyImage& saved, const sim::GreyImage& sentLines, int ioc,
+                        const FaxComparison& whole);
+
 }  // namespace zarvo::measure

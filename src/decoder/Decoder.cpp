@@ -1,6 +1,7 @@
 #include "decoder/Decoder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace zarvo {
@@ -84,6 +85,9 @@ static_assert(kPeriods[4].Low == 247.5 && kPeriods[4].High == 252.5);
 // Both detectors: phasing and the wait for the picture are given up this long after the start
 // tone, and the picture has begun once a tenth of a line is light.
 constexpr float kPhasingGiveUpMs = 45000;
+// A line length measured within this many standard errors of the nominal one is taken for it:
+// the picture is received as the clock calibration alone gives it.
+constexpr double kLeastErrorSigmas = 3;
 constexpr double kLightLineShare = 0.1;
 
 std::int32_t Clamp32(std::int64_t v) {
@@ -118,10 +122,11 @@ void TDecoder::Process(const std::uint8_t* samples, std::size_t count) {
   if (!(period >= 0.01f)) period = 0.01f;
   if (period > 10.0f) period = 10.0f;
   const bool robust = Detector == DetectorKind::Robust;
+  pixelStep_ = lineScale_ == 1 ? period : static_cast<float>(period * lineScale_);
   for (std::size_t i = 0; i < count; ++i) {
     const std::int32_t v = samples[i];
     ++sample_;
-    PixelClock += period;
+    PixelClock += pixelStep_;
     EdgeClock += period;
     PhaseClock += period;
     // The tone filters hear every sample, so that they know when a start tone has ended.
@@ -149,6 +154,9 @@ void TDecoder::Process(const std::uint8_t* samples, std::size_t count) {
         PhaseSeen = false;
         PhaseClock = 0;
         DecoderState = Phasing;
+        lineScale_ = 1;  // a new broadcast: its own phasing measures it
+        pixelStep_ = period;
+        lines_.Start();
         if (robust) fold_.Start(period);
         break;
       case Phasing:
@@ -158,13 +166,17 @@ void TDecoder::Process(const std::uint8_t* samples, std::size_t count) {
           Phase(v);
         break;
       case Locked:
+        // The phasing lines are measured on every sample between the start tone and the
+        // picture: this one too, or the lines after it would seem a sample early.
+        if (robust) fold_.Push(GreyLevel(v));
+        lines_.Push(GreyLevel(v));
         PhasingLocked();
         break;
       case Waiting:
         if (robust)
           WaitForLight(v, period);
         else
-          WaitForPicture(v);
+          WaitForPicture(v, period);
         break;
       default:  // Started: listen again while the picture is written
         DecoderState = Listening;
@@ -257,8 +269,15 @@ void TDecoder::ActOnTone(Tone tone) {
 void TDecoder::FoldPhasing(std::int32_t v, float period) {
   // The start tone goes on for seconds after it was recognised: the fold begins after it.
   if (tones_.Sounding()) {
-    if (fold_.Samples() > 0) fold_.Start(period);
-  } else if (fold_.Push(GreyLevel(v))) {
+    if (fold_.Samples() > 0) {
+      fold_.Start(period);
+      lines_.Start();
+    }
+    return;
+  }
+  const std::int32_t grey = GreyLevel(v);
+  lines_.Push(grey);
+  if (fold_.Push(grey)) {
     if (fold_.Speed() != settings_.DrumSpeed) SetMode(fold_.Speed());
     PlaceLineStart(period);
     DecoderState = Locked;
@@ -275,6 +294,26 @@ void TDecoder::PlaceLineStart(float period) {
   PixelClock = static_cast<float>((column - CurrentColumn + 0.5) * MsPerPixel + 0.5 * period);
 }
 
+bool TDecoder::StraightenFromPhasing(float period, int unfolded, const double* centre) {
+  // The line the pixel writer draws, in samples: the measured one is drawn in its place.
+  const double nominal = static_cast<double>(LinePeriodMs) / period;
+  const PhasingLines::Result measured =
+      centre != nullptr ? lines_.Measure(nominal, *centre) : lines_.Measure(nominal);
+  host_.PhasingMeasured(measured);
+  if (!measured.Valid || std::fabs(measured.Ppm) <= kLeastErrorSigmas * measured.SigmaPpm)
+    return false;
+  lineScale_ = nominal / measured.LineSamples;
+  pixelStep_ = static_cast<float>(period * lineScale_);
+  // The line start as the fitted pulse centres run on to the sample just taken.
+  const double now = static_cast<double>(lines_.Samples()) - 1 + unfolded;
+  double since = std::fmod(now - measured.FirstCentre, measured.LineSamples);
+  if (since < 0) since += measured.LineSamples;
+  const double column = since / measured.LineSamples * W;
+  CurrentColumn = std::min(W - 1, static_cast<std::int32_t>(column));
+  PixelClock = static_cast<float>((column - CurrentColumn + 0.5) * MsPerPixel + 0.5 * pixelStep_);
+  return true;
+}
+
 void TDecoder::WaitForLight(std::int32_t v, float period) {
   // A tenth of a line lighter than mid-grey: the picture's white top has begun. Judged on the
   // means of the tenth's four quarters, so that noise dipping below mid-grey now and then does
@@ -285,7 +324,10 @@ void TDecoder::WaitForLight(std::int32_t v, float period) {
   // The phasing goes on until the picture: folded as well, it places the line start finer. The
   // fold takes each sample as it leaves the tenth, so that the picture's white top, which
   // begins at a line start, never widens the pulse there.
-  if (lightCount_ >= length) fold_.Push(light_[lightNext_]);
+  if (lightCount_ >= length) {
+    fold_.Push(light_[lightNext_]);
+    lines_.Push(light_[lightNext_]);
+  }
   lightSum_ += grey - light_[lightNext_];
   light_[lightNext_] = static_cast<std::uint8_t>(grey);
   lightNext_ = (lightNext_ + 1) % length;
@@ -300,12 +342,20 @@ void TDecoder::WaitForLight(std::int32_t v, float period) {
   if (light || PhaseClock > kPhasingGiveUpMs) {
     if (PhaseClock <= kPhasingGiveUpMs) {
       MoveToLine(0);
-      if (fold_.Speed() == settings_.DrumSpeed && fold_.Remeasure(lightCount_))
+      const double centre = fold_.PulseCentre();
+      if (fold_.Speed() == settings_.DrumSpeed &&
+          !(Straighten && StraightenFromPhasing(period, lightCount_, &centre)) &&
+          fold_.Remeasure(lightCount_))
         PlaceLineStart(period);
     }
     host_.ShowStatus("Receiving");
     DecoderState = Started;
   }
+}
+
+void TDecoder::ManualStart() {
+  CurrentLine = 0;
+  lineScale_ = 1;  // no phasing to measure: the clock calibration alone
 }
 
 void TDecoder::PushRing5(std::int32_t v) {
@@ -315,6 +365,7 @@ void TDecoder::PushRing5(std::int32_t v) {
 }
 
 void TDecoder::Phase(std::int32_t v) {
+  lines_.Push(GreyLevel(v));
   PushRing5(v);
   if (PrevLevel >= cal_.MidGrey && Mean5 < cal_.MidGrey) {
     if (!PhaseSeen) {
@@ -353,11 +404,17 @@ void TDecoder::PhasingLocked() {
   host_.RefreshDisplay();
 }
 
-void TDecoder::WaitForPicture(std::int32_t v) {
+void TDecoder::WaitForPicture(std::int32_t v, float period) {
+  lines_.Push(GreyLevel(v));
   PushRing5(v);
   if (Mean5 < cal_.MidGrey) EdgeClock = 0;
   if (EdgeClock >= kLightLineShare * LinePeriodMs || PhaseClock > kPhasingGiveUpMs) {
-    if (PhaseClock <= kPhasingGiveUpMs) MoveToLine(0);
+    if (PhaseClock <= kPhasingGiveUpMs) {
+      MoveToLine(0);
+      // The whole phasing has been taken: the pulse times measure the line length, and the
+      // line start placed at the last pulse edge moves to where the fitted pulses run on to.
+      if (Straighten) StraightenFromPhasing(period, 0, nullptr);
+    }
     host_.ShowStatus("Receiving");
     DecoderState = Started;
   }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "decoder/PhasingFold.h"
+#include "decoder/PhasingLines.h"
 #include "decoder/SampleConversion.h"
 #include "decoder/ToneDetector.h"
 #include "platform/Bitmap.h"
@@ -31,6 +32,8 @@ class DecoderHost {
   virtual void ShowNewLine() = 0;
   // Taskbar attention while a picture is open.
   virtual void SetAttention(bool on) = 0;
+  // The phasing lines of a broadcast have been measured, before its picture begins.
+  virtual void PhasingMeasured(const PhasingLines::Result&) {}
 };
 
 // A host that ignores everything: for measuring and fuzzing the decoder alone.
@@ -82,9 +85,13 @@ class TDecoder {
   // the current IOC; other values take the 60 lines per minute row.
   void SetMode(std::int32_t speed);
   // Opens a picture at the top without touching the detector (the Start command).
-  void ManualStart() { CurrentLine = 0; }
+  void ManualStart();
 
   DetectorKind Detector = DetectorKind::Robust;
+  // Receive each picture with the line length its phasing lines measured (robust detector), so
+  // that it comes out straight whatever the clock error; off: with the nominal line length at
+  // SamplePeriod alone.
+  bool Straighten = true;
 
   // Reception state.
   Bitmap Picture;
@@ -128,11 +135,15 @@ class TDecoder {
   void FoldPhasing(std::int32_t v, float period);
   void WaitForLight(std::int32_t v, float period);
   void PlaceLineStart(float period);
+  // Measures the line length on the phasing lines taken, and receives the picture with it: true
+  // when the measurement held and the line start has been placed by it. `unfolded`: samples
+  // taken since the last one measured; `centre`: where the fold found the pulse, if it did.
+  bool StraightenFromPhasing(float period, int unfolded, const double* centre);
   std::int32_t GreyLevel(std::int32_t v) const {
     return static_cast<std::int32_t>(cal_.Grey[v & 0xFF] & 0xFF);
   }
   void Phase(std::int32_t v);
-  void WaitForPicture(std::int32_t v);
+  void WaitForPicture(std::int32_t v, float period);
   void PhasingLocked();
   void PushRing5(std::int32_t v);
   void WritePixels(std::int32_t v);
@@ -165,6 +176,10 @@ class TDecoder {
 
   ToneDetector tones_;
   PhasingFold fold_;
+  PhasingLines lines_;
+  // The pixel clock's step: the sample period, stretched by the measured line length.
+  double lineScale_ = 1;
+  float pixelStep_ = 0;
   // The last tenth of a line's grey levels while waiting for the picture.
   static constexpr int kMaxLightWindow = 16384;
   static constexpr std::int32_t kMidGrey = 128;  // 1900 Hz

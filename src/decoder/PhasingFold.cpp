@@ -150,6 +150,7 @@ bool PhasingFold::Remeasure(int unfolded) {
 
 void PhasingFold::SetSinceLineStart(double centre, int unfolded) {
   const double line = lineSamples_[speed_];
+  centre_ = centre;
   // The sample just taken lay one before the next sample's place, and those not folded yet
   // after it.
   const double now = position_[speed_] - 1 + unfolded;

@@ -35,6 +35,9 @@ class PhasingFold {
   // decision, and every further line makes the line start finer under noise. `unfolded`: the
   // samples taken since the last one folded. False (nothing changed) before a decision.
   bool Remeasure(int unfolded);
+  // Where the pulse's middle lies in every line as last measured: samples from the first sample
+  // folded, within a line.
+  double PulseCentre() const { return centre_; }
 
  private:
   struct Pulse {
@@ -61,6 +64,7 @@ class PhasingFold {
   double candidateCentre_ = 0;
   int speed_ = -1;
   double sinceLineStart_ = 0;
+  double centre_ = 0;
 };
 
 }  // namespace zarvo

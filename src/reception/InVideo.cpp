@@ -101,6 +101,9 @@ TInVid::TInVid() : QWidget(nullptr, Qt::Window), Decoder(Settings, *this) {
   setCursor(Qt::CrossCursor);
   // A clock calibration takes its corners with the arrow.
   ClockCalibration().OnArmed(this, [this] { setCursor(Qt::ArrowCursor); });
+  // "Straighten automatically" acts on the next broadcast as soon as the user switches it.
+  Decoder.Straighten = ClockCalibration().Straighten();
+  ClockCalibration().OnStraighten(this, [this](bool on) { Decoder.Straighten = on; });
   InstallHelpKey(this, kHelpReception);
   BuildControls();
   RestoreGeometry(this, Settings.InVidWindow);
@@ -404,6 +407,7 @@ void TInVid::ScrollTimerTimer() {
 
 void TInVid::StartReception() {
   Decoder.ManualStart();
+  ClockCalibration().BreakMeasuredRun();  // a picture without phasing lines
   reduced_.Invalidate();
   ScrollBar->setValue(0);
   ShowStatus("manual start");
@@ -516,6 +520,14 @@ void TInVid::AutoSave() {
 void TInVid::SetAttention(bool on) {
   if (on && !attention_) QApplication::alert(this);
   attention_ = on;
+}
+
+void TInVid::PhasingMeasured(const PhasingLines::Result& measured) {
+  // Asked once the drain is over: a box opened inside it would run the event loop in the middle
+  // of the decoder's samples.
+  if (ClockCalibration().PhasingMeasured(measured.Valid, measured.Ppm, measured.SigmaPpm))
+    QMetaObject::invokeMethod(
+        this, [] { ClockCalibration().OfferMeasuredCorrection(); }, Qt::QueuedConnection);
 }
 
 void TInVid::closeEvent(QCloseEvent* event) {

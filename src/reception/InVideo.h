@@ -123,6 +123,7 @@ class TInVid final : public QWidget, private DecoderHost {
   void AutoSave() override;
   void ShowNewLine() override;
   void SetAttention(bool on) override;
+  void PhasingMeasured(const PhasingLines::Result& measured) override;
   bool attention_ = false;
   TitleCycle title_;
   void FollowPlaying();

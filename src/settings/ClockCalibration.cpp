@@ -8,6 +8,14 @@
 #include "settings/Settings.h"
 
 namespace zarvo {
+namespace {
+
+constexpr std::size_t kAgreeingFaxes = 3;
+constexpr double kLeastOfferedPpm = 2;
+// The track bar's ends, with room for the float the record keeps.
+constexpr double kClockCalLimit = 0.1 + 1e-6;
+
+}  // namespace
 
 bool ClockCorrection(int x1, int y1, int x2, int y2, int ioc, int width, float& correction) {
   if (y2 == y1 || width <= 0) return false;
@@ -51,13 +59,69 @@ bool TClockCalibration::Click(int x, int y, int ioc, int width) {
   } else if (ReportQuestion("Incoming Clock Calibration needs to be corrected with %.4f%%, "
                             "continue?",
                             static_cast<double>(correction))) {
-    Settings.ClockCal = Settings.ClockCal + correction;
-    const int position = CorrectedClockPosition(Settings.ClockCal);
-    ApplyClockCalibration(position);
-    if (corrected_) corrected_(position);
+    Correct(correction, CorrectedClockPosition(Settings.ClockCal + correction));
   }
   Reset();
   return true;
+}
+
+void TClockCalibration::Correct(float correction, int position) {
+  Settings.ClockCal = Settings.ClockCal + correction;
+  ApplyClockCalibration(position);
+  if (corrected_) corrected_(position);
+}
+
+void TClockCalibration::SetStraighten(bool on) {
+  straighten_ = on;
+  if (!on) BreakMeasuredRun();
+  if (straightenFollow_) straightenFollow_(on);
+}
+
+void TClockCalibration::OnStraighten(const void* owner, std::function<void(bool on)> follow) {
+  straightenOwner_ = owner;
+  straightenFollow_ = std::move(follow);
+}
+
+bool TClockCalibration::PhasingMeasured(bool valid, double ppm, double sigmaPpm) {
+  if (!valid) {
+    BreakMeasuredRun();
+    return false;
+  }
+  measured_.push_back({ppm, sigmaPpm});
+  if (measured_.size() > kAgreeingFaxes) measured_.pop_front();
+  if (offered_ || offerDue_ || measured_.size() < kAgreeingFaxes) return false;
+  double mean = 0;
+  for (const Measured& m : measured_) mean += m.Ppm / kAgreeingFaxes;
+  // The track bar's step is 1 ppm: a smaller error is not worth a question.
+  if (std::fabs(mean) < kLeastOfferedPpm) return false;
+  for (const Measured& m : measured_)
+    if (std::fabs(m.Ppm - mean) > std::max(kLeastOfferedPpm, 3 * m.SigmaPpm)) return false;
+  offerPpm_ = mean;
+  offerDue_ = true;
+  return true;
+}
+
+void TClockCalibration::OfferMeasuredCorrection() {
+  if (!offerDue_) return;
+  offerDue_ = false;
+  offered_ = true;
+  // A line longer than nominal means the samples come faster than the record thinks: the sample
+  // period must shrink by as much.
+  const double correction = -offerPpm_ / (1 + offerPpm_ * 1e-6) * 1e-4;
+  if (std::fabs(Settings.ClockCal + correction) > kClockCalLimit) {
+    ReportNote(
+        "The last faxes measured a clock error of the interface that needs a correction of "
+        "%.4f%%, beyond the range of Incoming Clock Calibration (-0.1%% to +0.1%%). The pictures "
+        "are straightened all the same while \"Straighten automatically\" is on.",
+        correction);
+    return;
+  }
+  if (ReportQuestion("Incoming Clock Calibration needs to be corrected with %.4f%%, continue?",
+                     correction))
+    // At the nearest step: the corners' half added and truncated would leave a negative
+    // correction a whole step short of what was measured.
+    Correct(static_cast<float>(correction),
+            ClockCalPosition(Settings.ClockCal + static_cast<float>(correction)));
 }
 
 void TClockCalibration::Reset() {
@@ -78,6 +142,7 @@ void TClockCalibration::OnCorrected(const void* owner, std::function<void(int po
 void TClockCalibration::Forget(const void* owner) {
   if (armedOwner_ == owner) OnArmed(nullptr, nullptr);
   if (correctedOwner_ == owner) OnCorrected(nullptr, nullptr);
+  if (straightenOwner_ == owner) OnStraighten(nullptr, nullptr);
 }
 
 TClockCalibration& ClockCalibration() {

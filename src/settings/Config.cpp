@@ -104,6 +104,9 @@ void StoreComDevices() {
   store.sync();
 }
 
+// Straightening is the user's choice, and other programs reading Zarvo.cfg know nothing of it.
+const char* const kStraightenKey = "Reception/Straighten";
+
 }  // namespace
 
 TConf::TConf()
@@ -118,6 +121,12 @@ TConf::TConf()
     ClockCal->setValue(position);
     ClockCalChange();
   });
+  const bool straighten = UserStore().value(QLatin1String(kStraightenKey), true).toBool();
+  {
+    const QSignalBlocker quiet(Straighten);
+    Straighten->setChecked(straighten);
+  }
+  ClockCalibration().SetStraighten(straighten);
 
   file_.Load();
   if (!file_.Loaded()) return;  // the fatal report has ended the run
@@ -239,13 +248,15 @@ void TConf::BuildControls() {
   ClockCal->setPageStep(100);
   ClockCal->setTickPosition(QSlider::TicksBelow);
   ClockCal->setTickInterval(100);
-  ClockCal->setGeometry(10, 22, 265, 30);
+  ClockCal->setGeometry(10, 20, 265, 28);
   ClockLabel = new QLabel(QStringLiteral("0.0000 %"), InterfaceClockCalib);
   ClockLabel->setAlignment(Qt::AlignCenter);
-  ClockLabel->setGeometry(10, 54, 265, 20);
+  ClockLabel->setGeometry(10, 46, 265, 18);
+  Straighten = new QCheckBox(QStringLiteral("Straighten automatically"), InterfaceClockCalib);
+  Straighten->setGeometry(10, 65, 265, 20);
   CalcClockCal =
       new QPushButton(QStringLiteral("Calculate using last picture"), InterfaceClockCalib);
-  CalcClockCal->setGeometry(10, 86, 265, 26);
+  CalcClockCal->setGeometry(10, 87, 265, 26);
   BuildSoundCard();
   BuildComDevices();
 
@@ -261,6 +272,12 @@ void TConf::BuildControls() {
   connect(CalcAudioCal, &QPushButton::clicked, this, &TConf::CalcAudioCalClick);
   connect(ClockCal, &QSlider::valueChanged, this, &TConf::ClockCalChange);
   connect(CalcClockCal, &QPushButton::clicked, this, &TConf::CalcClockCalClick);
+  connect(Straighten, &QCheckBox::toggled, this, [](bool on) {
+    QSettings store = UserStore();
+    store.setValue(QLatin1String(kStraightenKey), on);
+    store.sync();
+    ClockCalibration().SetStraighten(on);
+  });
   connect(DeleteDays, &QLineEdit::textChanged, this, &TConf::DeleteDaysChange);
   connect(LockControls, &QCheckBox::toggled, this, &TConf::LockControlsClick);
   connect(DisableSaver, &QCheckBox::toggled, this,
@@ -638,7 +655,7 @@ void TConf::LockControlsClick() {
   const bool enabled = !IsOn(Settings.LockControls);
   for (QWidget* w : std::initializer_list<QWidget*>{
            LabelInterface, InterfaceType, ComPort, LabelIncomingVideo, CalLow, CalHigh,
-           CalcAudioCal, ClockCal, CalcClockCal, SoundCard, ComDevices})
+           CalcAudioCal, ClockCal, Straighten, CalcClockCal, SoundCard, ComDevices})
     w->setEnabled(enabled);
   InterfaceType->setEnabled(enabled && !SoundInput().Chosen);
 }

@@ -54,6 +54,7 @@ class TConf final : public QWidget {
   QGroupBox* InterfaceClockCalib;
   QSlider* ClockCal;
   QLabel* ClockLabel;
+  QCheckBox* Straighten;  // the user's, kept beside the sound choices
   QPushButton* CalcClockCal;
   QGroupBox* SoundCard;
   QComboBox* SoundSourceList;  // item data: the server's name of the source, "" its default

@@ -49,13 +49,15 @@ std::string DecodeUsage() {
          "                    [--lpm 60|90|120|180|240] [--ioc 576|288] [--start \"YYYY-MM-DD "
          "HH:MM\"]\n"
          "                    [--out DIR] [--manual-start] [--described-detector] [--centre HZ]\n"
-         "                    [INPUT|-]\n"
+         "                    [--no-straighten] [INPUT|-]\n"
          "Decodes a recording of interface bytes (one per sample; - or none: standard input)\n"
          "exactly as the receiver would live, and saves every fax as an 8-bit grey bitmap in "
          "DIR.\n"
          "A sound recording (WAV, FLAC or Ogg, told by its content; the left channel is taken)\n"
          "is first turned into the interface's byte stream, around the centre frequency HZ\n"
-         "(1000..2500, default 1900; a receiver tuned 50 Hz high needs --centre 1950).\n";
+         "(1000..2500, default 1900; a receiver tuned 50 Hz high needs --centre 1950).\n"
+         "Each picture is received at the line length its phasing lines measure, so that it\n"
+         "comes out straight; --no-straighten uses the clock calibration alone.\n";
 }
 
 bool ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptions& options,
@@ -121,6 +123,8 @@ bool ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptions& opt
       options.ManualStart = true;
     } else if (arg == "--described-detector") {
       options.DescribedDetector = true;
+    } else if (arg == "--no-straighten") {
+      options.Straighten = false;
     } else if (arg.size() > 1 && arg[0] == '-') {
       return error = "unknown option " + arg, false;
     } else {
@@ -185,6 +189,7 @@ DecodeRun::DecodeRun(const DecodeOptions& options, std::function<void(const std:
   settings_.IOC = options.Ioc;
   settings_.DeleteDays = 1;
   if (options.DescribedDetector) decoder_.Detector = DetectorKind::Described;
+  decoder_.Straighten = options.Straighten;
   decoder_.SetMode(options.DrumSpeed);
   if (options.ManualStart) decoder_.ManualStart();
   nextTickSample_ = static_cast<std::uint64_t>(std::ceil(1.0 / settings_.SamplePeriod));

@@ -25,6 +25,7 @@ struct DecodeOptions {
   std::string OutDir = ".";
   bool ManualStart = false;
   bool DescribedDetector = false;  // the half-second edge counts instead of the tone filters
+  bool Straighten = true;          // each picture at the line length its phasing measured
   bool InterfaceGiven = false;     // --interface, --rate or --cal: they describe a byte stream
   double CentreHz = 1900;          // a sound recording's centre frequency
   bool CentreGiven = false;
