@@ -6,7 +6,9 @@
 
 #include "platform/ProgramFolder.h"
 #include "reception/InVideo.h"
+#include "settings/ClockCalibration.h"
 #include "settings/Config.h"
+#include "sim/Broadcast.h"
 #include "support/FakeDevices.h"
 #include "support/FakeSerial.h"
 #include "support/ProgramRun.h"
@@ -35,12 +37,12 @@ void TypeOver(QWidget* edit, const QString& text, bool enter = false) {
 
 const char* kEqual = "Low and High factors are equal, please try again.";
 
-// The user's sound and device choices live beside the test run: none may pass from one test to
-// the next.
+// The user's sound, device and straightening choices live beside the test run: none may pass
+// from one test to the next.
 void ForgetSoundChoices() {
   QSettings store(QStringLiteral("Zarvo"), QStringLiteral("Zarvo Meteo"));
-  store.remove("SoundInput");
-  store.remove("SerialDevices");
+  for (const char* group : {"SoundInput", "SerialDevices", "Reception"}) store.remove(group);
+  ClockCalibration() = {};
   SoundInput() = {};
   for (int n = 1; n <= kComPortCount; ++n) ChosenComDevice(n).clear();
   SetSoundSourceLister(nullptr);
@@ -234,6 +236,30 @@ TEST_F(ConfigTest, StartUpLockCalibrationsAndDays) {
   }
   EXPECT_EQ(boxes.Shown.size() == 1 ? boxes.Shown[0].Text : "", kEqual);
   EXPECT_FALSE(conf->close() || conf->isVisible());  // only hidden
+}
+
+// "Straighten automatically" is checked at first; a click on its mark switches the open decoder,
+// and the next run starts as the user left it. Three broadcasts from a box 30 ppm fast, decoded
+// in one go, ask for the measured correction only once the decoder has returned; Yes moves the
+// track bar to its nearest step.
+TEST_F(ConfigTest, StraightenOptionAndTheMeasuredCorrection) {
+  Start(test::FirstTypeOnCom1(0), true);
+  for (const bool on : {true, false}) {
+    EXPECT_EQ(std::pair(conf->Straighten->isChecked(), invid->Decoder.Straighten),
+              std::pair(on, on));
+    Click(conf->Straighten);
+    EXPECT_EQ(invid->Decoder.Straighten, !on);
+    Reopen(true, [] { ClockCalibration() = {}; });
+  }
+  sim::BroadcastStream stream(sim::TestChart(100), {.ClockErrorPpm = 30, .Repeat = 3});
+  std::vector<std::uint8_t> bytes(1 << 16);
+  for (std::size_t count = bytes.size(); stream.Next(bytes.data(), count); count = bytes.size())
+    invid->Decoder.Process(bytes.data(), count);
+  EXPECT_TRUE(boxes.Shown.empty());
+  QCoreApplication::processEvents();
+  EXPECT_EQ(boxes.Shown.size() == 1 ? boxes.Shown[0].Text : "",
+            "Incoming Clock Calibration needs to be corrected with -0.0030%, continue?");
+  EXPECT_EQ(conf->ClockCal->value(), -30);
 }
 
 // Qt's application object takes the whole C locale from the environment. It hands LC_NUMERIC
