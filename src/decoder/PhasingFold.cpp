@@ -6,15 +6,6 @@
 namespace zarvo {
 namespace {
 
-// A pulse must stand this far (grey levels) above the rest of the line to count. A clean one
-// stands about 250 above; 400 Hz of frequency noise, clipped at black and white, leaves about 150.
-constexpr double kLeastHeight = 60;
-// And the fold must look like phasing: a light pulse on a dark line. A chart whose lines repeat
-// (a grey ramp sent without phasing) has a light end too, but no dark rest; its picture is kept
-// from the start tone on rather than restarted at a line start that is not one. Noise of 600 Hz,
-// clipped at black, lifts black to about 75 and pulls the pulse's white down to about 180.
-constexpr double kDarkestRest = 100;
-constexpr double kLightestPulse = 150;
 // Folded over a multiple of the true period the pulses make as many peaks of full height; over a
 // fraction of it, a peak of that fraction. The shortest period whose peak reaches this share of
 // the highest is the drum speed.

@@ -16,6 +16,17 @@ class PhasingFold {
   static constexpr double kLinePeriodMs[kSpeeds] = {1000, 60000.0 / 90, 500, 60000.0 / 180, 250};
   // The pulse is white for 2.5 % of a line on either side of the line start.
   static constexpr double kPulseShare = 0.05;
+  // A pulse must stand this far (grey levels) above the rest of the line to count. A clean one
+  // stands about 250 above; 400 Hz of frequency noise, clipped at black and white, leaves about
+  // 150.
+  static constexpr double kLeastHeight = 60;
+  // And it must look like phasing: a light pulse on a dark line. A chart whose lines repeat (a
+  // grey ramp sent without phasing) has a light end too, but no dark rest; its picture is kept
+  // from the start tone on rather than restarted at a line start that is not one. Noise of
+  // 600 Hz, clipped at black, lifts black to about 75 and pulls the pulse's white down to
+  // about 180.
+  static constexpr double kDarkestRest = 100;
+  static constexpr double kLightestPulse = 150;
   // Enough bins for a sample each at 60 lines per minute and 7200 samples per second.
   static constexpr int kMaxBins = 8192;
 

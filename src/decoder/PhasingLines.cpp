@@ -4,19 +4,18 @@
 #include <cmath>
 #include <functional>
 
+#include "decoder/PhasingFold.h"
+
 namespace zarvo {
 namespace {
 
-// The pulse is white for 5 % of a line; its edges are measured within a few samples either side
-// (a box's edges take about a sample to swing, a demodulator's a few).
-constexpr double kPulseShare = 0.05;
-constexpr int kEdgeHalfWindow = 3;
-// A line counts when its pulse stands out as the fold's does (see PhasingFold): a light pulse on
-// a dark rest, and about a pulse wide; the last pulse before the picture runs into its white top.
-constexpr double kLeastHeight = 60;
-constexpr double kDarkestRest = 100;
-constexpr double kLightestPulse = 150;
+// A line counts when its pulse stands out as the fold's does, and is about a pulse wide: the last
+// pulse before the picture runs into its white top.
+using Fold = PhasingFold;
 constexpr double kWidthTolerance = 0.3;
+// The pulse's edges are measured within a few samples either side (a box's edges take about a
+// sample to swing, a demodulator's a few).
+constexpr int kEdgeHalfWindow = 3;
 // Fewer lines than this, or a clock further off than this, and the fit is not trusted: the
 // clock calibration and a box's clock together stay well within it.
 constexpr int kLeastLines = 6;
@@ -128,7 +127,7 @@ bool FitSharp(const std::vector<Point>& points, double nominal, const Fit& guess
 
 PhasingLines::Result PhasingLines::Measure(double nominalLine) const {
   const int length = static_cast<int>(nominalLine);
-  const int width = static_cast<int>(std::lround(kPulseShare * nominalLine));
+  const int width = static_cast<int>(std::lround(Fold::kPulseShare * nominalLine));
   if (width < 1 || length <= 2 * width) return {};
   std::vector<double> fold(static_cast<std::size_t>(length));
   for (std::size_t i = 0; i < grey_.size(); ++i)
@@ -150,7 +149,7 @@ PhasingLines::Result PhasingLines::Measure(double nominalLine) const {
 PhasingLines::Result PhasingLines::Measure(double nominalLine, double centre) const {
   Result result;
   const std::int64_t total = static_cast<std::int64_t>(grey_.size());
-  const int width = static_cast<int>(std::lround(kPulseShare * nominalLine));
+  const int width = static_cast<int>(std::lround(Fold::kPulseShare * nominalLine));
   const int length = static_cast<int>(nominalLine);
   if (width < 2 * kEdgeHalfWindow || length <= 2 * width) return result;
   const auto grey = [&](std::int64_t i) { return static_cast<double>(grey_[i]); };
@@ -204,7 +203,9 @@ PhasingLines::Result PhasingLines::Measure(double nominalLine, double centre) co
     }
     const double light = best / width;
     const double dark = (sum - best) / (length - width);
-    if (light - dark < kLeastHeight || dark > kDarkestRest || light < kLightestPulse) continue;
+    if (light - dark < Fold::kLeastHeight || dark > Fold::kDarkestRest ||
+        light < Fold::kLightestPulse)
+      continue;
     std::int64_t riseSample = 0, fallSample = 0;
     const double rise = edge(static_cast<double>(first), true, dark, light, riseSample);
     const double fall = edge(static_cast<double>(first + width), false, dark, light, fallSample);
