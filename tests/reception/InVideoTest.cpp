@@ -350,8 +350,8 @@ TEST_F(InVideoTest, SpectrumDestroyedWhileItsThreadWaitsStretchedAndHidden) {
 }
 
 // The viewer on a whole fax: scrolled, turned right, painted, saved and printed as turned, and
-// turned back; then both marks armed, the left border taken first, then the lower; then a click
-// for the detailed view.
+// turned back; then both marks armed, the left border taken first, then the lower. (A click for
+// the detailed view: PictureWindowTest, on a zoomed fax.)
 TEST_F(InVideoTest, ViewerCommandsOnAFax) {
   // Its grey tells the column (mod 256) on every row, with a darker first row.
   Bitmap fax(1810, 2250);
@@ -362,7 +362,6 @@ TEST_F(InVideoTest, ViewerCommandsOnAFax) {
   view = std::make_unique<TViewPic>();
   view->LoadPicture(dir.File("fax.bmp"));  // as the View command does
   ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
-  TDetail detail;
   MouseClick(view->ViewBtn);  // and cancelled
   EXPECT_EQ(std::pair(dialogs.Opens.at(0).Folder, dialogs.Opens[0].DefaultExtension),
             std::pair(std::string("/view/start"), true));
@@ -403,9 +402,6 @@ TEST_F(InVideoTest, ViewerCommandsOnAFax) {
   MouseClick(view.get(), {500, 100});  // row 1810 x 100 / 600 = 301
   EXPECT_EQ(std::pair(view->MarkLowerBtn->isChecked(), view->Picture.Height()),
             std::pair(false, 301));
-  MouseClick(view.get(), {30, 10});
-  EXPECT_TRUE(detail.isVisible() && detail.DetailPicture == &view->Picture);
-  EXPECT_EQ(std::pair(detail.DetailCentreX, detail.DetailCentreY), std::pair(90, 30));
 }
 
 }  // namespace
