@@ -44,7 +44,7 @@ std::vector<float> ReadAll(AudioFileReader& reader, std::string& error) {
 }
 
 // The writer refuses an unknown extension and clips beyond full scale.
-TEST(AudioFile, WhatIsWrittenIsReadBack) {
+TEST(AudioFile, WhatIsWrittenIsReadBackAndTheLeftOfTwoChannels) {
   // Each file, its format, rate, and the error allowed a sample: 16 bits, or the lossy coder's.
   const std::tuple<const char*, const char*, int, double> cases[] = {
       {"tone.wav", "WAV", 8000, 1.0 / 16384},
@@ -74,20 +74,18 @@ TEST(AudioFile, WhatIsWrittenIsReadBack) {
   const float clipped[] = {1, -1, 0.25f, 0};  // not wrapped; NaN as silence
   ASSERT_EQ(back.size(), 4u);
   for (std::size_t i = 0; i < 4; ++i) EXPECT_NEAR(back[i], clipped[i], 1e-4) << i;
-}
 
-TEST(AudioFile, ReaderTakesTheLeftOfTwoChannels) {
-  // The writer makes only mono. RIFF of 436 bytes; PCM, 2 channels, 22050 Hz, 88200 bytes a
-  // second, 4 a frame, 16 bits; 400 bytes of data: left i, right -16384.
+  // The reader takes the left of two channels; the writer makes only mono. RIFF of 436 bytes;
+  // PCM, 2 channels, 22050 Hz, 88200 bytes a second, 4 a frame, 16 bits; 400 bytes of data:
+  // left i, right -16384.
   const std::string head =
       "RIFF\xb4\x01\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x22\x56\0\0\x88\x58\x01\0\x04\0\x10\0data\x90\x01\0\0"s;
   Bytes wav(head.begin(), head.end());
   for (int i = 0; i < 100; ++i) wav.insert(wav.end(), {std::uint8_t(i), 0, 0, 0xc0});
-  AudioFileReader reader;
-  std::string error;
-  ASSERT_TRUE(reader.OpenMemory(wav.data(), wav.size(), error)) << error;
-  EXPECT_EQ(reader.Channels(), 2);
-  const auto left = ReadAll(reader, error);
+  AudioFileReader stereo;
+  ASSERT_TRUE(stereo.OpenMemory(wav.data(), wav.size(), error)) << error;
+  EXPECT_EQ(stereo.Channels(), 2);
+  const auto left = ReadAll(stereo, error);
   ASSERT_EQ(left.size(), 100u) << error;
   for (std::size_t i = 0; i < 100; ++i) EXPECT_FLOAT_EQ(left[i], float(i) / 32768);
 }
