@@ -5,7 +5,6 @@
 
 #include <QSignalSpy>
 
-#include "audio/AudioFile.h"
 #include "platform/BmpCodec.h"
 #include "platform/ProgramFolder.h"
 #include "platform/RunState.h"
@@ -252,12 +251,7 @@ TEST_F(InVideoTest, ClicksGoToTheMarkThenTheDetailButNeverFromThePanel) {
 // received when the file is chosen, as reception goes on while the dialog is open; Print gives
 // the whole picture with its footer; View shows a file in the viewer.
 TEST_F(InVideoTest, FileCommands) {
-  const std::vector<float> sound(20 * 8000, 0.25f);
-  AudioFileWriter writer;
-  std::string error;
-  ASSERT_TRUE(writer.Create(dir.File("sound.wav"), 8000, error) &&
-              writer.Write(sound.data(), sound.size(), error) && writer.Close(error))
-      << error;
+  dir.WriteSound("sound.wav", std::vector<float>(20 * 8000, 0.25f), 8000);
   dir.Write("bad.bmp", {'X', 'Y', 0, 0, 0, 0});
 
   dialogs.OpenAnswer = {dir.File("bad.bmp")};
