@@ -26,7 +26,7 @@ TEST(Install, InstalledProgramMakesTheUserDataFolder) {
   for (const int topic :
        {kHelpGettingStarted, kHelpReception, kHelpSpectrum, kHelpViewer, kHelpConfiguration})
     EXPECT_TRUE(fs::is_regular_file(own + "help/" + HelpPageName(topic))) << topic;
-  EXPECT_EQ(test::ReadBytes(own + kSettingsFileName).size(), kSettingsSize);
+  EXPECT_EQ(fs::file_size(own + kSettingsFileName), kSettingsSize);
   // The rest of the tree: the programs, their man pages, the menu entry, metainfo and icons.
   std::vector<std::string> files = {"share/applications/org.zarvo.ZarvoMeteo.desktop",
                                     "share/metainfo/org.zarvo.ZarvoMeteo.metainfo.xml"};
@@ -34,7 +34,7 @@ TEST(Install, InstalledProgramMakesTheUserDataFolder) {
     files.insert(files.end(), {"bin/" + program, "share/man/man1/" + program + ".1.gz"});
   for (const std::string size : {"16", "22", "24", "32", "48", "64", "128", "256"})
     files.push_back("share/icons/hicolor/" + size + "x" + size + "/apps/org.zarvo.ZarvoMeteo.png");
-  for (const auto& file : files) EXPECT_FALSE(test::ReadBytes(prefix.File(file)).empty()) << file;
+  for (const auto& file : files) EXPECT_FALSE(prefix.Read(file).empty()) << file;
 
   // The first start, every COM port a pseudo-terminal. Once the program reads its port it has
   // loaded the settings from the data folder; the end writes them back there.
@@ -50,7 +50,7 @@ TEST(Install, InstalledProgramMakesTheUserDataFolder) {
   close(child.OutFd);
 
   const std::string data = home.File("data/zarvo-meteo/");
-  EXPECT_EQ(test::ReadBytes(data + kSettingsFileName).size(), kSettingsSize);
+  EXPECT_EQ(fs::file_size(data + kSettingsFileName), kSettingsSize);
   EXPECT_TRUE(fs::is_directory(data + "Auto"));
   // Nothing beside the installed program.
   EXPECT_FALSE(fs::exists(bin + kSettingsFileName) || fs::exists(bin + "Auto"));

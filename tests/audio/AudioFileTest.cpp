@@ -16,16 +16,6 @@ namespace {
 using Bytes = std::vector<unsigned char>;
 using namespace std::string_literals;
 
-std::string Write(const test::TempDir& dir, const std::string& name,
-                  const std::vector<float>& samples, int rate) {
-  AudioFileWriter writer;
-  std::string error;
-  EXPECT_TRUE(writer.Create(dir.File(name), rate, error) &&
-              writer.Write(samples.data(), samples.size(), error) && writer.Close(error))
-      << error;
-  return dir.File(name);
-}
-
 std::vector<float> Sine(int rate, double seconds, double hz) {
   std::vector<float> s(static_cast<std::size_t>(seconds * rate));
   for (std::size_t i = 0; i < s.size(); ++i)
@@ -44,7 +34,7 @@ std::vector<float> ReadAll(AudioFileReader& reader, std::string& error) {
 }
 
 // The writer refuses an unknown extension and clips beyond full scale.
-TEST(AudioFile, WhatIsWrittenIsReadBack) {
+TEST(AudioFile, WhatIsWrittenIsReadBackAndTheLeftOfTwoChannels) {
   // Each file, its format, rate, and the error allowed a sample: 16 bits, or the lossy coder's.
   const std::tuple<const char*, const char*, int, double> cases[] = {
       {"tone.wav", "WAV", 8000, 1.0 / 16384},
@@ -56,7 +46,7 @@ TEST(AudioFile, WhatIsWrittenIsReadBack) {
     const auto sound = Sine(rate, 0.5, 1000);
     AudioFileReader reader;
     std::string error;
-    ASSERT_TRUE(reader.Open(Write(dir, name, sound, rate), error)) << error;
+    ASSERT_TRUE(reader.Open(dir.WriteSound(name, sound, rate), error)) << error;
     EXPECT_EQ(std::tuple(reader.Rate(), reader.Channels(), reader.Frames(), reader.Format()),
               std::tuple(rate, 1, std::int64_t(sound.size()), std::string(format)));
     const auto back = ReadAll(reader, error);
@@ -69,25 +59,23 @@ TEST(AudioFile, WhatIsWrittenIsReadBack) {
   EXPECT_FALSE(AudioFileWriter().Create(dir.File("sound.mp3"), 8000, error));
   EXPECT_NE(error.find(".wav, .flac or .ogg"), std::string::npos) << error;
   AudioFileReader reader;
-  ASSERT_TRUE(reader.Open(Write(dir, "loud.wav", {2.0f, -3.0f, 0.25f, NAN}, 8000), error));
+  ASSERT_TRUE(reader.Open(dir.WriteSound("loud.wav", {2.0f, -3.0f, 0.25f, NAN}, 8000), error));
   const auto back = ReadAll(reader, error);
   const float clipped[] = {1, -1, 0.25f, 0};  // not wrapped; NaN as silence
   ASSERT_EQ(back.size(), 4u);
   for (std::size_t i = 0; i < 4; ++i) EXPECT_NEAR(back[i], clipped[i], 1e-4) << i;
-}
 
-TEST(AudioFile, ReaderTakesTheLeftOfTwoChannels) {
-  // The writer makes only mono. RIFF of 436 bytes; PCM, 2 channels, 22050 Hz, 88200 bytes a
-  // second, 4 a frame, 16 bits; 400 bytes of data: left i, right -16384.
+  // The reader takes the left of two channels; the writer makes only mono. RIFF of 436 bytes;
+  // PCM, 2 channels, 22050 Hz, 88200 bytes a second, 4 a frame, 16 bits; 400 bytes of data:
+  // left i, right -16384.
   const std::string head =
       "RIFF\xb4\x01\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x22\x56\0\0\x88\x58\x01\0\x04\0\x10\0data\x90\x01\0\0"s;
   Bytes wav(head.begin(), head.end());
   for (int i = 0; i < 100; ++i) wav.insert(wav.end(), {std::uint8_t(i), 0, 0, 0xc0});
-  AudioFileReader reader;
-  std::string error;
-  ASSERT_TRUE(reader.OpenMemory(wav.data(), wav.size(), error)) << error;
-  EXPECT_EQ(reader.Channels(), 2);
-  const auto left = ReadAll(reader, error);
+  AudioFileReader stereo;
+  ASSERT_TRUE(stereo.OpenMemory(wav.data(), wav.size(), error)) << error;
+  EXPECT_EQ(stereo.Channels(), 2);
+  const auto left = ReadAll(stereo, error);
   ASSERT_EQ(left.size(), 100u) << error;
   for (std::size_t i = 0; i < 100; ++i) EXPECT_FLOAT_EQ(left[i], float(i) / 32768);
 }
@@ -96,10 +84,10 @@ TEST(AudioFile, ReaderRefusesWhatIsNoUsableRecording) {
   test::TempDir dir;
   dir.Write("text.wav", {'1', '2', '0', '0', '\n'});
   dir.Write("empty.wav", {});
-  Write(dir, "slow.wav", Sine(4000, 1, 700), 4000);
-  Write(dir, "fast.wav", Sine(192000, 1, 700), 192000);
+  dir.WriteSound("slow.wav", Sine(4000, 1, 700), 4000);
+  dir.WriteSound("fast.wav", Sine(192000, 1, 700), 192000);
   for (const char* name : {"cut.wav", "cut.flac"}) {
-    const std::string path = Write(dir, name, Sine(48000, 2, 700), 48000);
+    const std::string path = dir.WriteSound(name, Sine(48000, 2, 700), 48000);
     std::filesystem::resize_file(path, std::filesystem::file_size(path) * 2 / 3);
   }
   // Each file and a part of its message; the cut FLAC is found only once read.

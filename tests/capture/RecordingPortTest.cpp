@@ -24,7 +24,7 @@ class RecordingPortTest : public testing::Test {
     // A broadcast of every section, 15 s of sound.
     sound = sim::MakeBroadcastAudio({8, 16, std::vector<std::uint8_t>(8 * 16, 90)},
                                     {.Lpm = 240, .PhasingSeconds = 2, .StopSeconds = 2}, kRate);
-    path = Write("fax.wav");
+    path = dir.WriteSound("fax.wav", sound, kRate);
     // The bytes of the sound as the file holds it, at 16 bits.
     AudioFileReader reader;
     std::vector<float> stored(sound.size());
@@ -34,14 +34,6 @@ class RecordingPortTest : public testing::Test {
     AudioDemodulator demodulator(kRate);
     demodulator.Push(stored.data(), stored.size(), expected);
     demodulator.Flush(expected);
-  }
-  std::string Write(const std::string& name) {
-    AudioFileWriter writer;
-    std::string error;
-    EXPECT_TRUE(writer.Create(dir.File(name), kRate, error) &&
-                writer.Write(sound.data(), sound.size(), error) && writer.Close(error))
-        << error;
-    return dir.File(name);
   }
   // What the port gives until it has ended or fails.
   std::vector<std::uint8_t> ReadToEnd(RecordingPort& port) {
@@ -109,7 +101,7 @@ TEST_F(RecordingPortTest, BrokenRecordingsFailWhereTheyBreakOrAreRefused) {
   EXPECT_EQ(port->FailureReason().rfind(path + ": the file is truncated", 0), 0u)
       << port->FailureReason();
 
-  const std::string cut = Write("cut.flac");
+  const std::string cut = dir.WriteSound("cut.flac", sound, kRate);
   std::filesystem::resize_file(cut, std::filesystem::file_size(cut) * 2 / 3);
   const std::tuple<std::string, double, std::string> cases[] = {
       {cut, 1900, cut + ": the file is truncated"},  // found only by reading it through

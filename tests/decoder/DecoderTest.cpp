@@ -412,7 +412,7 @@ PhasingLines Phasing(double line, double centre, int lines, double ramp, double 
   return phasing;
 }
 
-TEST(PhasingLines, MeasuresTheLineLengthAndWhereTheLinesStart) {
+TEST(PhasingLines, MeasuresTheLineLengthAndWhereTheLinesStartFromClearPulsesOnly) {
   struct Case {
     double Ppm, Ramp, Noise, Tolerance;
   } cases[] = {
@@ -432,9 +432,7 @@ TEST(PhasingLines, MeasuresTheLineLengthAndWhereTheLinesStart) {
     // The last line's start, where the picture's line start is placed from.
     EXPECT_NEAR(r.FirstCentre + 29 * r.LineSamples, 1234.5 + 29 * line, 0.5);
   }
-}
-
-TEST(PhasingLines, TrustsNothingButClearPulses) {
+  // Nothing but clear pulses is trusted.
   EXPECT_FALSE(Phasing(3600, 1000, 4, 0, 0).Measure(3600, 1000).Valid);  // too few lines
   PhasingLines grey;
   for (int i = 0; i < 3600 * 30; ++i) grey.Push(128 + (i * 7919) % 81 - 40);

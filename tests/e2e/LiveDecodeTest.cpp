@@ -60,7 +60,7 @@ TEST_F(LiveTest, SameFaxesAsZarvoDecodeOverSeveralPassesOfTheBuffer) {
   // Broadcasts of 82 s each, cut 15 s of tones and 40.25 s of picture into the second: 2.3 passes
   // of the buffer.
   Sim("--repeat 2 --noise 40 --seed 3 -o " + home.File("whole.raw"));
-  auto stream = test::ReadBytes(home.File("whole.raw"));
+  auto stream = home.Read("whole.raw");
   stream.resize(7200 * (82 + 15 + 40) + 1800);
   home.Write("stream.raw", stream);
   ASSERT_TRUE(Start(test::OffscreenEnv(home, line)));

@@ -86,10 +86,7 @@ TEST_F(DecodeTool, DecodesSoundRecordingsToldByTheirContentAndRefusesBadInput) {
     EXPECT_NEAR(rows, rawRows, 1);
   }
 
-  // Bad input: an error and no file.
-  auto bytes = dir.Read("b.wav");
-  bytes.resize(bytes.size() / 2);
-  dir.Write("cut.wav", bytes);
+  // Bad input: an error and no file. (What else the sound reader refuses: AudioFileTest.)
   dir.Write("text.wav", {'h', 'e', 'l', 'l', 'o', '\n'});
   fs::create_directory(dir.File("out"));
   const std::pair<std::string, std::string> cases[] = {
@@ -102,7 +99,6 @@ TEST_F(DecodeTool, DecodesSoundRecordingsToldByTheirContentAndRefusesBadInput) {
       {"--frobnicate", "unknown option --frobnicate"},
       {"no/stream.raw", "cannot read no/stream.raw"},
       {"--out b.wav/faxes b.wav", "cannot make the folder b.wav/faxes"},
-      {"cut.wav", "truncated"},
       {"text.wav", "not a sound file"},
       {"--rate 7200 b.wav", "describe a byte stream"},
       {"--centre 1950 b.raw", "--centre is for sound recordings"},

@@ -93,8 +93,8 @@ TEST_F(ReceiveSideTest, TypeChangeStartsOverTheOldLineThenReopens) {
   ASSERT_EQ(opener.Opened.size(), 2u);
   const LineSettings& line = opener.Opened[1].Line;
   EXPECT_EQ(std::tuple(line.BaudRate, line.Parity, line.StopBits), std::tuple(57600, 0, 0));
-  EXPECT_EQ(opener.Opened[0].Log->Get(), Calls(kPtcCalls.begin(), kPtcCalls.begin() + 3));
-  EXPECT_TRUE(opener.Opened[1].Log->Get().empty());
+  EXPECT_EQ(opener.Opened[0].Log->Calls, Calls(kPtcCalls.begin(), kPtcCalls.begin() + 3));
+  EXPECT_TRUE(opener.Opened[1].Log->Calls.empty());
 }
 
 // A sound source that cannot be opened, and one that stops later, is reported once with the

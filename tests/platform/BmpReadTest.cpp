@@ -6,6 +6,7 @@
 
 #include "platform/BmpCodec.h"
 #include "platform/PlatformError.h"
+#include "support/BmpBytes.h"
 #include "support/TempDir.h"
 
 namespace zarvo {
@@ -13,27 +14,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using Colours = std::vector<std::uint32_t>;
-
-Bytes Patched(Bytes b, std::size_t at, std::uint32_t v, int n = 4) {
-  for (int i = 0; i < n; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-  return b;
-}
-
-// A file with the 40-byte header (or a longer one whose tail is the first bytes of `extra`);
-// `extra` (header tail, masks, colour table) and `pixels` follow, the offset pointing at pixels.
-Bytes InfoFile(std::int32_t width, std::int32_t height, int bits, int compression, int colours,
-               const Bytes& extra, const Bytes& pixels, int headerSize = 40) {
-  Bytes b(54);
-  b.insert(b.end(), extra.begin(), extra.end());
-  b.insert(b.end(), pixels.begin(), pixels.end());
-  const std::size_t at[] = {0, 2, 10, 14, 18, 22, 26, 28, 30, 46};
-  const std::int64_t value[] = {
-      'B' | 'M' << 8, std::ssize(b), 54 + std::ssize(extra), headerSize, width, height, 1, bits,
-      compression,    colours};
-  // Four bytes each, in order: a two-byte field's zero top is overwritten by the next field.
-  for (int f = 0; f < 10; ++f) b = Patched(b, at[f], static_cast<std::uint32_t>(value[f]));
-  return b;
-}
+using test::InfoFile, test::Patched;
 
 Colours Decoded(const Bytes& file) {
   const Bitmap p = DecodeBmp(file.data(), file.size());

@@ -12,17 +12,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(DataFolder, PathsFromTheEnvironmentAndTheProgram) {
+// The user's data folder from XDG_DATA_HOME (only an absolute one) or the home. --home wins; a
+// folder beside the program that holds the settings keeps them (a build tree); an installed
+// program without them goes to the user's data folder, a build tree without them stays where it
+// reports them missing. (Where the installed program looks from its bin/: InstallTest.)
+TEST(DataFolder, ChoosesWhereTheSettingsLive) {
   EXPECT_EQ(UserDataFolder("/x/data/", "/home/u"), "/x/data/zarvo-meteo/");
   EXPECT_EQ(UserDataFolder("", "/home/u"), "/home/u/.local/share/zarvo-meteo/");
   EXPECT_EQ(UserDataFolder("rel/data", "/home/u/"), "/home/u/.local/share/zarvo-meteo/");
-  EXPECT_EQ(InstalledDataFolder("/opt/z/bin"), "/opt/z/share/zarvo-meteo/");
-}
-
-// --home wins; a folder beside the program that holds the settings keeps them (a build tree);
-// an installed program without them goes to the user's data folder, a build tree without them
-// stays where it reports them missing.
-TEST(DataFolder, ChoosesWhereTheSettingsLive) {
   test::TempDir dir;
   const std::string bin = dir.File("bin/");
   fs::create_directories(dir.File("share/zarvo-meteo"));

@@ -8,7 +8,7 @@
 namespace zarvo {
 namespace {
 
-TEST(ReceptionLayout, HalfScaleThePanelAndTheScrollBar) {
+TEST(ReceptionLayout, HalfScaleThePanelTheScrollBarAndFollowingTheWriter) {
   // 905 picture pixels left of the 85-pixel panel and its 2-pixel strip: half scale, 2250 rows
   // in 1125 screen rows.
   ReceptionLayout l = LayOut(905 + 87, 600, {}, false, true);
@@ -25,9 +25,8 @@ TEST(ReceptionLayout, HalfScaleThePanelAndTheScrollBar) {
   l = LayOut(905 + 87, 2000, scrolled, false, true);
   EXPECT_EQ(std::tuple(l.Rect.Top, l.Rect.Bottom, l.ClientHeight), std::tuple(0, 1125, 1126));
   EXPECT_FALSE(LayOut(905 + 87, 600, scrolled, true, true).SetScrollPosition);
-}
 
-TEST(ReceptionLayout, FollowingTheWriter) {
+  // Following the writer.
   const auto follow = [](int line, bool slowScroll, bool userScrolling, int top) {
     DisplayRectangle rect{0, top, 905, 0};
     return std::pair(FollowLine(line, 600, slowScroll, userScrolling, rect), rect.Top);

@@ -119,7 +119,7 @@ TEST_F(ConfigTest, TypePortAndSoundCardChoices) {
   serial.NextBytesPerRead = -1;
   Click(conf->ComPortItems[1]);
   EXPECT_TRUE(serial.Opened.size() == 2 && serial.Opened[1].Name == "COM2" &&
-              serial.Opened[1].Log->Get().empty());
+              serial.Opened[1].Log->Calls.empty());
   QTimer::singleShot(800, conf.get(), [] {
     if (auto* progress = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget()))
       Click(progress->findChild<QPushButton*>());

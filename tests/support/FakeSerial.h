@@ -16,7 +16,6 @@ namespace zarvo::test {
 // What was done to one port, all of it on the GUI thread; outlives the port, which the link
 // closes when it likes.
 struct CallLog {
-  std::vector<std::string> Get() const { return Calls; }
   std::vector<std::string> Calls;
 };
 
@@ -58,7 +57,7 @@ class FakeSerialPort final : public SerialPort {
   bool Woken() const { return woken_; }
   bool Ended() const override { return End; }
   std::string FailureReason() const override { return Reason; }
-  std::vector<std::string> Calls() const { return log_->Get(); }
+  std::vector<std::string> Calls() const { return log_->Calls; }
 
  private:
   std::shared_ptr<CallLog> log_;

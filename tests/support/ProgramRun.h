@@ -156,11 +156,6 @@ inline bool FeedLine(const Pty& line, const std::vector<std::uint8_t>& bytes, do
   return true;
 }
 
-inline std::vector<std::uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // The bitmaps in `folder`, oldest first.
 inline std::vector<std::string> SavedFaxes(const std::string& folder) {
   namespace fs = std::filesystem;

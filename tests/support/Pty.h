@@ -25,15 +25,13 @@ class Pty {
   bool Write(const std::vector<std::uint8_t>& bytes) const {
     return write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
   }
-  // What the program sends until nothing more comes for `quiet`; `first` is when it began to.
-  std::vector<std::uint8_t> Read(std::chrono::milliseconds quiet,
-                                 std::chrono::steady_clock::time_point* first = nullptr) const {
+  // What the program sends until nothing more comes for `quiet`.
+  std::vector<std::uint8_t> Read(std::chrono::milliseconds quiet) const {
     std::vector<std::uint8_t> bytes;
     std::uint8_t buffer[256];
     pollfd p = {master_, POLLIN, 0};
     for (ssize_t n = 0; poll(&p, 1, static_cast<int>(quiet.count())) > 0 &&
                         (n = read(master_, buffer, sizeof buffer)) > 0;) {
-      if (first && bytes.empty()) *first = std::chrono::steady_clock::now();
       bytes.insert(bytes.end(), buffer, buffer + n);
     }
     return bytes;

@@ -1,9 +1,13 @@
 #pragma once
 // A fresh folder under /tmp, removed with everything in it at the end of the test.
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include "audio/AudioFile.h"
 
 namespace zarvo::test {
 
@@ -29,6 +33,16 @@ class TempDir {
     std::ofstream out(File(name), std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
+  }
+  // A recording of `samples` at `rate`, in the format its name's extension asks for; its path.
+  std::string WriteSound(const std::string& name, const std::vector<float>& samples,
+                         int rate) const {
+    AudioFileWriter writer;
+    std::string error;
+    EXPECT_TRUE(writer.Create(File(name), rate, error) &&
+                writer.Write(samples.data(), samples.size(), error) && writer.Close(error))
+        << error;
+    return File(name);
   }
   std::vector<unsigned char> Read(const std::string& name) const {
     std::ifstream in(File(name), std::ios::binary);

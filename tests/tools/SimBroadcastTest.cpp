@@ -6,12 +6,14 @@
 #include <random>
 
 #include "sim/Broadcast.h"
+#include "support/BmpBytes.h"
 
 namespace zarvo::sim {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using namespace std::string_literals;
+using test::InfoFile, test::Patched;
 constexpr std::uint8_t Black = 70;  // 1500 Hz at calibration 0..255
 constexpr std::uint8_t White = 255;
 
@@ -134,24 +136,10 @@ TEST(SimBroadcast, ClockErrorLeadInMistuningRepeatsNoiseAndPieces) {
 
 const auto Text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
 
-void Put32(Bytes& b, std::size_t at, std::int64_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-// A BMP with a 40-byte header, `height` negative for top-down, then `data` (palette, pixels).
-Bytes Bmp(int width, int height, int bits, int colours, const Bytes& data) {
-  Bytes b(54 + data.size(), 0);
-  std::copy(data.begin(), data.end(), b.begin() + 54);
-  b[0] = 'B', b[1] = 'M', b[26] = 1, b[28] = static_cast<std::uint8_t>(bits);
-  for (const auto& [at, v] :
-       {std::pair(10, 54 + 4 * colours), {14, 40}, {18, width}, {22, height}, {46, colours}})
-    Put32(b, std::size_t(at), v);
-  return b;
-}
-
 // 3x2 bottom-up, rows padded to 4 bytes; colours black, pure red (grey 76), white.
 Bytes PalettedBmp() {
-  return Bmp(3, 2, 8, 3, {0, 0, 0, 0, 0, 0, 255, 0, 255, 255, 255, 0, 2, 2, 2, 0, 0, 1, 2, 0});
+  return InfoFile(3, 2, 8, 0, 3, {0, 0, 0, 0, 0, 0, 255, 0, 255, 255, 255, 0},
+                  {2, 2, 2, 0, 0, 1, 2, 0});
 }
 
 Bytes Decoded(const Bytes& bytes) {
@@ -169,10 +157,12 @@ TEST(SimPicture, ReadsPgmAndBmpVariantsAndRefusesBrokenFilesNeverACrash) {
             (Bytes{0, 128, 255, 64}));
   EXPECT_EQ(Decoded(PalettedBmp()), (Bytes{0, 76, 255, 255, 255, 255}));
   // Top-down 24-bit, rows of 6 bytes padded to 8: blue, green / red, white.
-  EXPECT_EQ(Decoded(Bmp(2, -2, 24, 0, {255, 0, 0, 0, 255, 0, 0, 0, 0, 0, 255, 255, 255, 255})),
+  EXPECT_EQ(Decoded(InfoFile(2, -2, 24, 0, 0, {},
+                             {255, 0, 0, 0, 255, 0, 0, 0, 0, 0, 255, 255, 255, 255})),
             (Bytes{29, 149, 76, 255}));  // the last row's padding may be left out
   // (30*299 + 20*587 + 10*114) / 1000 = 21.
-  EXPECT_EQ(Decoded(Bmp(2, 1, 32, 0, {10, 20, 30, 0, 200, 200, 200, 255})), (Bytes{21, 200}));
+  EXPECT_EQ(Decoded(InfoFile(2, 1, 32, 0, 0, {}, {10, 20, 30, 0, 200, 200, 200, 255})),
+            (Bytes{21, 200}));
 
   std::vector<Bytes> cases;
   for (const std::string& pgm :
@@ -187,10 +177,8 @@ TEST(SimPicture, ReadsPgmAndBmpVariantsAndRefusesBrokenFilesNeverACrash) {
   const std::pair<std::size_t, std::int64_t> fields[] = {
       {10, 5000},       {10, 60}, {14, 64}, {18, 20001}, {18, 0xfffffffd}, {22, 0},
       {22, 0x80000000}, {22, 3},  {28, 16}, {30, 1},     {46, 1000},       {46, 2}};
-  for (const auto& [at, value] : fields) {
-    cases.push_back(PalettedBmp());
-    Put32(cases.back(), at, value);
-  }
+  for (const auto& [at, value] : fields)
+    cases.push_back(Patched(PalettedBmp(), at, static_cast<std::uint32_t>(value)));
   for (const std::size_t size : {30, 69}) cases.emplace_back(PalettedBmp()).resize(size);
 
   GreyImage image;
@@ -204,8 +192,8 @@ TEST(SimPicture, ReadsPgmAndBmpVariantsAndRefusesBrokenFilesNeverACrash) {
   }
 
   // Every cut and many random corruptions of good files: an error or a picture, nothing else.
-  const Bytes good[] = {PalettedBmp(), Bmp(5, -3, 24, 0, Bytes(48, 9)),
-                        Bmp(4, 2, 32, 0, Bytes(32, 7)), Text("P5 3 2 255 abcdef"s),
+  const Bytes good[] = {PalettedBmp(), InfoFile(5, -3, 24, 0, 0, {}, Bytes(48, 9)),
+                        InfoFile(4, 2, 32, 0, 0, {}, Bytes(32, 7)), Text("P5 3 2 255 abcdef"s),
                         Text("P2 2 2 9 1 2 3 9"s)};
   std::mt19937 random(3);
   for (const Bytes& file : good) {

@@ -135,7 +135,7 @@ TEST_F(PictureWindowTest, ZoomScrollShortcutsAndEscByKeysWheelAndMouse) {
 
   // Esc closes the detailed view, then the viewer.
   test::MouseClick(view.get(), {100, 100});
-  ASSERT_TRUE(detail.isVisible() && Activate(&detail));
+  ASSERT_TRUE(detail.isVisible() && detail.DetailPicture == &view->Picture && Activate(&detail));
   QTest::keyClick(&detail, Qt::Key_Escape);
   EXPECT_TRUE(!detail.isVisible() && view->isVisible());
   ASSERT_TRUE(Activate(view.get()));
