@@ -24,6 +24,10 @@ class PhasingLines {
     int Lines = 0;           // lines whose pulse entered the fit
   };
 
+  // The room for the longest phasing is taken once, so that taking samples never allocates;
+  // pages never written stay unused.
+  PhasingLines() { grey_.reserve(kMaxSamples); }
+
   // Forgets what was taken.
   void Start() { grey_.clear(); }
   // Takes the grey level (0 black .. 255 white) of the next sample.
