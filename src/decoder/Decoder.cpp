@@ -273,14 +273,14 @@ void TDecoder::FoldPhasing(std::int32_t v, float period) {
       fold_.Start(period);
       lines_.Start();
     }
-    return;
-  }
-  const std::int32_t grey = GreyLevel(v);
-  lines_.Push(grey);
-  if (fold_.Push(grey)) {
-    if (fold_.Speed() != settings_.DrumSpeed) SetMode(fold_.Speed());
-    PlaceLineStart(period);
-    DecoderState = Locked;
+  } else {
+    const std::int32_t grey = GreyLevel(v);
+    lines_.Push(grey);
+    if (fold_.Push(grey)) {
+      if (fold_.Speed() != settings_.DrumSpeed) SetMode(fold_.Speed());
+      PlaceLineStart(period);
+      DecoderState = Locked;
+    }
   }
   if (PhaseClock > kPhasingGiveUpMs) DecoderState = Locked;
 }
