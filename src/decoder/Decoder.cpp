@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "decoder/PictureSlant.h"
+
 namespace zarvo {
 namespace {
 
@@ -156,6 +158,7 @@ void TDecoder::Process(const std::uint8_t* samples, std::size_t count) {
         DecoderState = Phasing;
         lineScale_ = 1;  // a new broadcast: its own phasing measures it
         pixelStep_ = period;
+        leastShear_ = mostShear_ = 0;
         lines_.Start();
         if (robust) fold_.Start(period);
         break;
@@ -304,6 +307,10 @@ bool TDecoder::StraightenFromPhasing(float period, int unfolded, const double* c
     return false;
   lineScale_ = nominal / measured.LineSamples;
   pixelStep_ = static_cast<float>(period * lineScale_);
+  // A line drawn longer than the true one leaves each next line's start further right.
+  const double columnsPerSample = W / measured.LineSamples;
+  leastShear_ = (measured.LineSamples - measured.MostLine) * columnsPerSample;
+  mostShear_ = (measured.LineSamples - measured.LeastLine) * columnsPerSample;
   // The line start as the fitted pulse centres run on to the sample just taken.
   const double now = static_cast<double>(lines_.Samples()) - 1 + unfolded;
   double since = std::fmod(now - measured.FirstCentre, measured.LineSamples);
@@ -356,6 +363,7 @@ void TDecoder::WaitForLight(std::int32_t v, float period) {
 void TDecoder::ManualStart() {
   CurrentLine = 0;
   lineScale_ = 1;  // no phasing to measure: the clock calibration alone
+  leastShear_ = mostShear_ = 0;
 }
 
 void TDecoder::PushRing5(std::int32_t v) {
@@ -472,7 +480,21 @@ void TDecoder::SaveIfDue() {
   if (!SavePending && !(LastDrawnLine < H && CurrentLine >= H)) return;
   LastDrawnLine = CurrentLine;
   SavePending = false;
+  StraightenWithin();
   host_.AutoSave();
+}
+
+void TDecoder::StraightenWithin() {
+  const double low = leastShear_, high = mostShear_;
+  leastShear_ = mostShear_ = 0;
+  const int rowsPerLine = settings_.IOC == 0 ? 2 : 1;
+  // Less than a column over the whole picture: nothing to gain.
+  if ((high - low) * SaveHeight / rowsPerLine < 1) return;
+  const double shear = WholeColumnShear(PictureSlant(Picture, SaveHeight, rowsPerLine, low, high),
+                                        SaveHeight / rowsPerLine);
+  if (shear == 0) return;
+  ShearLines(Picture, SaveHeight, rowsPerLine, shear);
+  host_.RefreshDisplay();
 }
 
 void TDecoder::EndOfTick() {

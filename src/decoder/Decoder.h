@@ -180,6 +180,10 @@ class TDecoder {
   // The pixel clock's step: the sample period, stretched by the measured line length.
   double lineScale_ = 1;
   float pixelStep_ = 0;
+  // The shears, in columns per line, that the measured line length left open: the saved picture
+  // is straightened within them by its own edges.
+  double leastShear_ = 0, mostShear_ = 0;
+  void StraightenWithin();
   // The last tenth of a line's grey levels while waiting for the picture.
   static constexpr int kMaxLightWindow = 16384;
   static constexpr std::int32_t kMidGrey = 128;  // 1900 Hz

@@ -28,6 +28,9 @@ constexpr double kLeastScatter = 0.25;
 // The band of slopes that sharp edges allow is taken when its centre lies within this many
 // standard errors of the least-squares slope.
 constexpr double kSharpAgreement = 3;
+// Where the edges are not sharp, the line lengths this many standard errors either side of the
+// fit are those the lines allow.
+constexpr double kBandSigmas = 3;
 
 struct Point {
   double Line, Offset;
@@ -73,7 +76,7 @@ Fit FitLine(const std::vector<Point>& points) {
 // noise spike moved by a sample are let off. False when no line passes (edges that swing over
 // several samples, or heavy noise): the least-squares fit stands.
 bool FitSharp(const std::vector<Point>& points, double nominal, const Fit& guess, double& slope,
-              double& intercept) {
+              double& intercept, double& lowest, double& highest) {
   const std::size_t n = points.size();
   double firstLine = points.front().Line, lastLine = points.back().Line;
   const double span = lastLine - firstLine;
@@ -100,12 +103,14 @@ bool FitSharp(const std::vector<Point>& points, double nominal, const Fit& guess
     return to - from;
   };
   for (std::size_t spare : {std::size_t{0}, n / 25}) {
-    double weights = 0, moment = 0;
+    double weights = 0, moment = 0, from = 0, to = 0;
     for (int i = 0; i <= kSteps; ++i) {
       const double m = guess.Slope + reach * (2.0 * i / kSteps - 1);
       double a, b;
       const double w =
           std::max(0.0, band(m, spare, true, a, b)) * std::max(0.0, band(m, spare, false, a, b));
+      if (w > 0 && weights <= 0) from = m;
+      if (w > 0) to = m;
       weights += w;
       moment += w * m;
     }
@@ -114,6 +119,9 @@ bool FitSharp(const std::vector<Point>& points, double nominal, const Fit& guess
     // least-squares fit, which that line barely moves.
     if (std::fabs(moment / weights - guess.Slope) > kSharpAgreement * sigma) continue;
     slope = moment / weights;
+    // A step of the search either side: the band's true ends lie between the steps.
+    lowest = from - 2 * reach / kSteps;
+    highest = to + 2 * reach / kSteps;
     double riseFrom, riseTo, fallFrom, fallTo;
     band(slope, spare, true, riseFrom, riseTo);
     band(slope, spare, false, fallFrom, fallTo);
@@ -225,8 +233,12 @@ PhasingLines::Result PhasingLines::Measure(double nominalLine, double centre) co
 
   result.Lines = static_cast<int>(points.size());
   double slope = fit.Slope, intercept = fit.Intercept;
-  FitSharp(points, nominalLine, fit, slope, intercept);
+  const double spread = kBandSigmas * fit.Residual / std::sqrt(fit.SpreadOfLines);
+  double lowest = slope - spread, highest = slope + spread;
+  FitSharp(points, nominalLine, fit, slope, intercept, lowest, highest);
   result.LineSamples = nominalLine + slope;
+  result.LeastLine = nominalLine + lowest;
+  result.MostLine = nominalLine + highest;
   result.FirstCentre = intercept;
   result.Ppm = slope / nominalLine * 1e6;
   result.SigmaPpm = fit.Residual / std::sqrt(fit.SpreadOfLines) / nominalLine * 1e6;

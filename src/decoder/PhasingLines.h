@@ -22,6 +22,9 @@ class PhasingLines {
     double Ppm = 0;          // how much longer the line is than the nominal one, millionths
     double SigmaPpm = 0;     // the fit's standard error of that
     int Lines = 0;           // lines whose pulse entered the fit
+    // The line lengths the lines allow: the band of slopes sharp edges leave open, or a few
+    // standard errors either side of the fit.
+    double LeastLine = 0, MostLine = 0;
   };
 
   // The room for the longest phasing is taken once, so that taking samples never allocates;

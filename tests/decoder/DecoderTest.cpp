@@ -10,6 +10,7 @@
 
 #include "decoder/Decoder.h"
 #include "decoder/PhasingFold.h"
+#include "decoder/PictureSlant.h"
 #include "support/Signals.h"
 
 namespace zarvo {
@@ -429,6 +430,10 @@ TEST(PhasingLines, MeasuresTheLineLengthAndWhereTheLinesStartFromClearPulsesOnly
     ASSERT_TRUE(r.Valid);
     EXPECT_NEAR(r.Ppm, c.Ppm, c.Tolerance);
     EXPECT_GE(r.Lines, 28);
+    // The band left open holds the true line, and is narrower than the lines' spread allows.
+    EXPECT_LE(r.LeastLine, line);
+    EXPECT_GE(r.MostLine, line);
+    EXPECT_LT(r.MostLine - r.LeastLine, 0.2);
     // The last line's start, where the picture's line start is placed from.
     EXPECT_NEAR(r.FirstCentre + 29 * r.LineSamples, 1234.5 + 29 * line, 0.5);
   }
@@ -439,6 +444,79 @@ TEST(PhasingLines, MeasuresTheLineLengthAndWhereTheLinesStartFromClearPulsesOnly
   EXPECT_FALSE(grey.Measure(3600, 1000).Valid);
   // Another drum speed's phasing: five short pulses a line are no pulse of 5 %.
   EXPECT_FALSE(Phasing(720, 200, 150, 0, 0).Measure(3600, 1000).Valid);
+}
+
+// A chart of a bar and thin lines, upright, whose line k starts k * drift columns further right,
+// IOC 576 or 288 (each line on two rows), each pixel as dark as the share of it they cover, with
+// Gaussian noise of `noise` grey levels.
+Bitmap Drifting(int lines, int perLine, double drift, double noise) {
+  Bitmap picture(1810, lines * perLine);
+  std::mt19937 random(11);
+  std::normal_distribution<double> gauss(0, noise);
+  const auto cover = [](int x, double from, double to) {
+    return std::max(0.0, std::min(x + 1.0, to) - std::max(double(x), from));
+  };
+  for (int y = 0; y < picture.Height(); ++y)
+    for (int x = 0; x < picture.Width(); ++x) {
+      const double left = drift * (y / perLine);
+      double dark = cover(x, 100 + left, 140 + left);
+      for (int line = 300; line < 1810; line += 301) dark += cover(x, line + left, line + 3 + left);
+      const double grey = std::clamp(255 * (1 - dark) + gauss(random), 0.0, 255.0);
+      picture.SetPixel(x, y, static_cast<std::uint32_t>(grey) * 0x010101u);
+    }
+  return picture;
+}
+
+TEST(PictureSlant, FindsTheShearThatStandsTheEdgesUpWithinTheBandAndOnlyThere) {
+  struct Case {
+    int PerLine;
+    double Drift, Noise;
+  } cases[] = {{1, 0.004, 0}, {1, -0.0061, 50}, {2, 0.0033, 0}, {1, 0, 50}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.PerLine << " rows a line, drift " << c.Drift);
+    Bitmap picture = Drifting(600, c.PerLine, c.Drift, c.Noise);
+    const int rows = picture.Height();
+    // Undoing the drift: a tenth of a column over the 600 lines.
+    const double shear = PictureSlant(picture, rows, c.PerLine, -0.008, 0.008);
+    EXPECT_NEAR(shear, -c.Drift, 0.1 / 600);
+    // Whole columns: the bar's middle at the bottom within half a column of the top's.
+    ShearLines(picture, rows, c.PerLine, -c.Drift);
+    const auto bar = [&](int y) {
+      double dark = 0, moment = 0;
+      for (int x = 80; x < 170; ++x)
+        dark += 255 - (picture.Pixel(x, y) & 0xFF),
+            moment += x * (255.0 - (picture.Pixel(x, y) & 0xFF));
+      return moment / dark;
+    };
+    if (c.Noise == 0) EXPECT_NEAR(bar(rows - 1), bar(0), 0.5);
+  }
+  // A shear the band leaves out, a picture of noise alone, or too few lines: nothing to go by.
+  EXPECT_EQ(PictureSlant(Drifting(600, 1, 0.004, 0), 600, 1, 0.001, 0.008), 0);
+  EXPECT_EQ(PictureSlant(Drifting(600, 1, 0.004, 0), 600, 1, -0.002, 0.002), 0);
+  Bitmap noise(1810, 600);
+  std::mt19937 random(3);
+  for (int y = 0; y < 600; ++y)
+    for (int x = 0; x < 1810; ++x) noise.SetPixel(x, y, (random() & 0xFF) * 0x010101u);
+  EXPECT_EQ(PictureSlant(noise, 600, 1, -0.008, 0.008), 0);
+  EXPECT_EQ(PictureSlant(Bitmap(1810, 600, 0xFFFFFF), 600, 1, -0.008, 0.008), 0);
+  EXPECT_EQ(PictureSlant(Drifting(40, 1, 0.004, 0), 40, 1, -0.008, 0.008), 0);
+}
+
+// 600 lines to move by 0.9 columns: rounded, one step at line 333 which a fitted line reads as
+// 6 * 0.555 * 0.445 / 600 = 0.00247 a line. The shear chosen instead steps where the fit reads
+// 0.0015; under a twentieth of a column over the picture, no shift comes nearer than none.
+TEST(PictureSlant, ShiftsLinesByWholeColumnsThatFitTheShearWanted) {
+  const auto fitted = [](double shear, int lines) {
+    double moment = 0, spread = 0, middle = (lines - 1) / 2.0;
+    for (int k = 0; k < lines; ++k)
+      moment += (k - middle) * std::lround(shear * k), spread += (k - middle) * (k - middle);
+    return moment / spread;
+  };
+  EXPECT_NEAR(fitted(0.0015, 600), 0.00247, 0.00002);
+  const double shear = WholeColumnShear(0.0015, 600);
+  EXPECT_NEAR(fitted(shear, 600), 0.0015, 0.00002);
+  EXPECT_NEAR(fitted(WholeColumnShear(-0.004, 1125), 1125), -0.004, 0.00002);
+  EXPECT_EQ(WholeColumnShear(0.00008, 600), 0);
 }
 
 }  // namespace
