@@ -6,12 +6,11 @@
 #include <tuple>
 
 #include "interface/Receiver.h"
-#include "settings/Settings.h"
 #include "settings/SoundInput.h"
 #include "settings/ToneMeasurement.h"
 #include "support/FakeSerial.h"
+#include "support/FreshState.h"
 #include "support/ProgramRun.h"
-#include "support/RecordingBoxes.h"
 
 namespace zarvo {
 namespace {
@@ -26,12 +25,10 @@ const Calls kPtcCalls = {"purge", "write 0D0D",
 
 void Ignore(const std::uint8_t*, std::size_t) {}
 
-class ReceiveSideTest : public ::testing::Test {
+class ReceiveSideTest : public test::FreshStateTest {
  protected:
   void SetUp() override {
     TearDown();
-    ClearSettings(Settings);
-    ResetMessageState();
     SetComPortFields(1);
     SetInterfaceTypeFields(4);  // 4800 bytes a second, fixed calibration 36..236
   }
@@ -45,14 +42,8 @@ class ReceiveSideTest : public ::testing::Test {
     Settings.AutoPTCII = autoPtc;
     ASSERT_TRUE(rx.Create());
   }
-  Calls Texts() const {
-    Calls texts;
-    for (const auto& box : boxes.Shown) texts.push_back(box.Text);
-    return texts;
-  }
   test::FakeSerialOpener opener;  // a silent line
   test::FakeSoundOpener sound;
-  test::RecordingBoxes boxes;
   TReceiveSide rx;
 };
 
@@ -78,7 +69,7 @@ TEST_F(ReceiveSideTest, StartUpAndShutDownOfEachType) {
     EXPECT_GE(std::chrono::steady_clock::now() - before, expected == kPtcCalls ? 1100ms : 100ms);
     rx.Link.InterfaceShutdown();
     EXPECT_EQ(opener.Last->Calls(), expected);
-    EXPECT_EQ(Texts(), Calls(failWrites ? 3 : 0, "Interface: error calling WriteFile"));
+    EXPECT_EQ(boxes.Texts(), Calls(failWrites ? 3 : 0, "Interface: error calling WriteFile"));
     rx.TerminateThread();
     rx.ReleaseBuffer();
   }
@@ -123,7 +114,7 @@ TEST_F(ReceiveSideTest, InputThatCannotOpenOrStopsIsReportedOnce) {
   opener.Refusal = {"/dev/ttyUSB0", EACCES};
   rx.ComPortChosen(true);
   rx.Link.InterfaceStartup();  // nothing to write to, and no second report
-  EXPECT_EQ(Texts(),
+  EXPECT_EQ(boxes.Texts(),
             (Calls{"Unable to open sound input \"default\": no audio server is running.",
                    "The sound input \"default\" has stopped: the sound source was "
                    "removed.\nChoose Sound card again in the configuration menu to "
@@ -167,7 +158,7 @@ TEST_F(ReceiveSideTest, RecordingPlaysInPlaceOfTheInputAndGivesItBack) {
   ASSERT_TRUE(test::PollUntil([&] { return rx.InputThread->PortFailed.load(); }, 2s));
   EXPECT_FALSE(rx.Poll());
   EXPECT_EQ(
-      Texts(),
+      boxes.Texts(),
       Calls{"The recording \"cut.flac\" could not be played to its end: the file ends early."});
   EXPECT_EQ(state(), std::tuple(false, 5760, 28, 184, 3u));
 

@@ -23,10 +23,7 @@ const std::string kTooLong = "ReportNote: Text too long\n\nZarvo Meteo will now 
 
 class MessagesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ResetMessageState();
-    errno = 0;
-  }
+  void SetUp() override { errno = 0; }
   // Each box as its icon (Error, Information, Question), title and text; or its text alone.
   Strings Shown(bool whole = false) const {
     Strings shown;

@@ -6,7 +6,6 @@
 #include <QSignalSpy>
 
 #include "platform/BmpCodec.h"
-#include "platform/ProgramFolder.h"
 #include "platform/RunState.h"
 #include "reception/InVideo.h"
 #include "reception/ModeDialog.h"
@@ -14,9 +13,8 @@
 #include "spectrum/Spectrum.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeSerial.h"
+#include "support/FreshState.h"
 #include "support/RealInput.h"
-#include "support/RecordingBoxes.h"
-#include "support/TempDir.h"
 #include "viewer/DetailView.h"
 #include "viewer/ViewPicture.h"
 
@@ -33,11 +31,10 @@ void ClickAndDrag(QWidget* widget, QPoint at, QPoint to) {
   test::MouseRelease(widget, to);
 }
 
-class InVideoTest : public ::testing::Test {
+class InVideoTest : public test::FreshStateTest {
  protected:
   // A Quorvex box on COM1 at 120 LPM, IOC 576, in a 700 x 500 window; the viewer 687 x 500.
   void SetUp() override {
-    ClearSettings(Settings);
     SetInterfaceTypeFields(1);
     SetComPortFields(1);
     Settings.CalHigh = 255;
@@ -51,7 +48,6 @@ class InVideoTest : public ::testing::Test {
   void TearDown() override {
     spec.reset();
     invid.reset();
-    SetProgramFolder("");
     // The last speed played is the user's: it passes to no other test.
     QSettings(QStringLiteral("Zarvo"), QStringLiteral("Zarvo Meteo")).remove("SoundInput");
   }
@@ -92,10 +88,8 @@ class InVideoTest : public ::testing::Test {
   }
   bool openedFast = false;
   test::FakeSerialOpener opener;
-  test::RecordingBoxes boxes;
   test::FakeFileDialogs dialogs;
   test::FakePrinter printer;
-  test::TempDir dir;
   std::unique_ptr<TInVid> invid;
   std::unique_ptr<TSpec> spec;
   std::unique_ptr<TViewPic> view;
@@ -194,7 +188,6 @@ TEST_F(InVideoTest, NewRowsPaintedAndScrollingKeepsTheUsersPlaceUntilItsTimer) {
 // the user's answer.
 TEST_F(InVideoTest, FailedSaveIsReportedOutsideTheTick) {
   dir.Write("Auto", {'x'});  // a file where the folder should be
-  SetProgramFolder(dir.Path());
   Settings.DeleteDays = 7;
   invid->Decoder.ManualStart();
   invid->Decoder.SaveHeight = 5;

@@ -11,14 +11,12 @@
 #include <random>
 #include <sstream>
 
-#include "platform/ProgramFolder.h"
 #include "settings/Calibration.h"
 #include "settings/ClockCalibration.h"
 #include "settings/CommaLocale.h"
 #include "settings/SettingsDescription.h"
 #include "settings/SettingsFile.h"
-#include "support/RecordingBoxes.h"
-#include "support/TempDir.h"
+#include "support/FreshState.h"
 
 namespace zarvo {
 namespace {
@@ -29,17 +27,7 @@ void PutInt32(Bytes& b, std::size_t offset, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) b[offset + i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
-class SettingsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ClearSettings(Settings);
-    ResetMessageState();
-    SetProgramFolder(dir.Path());
-  }
-  void TearDown() override { SetProgramFolder(""); }
-  test::TempDir dir;
-  test::RecordingBoxes boxes;
-};
+using SettingsTest = test::FreshStateTest;
 
 // Reserved bytes are carried through: what was read is written back byte for byte, and a longer
 // file keeps its tail. A short file read next leaves nothing of the first in memory: the rest is
@@ -86,7 +74,6 @@ TEST_F(SettingsTest, UnwritableAtTheEndOrUnreadableAtTheStartIsFatal) {
     std::filesystem::remove(file);
     if (place == 1) std::filesystem::create_directory(file);
     if (place == 2) std::filesystem::create_symlink("/dev/null", file);
-    ResetMessageState();
     test::RecordingBoxes seen;
     TSettingsFile unread;
     unread.Load();

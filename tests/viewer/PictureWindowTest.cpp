@@ -8,20 +8,17 @@
 
 #include "platform/BmpCodec.h"
 #include "support/FakeDialogs.h"
+#include "support/FreshState.h"
 #include "support/RealInput.h"
-#include "support/RecordingBoxes.h"
-#include "support/TempDir.h"
 #include "viewer/DetailView.h"
 #include "viewer/ViewPicture.h"
 
 namespace zarvo {
 namespace {
 
-class PictureWindowTest : public ::testing::Test {
+class PictureWindowTest : public test::FreshStateTest {
  protected:
   void SetUp() override {
-    ClearSettings(Settings);
-    ResetMessageState();
     SmoothDisplay().Set(true);
     Settings.ViewPicWindow = {0, 0, 687, 500};  // 600 columns of picture beside the panel
     view = std::make_unique<TViewPic>();
@@ -37,9 +34,7 @@ class PictureWindowTest : public ::testing::Test {
   static bool Activate(QWidget* w) { return w->activateWindow(), QTest::qWaitForWindowActive(w); }
   void Key(Qt::Key key, Qt::KeyboardModifiers mods = {}) { QTest::keyClick(view.get(), key, mods); }
 
-  test::RecordingBoxes boxes;
   test::FakeFileDialogs dialogs;
-  test::TempDir dir;
   std::unique_ptr<TViewPic> view;
 };
 
