@@ -1,7 +1,7 @@
 // Turning, shifting, straightening and cropping pictures; their reduction for the screen by area
 // averaging, each output pixel the exact mean of what it covers; the viewer's layout; the printed
 // rectangle; and the file commands shared by both picture windows, against fake dialogs and a
-// recording printer. The common cases go through the windows in InVideoTest; here the edges.
+// recording printer. The common cases go through the windows in their tests; here the edges.
 #include <gtest/gtest.h>
 
 #include <tuple>
