@@ -13,9 +13,9 @@
 #include "reception/ModeDialog.h"
 #include "settings/Config.h"
 #include "spectrum/Spectrum.h"
+#include "support/FreshState.h"
 #include "support/ProgramRun.h"
 #include "support/RealInput.h"
-#include "support/RecordingBoxes.h"
 #include "viewer/DetailView.h"
 #include "viewer/ViewPicture.h"
 
@@ -34,12 +34,12 @@ const char* kAllWindows =
     "+Main +Conf +InVid +Spec +ModeDlg +ViewPic +Detail -Detail -ViewPic -ModeDlg -Spec -InVid "
     "-Conf -Main";
 
-struct FrameTest : ::testing::Test {
+struct FrameTest : test::FreshStateTest {
   void SetUp() override {
-    std::filesystem::create_directory(home.File("Auto"));
-    ASSERT_TRUE(test::WriteSettingsRecord(
-        home, test::FirstTypeOnCom1(7) + "InVidWindow = 10 20 300 400\n"));
-    options.Home = home.Path();
+    std::filesystem::create_directory(dir.File("Auto"));
+    ASSERT_TRUE(
+        test::WriteSettingsRecord(dir, test::FirstTypeOnCom1(7) + "InVidWindow = 10 20 300 400\n"));
+    options.Home = dir.Path();
     // Windows made and destroyed as "+Name" and "-Name"; start-up throws at `throwAt`.
     SetLifecycleObserver([this](const std::string& e) {
       if (e == throwAt) throw std::runtime_error("no spectrum today");
@@ -48,10 +48,7 @@ struct FrameTest : ::testing::Test {
                 e.substr(e.find(' ') + 1);
     });
   }
-  void TearDown() override {
-    SetLifecycleObserver(nullptr);
-    SetProgramFolder("");
-  }
+  void TearDown() override { SetLifecycleObserver(nullptr); }
   // Runs the program; `during` runs once every window is there, and must end the run (by default
   // it just does). A run that does not end is a failure, not a hang. Then the box shown ("title:
   // text"), the windows made, and the settings file read back, where it should be there.
@@ -74,12 +71,10 @@ struct FrameTest : ::testing::Test {
     for (const auto& box : boxes.Shown) seen += box.Title + ": " + box.Text;
     EXPECT_EQ(std::pair(seen, events), std::pair(shown, made));
     TSettings saved{};
-    EXPECT_EQ(ReadSettingsFile(home.File(kSettingsFileName), saved), fileAfter);
+    EXPECT_EQ(ReadSettingsFile(dir.File(kSettingsFileName), saved), fileAfter);
     return saved;
   }
-  test::TempDir home;
   ProgramOptions options;
-  test::RecordingBoxes boxes;
   RecordingHelp help;
   std::string events;
   std::string throwAt;
@@ -128,7 +123,7 @@ TEST_F(FrameTest, FromTheSplashToTheEndOfTheRun) {
 
 // Nothing is built on a record that was never loaded, and no file is made.
 TEST_F(FrameTest, MissingSettingsFileIsFatalAndCreatesNothing) {
-  std::filesystem::remove(home.File(kSettingsFileName));
+  std::filesystem::remove(dir.File(kSettingsFileName));
   Run(nullptr,
       "Zarvo Meteo fatal error message: Unable to read Zarvo Meteo's configuration file "
       "\"Zarvo.cfg\".\n\nZarvo Meteo will now shutdown...",
@@ -147,7 +142,7 @@ class Thrower final : public QObject {
 
 // Without the Auto folder (a new installation) the getting-started page opens.
 TEST_F(FrameTest, ExceptionInAnEventHandlerIsReportedAndTheRunGoesOn) {
-  std::filesystem::remove(home.File("Auto"));
+  std::filesystem::remove(dir.File("Auto"));
   Run(
       [] {
         Thrower thrower;

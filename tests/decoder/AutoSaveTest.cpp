@@ -28,8 +28,7 @@ class AutoSaveTest : public ::testing::Test {
 
 // Auto is created, each fax named by the minute it was saved in, and a second or third fax in
 // the same minute keeps the first. Each file: 14 + 40 + 1024 header bytes, then the rows of 1810
-// bytes padded to 1812. That the file opens in other programs as what was drawn, bottom-up rows
-// and palette, GreyBitmap.OpensInQt checks; the grey format's reading, BmpFile.
+// bytes padded to 1812; the grey format read back as written: BmpFile.
 TEST_F(AutoSaveTest, NamedByTheMomentAndWrittenAsGreyBitmap) {
   EXPECT_EQ(AutoSaveName({2007, 1, 2, 3, 4, 0}), "Fax 070102 Tue 0304.bmp");
   for (const auto& [rows, name] : {std::pair{3, "Fax 981205 Sat 1430.bmp"},

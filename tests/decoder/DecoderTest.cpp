@@ -1,23 +1,87 @@
-// The decoder on hand-made streams: conversions, tone windows, phasing, line assembly and the
-// end-of-tick sequence, through both detectors; and the robust detector's parts on their own.
+// The decoder on hand-made streams (levels, edges at chosen times, tones): conversions, tone
+// windows, phasing, line assembly and the end-of-tick sequence, through both detectors; and the
+// robust detector's parts on their own.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <functional>
 #include <random>
 #include <tuple>
 
 #include "decoder/Decoder.h"
 #include "decoder/PhasingFold.h"
 #include "decoder/PictureSlant.h"
-#include "support/Signals.h"
 
 namespace zarvo {
 namespace {
 
-using test::SampleFor, test::Samples;
-using Stream = test::FrequencyStream;
+// The byte an interface calibrated low/high gives for a frequency.
+std::uint8_t SampleFor(double hertz, int low = 0, int high = 255) {
+  const double v = low + (hertz - 1200.0) * (high - low) / 1100.0;
+  return static_cast<std::uint8_t>(std::lround(std::fmin(255.0, std::fmax(0.0, v))));
+}
+
+using Samples = std::vector<std::uint8_t>;
+
+// Frequencies as an interface box of the given rate and calibration measures them. Each part
+// returns the stream.
+struct Stream {
+  Stream(double rate, int calLow = 0, int calHigh = 255) : Rate(rate), Low(calLow), High(calHigh) {}
+  Stream& Level(double hz, double ms) {
+    for (long n = 0, count = std::lround(ms * Rate / 1000); n < count; ++n) Push(hz);
+    return *this;
+  }
+  // The black/white alternation of a start or stop tone.
+  Stream& Tone(double toneHz, double ms) {
+    for (long n = 0, count = std::lround(ms * Rate / 1000); n < count; ++n)
+      Push(std::fmod(static_cast<double>(n) * toneHz / Rate, 1.0) < 0.5 ? 2300 : 1500);
+    return *this;
+  }
+  // Phasing lines: black, white for 2.5 % of a line either side of each line start, then 1900 Hz
+  // for `shoulder` of a line. The stream begins `offset` (a share of a line) after a line start.
+  Stream& Phasing(double lineMs, double lines, double offset = 0, double shoulder = 0) {
+    const double perLine = lineMs * Rate / 1000;
+    for (long n = 0, count = std::lround(lines * perLine); n < count; ++n) {
+      const double f = std::fmod(static_cast<double>(n) / perLine + offset, 1.0);
+      Push(f < 0.025 || f >= 0.975 ? 2300 : f < 0.025 + shoulder ? 1900 : 1500);
+    }
+    return *this;
+  }
+  Stream& Add(const Samples& s) {
+    Bytes.insert(Bytes.end(), s.begin(), s.end());
+    return *this;
+  }
+  void Push(double hz) { Bytes.push_back(SampleFor(hz, Low, High)); }
+
+  double Rate;
+  int Low, High;
+  Samples Bytes;
+};
+
+// Records what the decoder asks of its host, and calls back at each event, lock and save. Events
+// are the status texts other than the mode texts and the empty status of an idle full picture.
+struct RecordingHost final : DecoderHost {
+  void ShowStatus(const std::string& text) override {
+    Statuses.push_back(text);
+    if (text.empty() || text.find("LPM") != std::string::npos) return;
+    Events.push_back(text);
+    OnEvent();
+  }
+  void RefreshDisplay() override { OnRefresh(++Refreshes); }
+  void ModeChanged() override { ++ModeChanges; }
+  void AutoSave() override { OnSave(); }
+  void ShowNewLine() override { ++NewLines; }
+  void SetAttention(bool on) override { Attention = on; }
+
+  std::vector<std::string> Statuses, Events;
+  int Refreshes = 0, ModeChanges = 0, NewLines = 0;
+  bool Attention = false;
+  std::function<void()> OnEvent = [] {}, OnSave = [] {};
+  std::function<void(int)> OnRefresh = [](int) {};
+};
+
 using Texts = std::vector<std::string>;
 constexpr auto kDescribed = DetectorKind::Described, kRobust = DetectorKind::Robust;
 constexpr int W = TDecoder::W, H = TDecoder::H;
@@ -70,7 +134,7 @@ struct Rig {
     }
   }
   TSettings settings{};
-  test::RecordingHost host;
+  RecordingHost host;
   TDecoder decoder{settings, host};
   std::vector<int> Saved;  // the rows of each fax saved, and the middle of its top row
   std::vector<std::uint32_t> Tops;
@@ -82,9 +146,9 @@ Samples Edges(const std::vector<double>& times, double period = 0.125, double le
   Samples s;
   for (std::size_t k = 0; k < times.size(); ++k) {
     const auto at = static_cast<std::size_t>((leadMs + times[k]) / period + 0.5);
-    test::Append(s, at - s.size(), k % 2 ? kWhite : kBlack);
+    s.insert(s.end(), at - s.size(), k % 2 ? kWhite : kBlack);
   }
-  test::Append(s, 80, times.size() % 2 ? kWhite : kBlack);
+  s.insert(s.end(), 80, times.size() % 2 ? kWhite : kBlack);
   return s;
 }
 

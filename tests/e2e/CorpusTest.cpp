@@ -214,6 +214,13 @@ std::vector<std::string> Statuses(const measure::Reception& r) {
   return out;
 }
 
+// `o` as the box of interface `type` sends it: at its rate and calibration.
+sim::BroadcastOptions OnInterface(int type, sim::BroadcastOptions o) {
+  const InterfaceTypeInfo& info = InterfaceTypeParams(type);
+  std::tie(o.DataRate, o.CalLow, o.CalHigh) = std::tuple(info.DataRate, info.CalLow, info.CalHigh);
+  return o;
+}
+
 // `sent` of the 160-row chart on interface `type` with 10 s of phasing: the statuses, one fax,
 // its left edge within the robust fold's 1.5 columns, and a grey error (forgiving half-pixel
 // sampling) below `maxError`.
@@ -222,14 +229,12 @@ void CheckBroadcast(int type, double maxError, sim::BroadcastOptions sent) {
                                   << ", noise " << sent.NoiseHz << " Hz, clock "
                                   << sent.ClockErrorPpm << " ppm, seed " << sent.Seed);
   const sim::GreyImage chart = sim::TestChart(160);
-  const InterfaceTypeInfo& info = InterfaceTypeParams(type);
-  std::tie(sent.DataRate, sent.CalLow, sent.CalHigh, sent.PhasingSeconds) =
-      std::tuple(info.DataRate, info.CalLow, info.CalHigh, 10.0);
+  sent.PhasingSeconds = 10;
   // The phasing sets the real speed, the start tone the IOC. The clock calibration takes out
   // the device's error (percent, negative for a fast device) to its resolution of 0.0001 %.
   test::TempDir out;
   const auto r =
-      measure::Receive(sim::MakeBroadcast(chart, sent),
+      measure::Receive(sim::MakeBroadcast(chart, OnInterface(type, sent)),
                        {.InterfaceType = type,
                         .ClockCal = static_cast<float>(std::round(-sent.ClockErrorPpm) / 10000.0),
                         .Start = kStart,
@@ -284,8 +289,7 @@ TEST(Broadcast, NoiseAloneStartsNothing) {
 // begin between the ticks.
 TEST(Broadcast, RecordingEndingJustAfterARowBeganKeepsIt) {
   const sim::GreyImage chart = sim::TestChart(160);
-  const auto stream = sim::MakeBroadcast(
-      chart, {.DataRate = 5236, .CalLow = 36, .CalHigh = 236, .PhasingSeconds = 10});
+  const auto stream = sim::MakeBroadcast(chart, OnInterface(5, {.PhasingSeconds = 10}));
   test::TempDir out;
   const decode::DecodeOptions options{.InterfaceType = 5, .Start = kStart, .OutDir = out.Path()};
   std::size_t at = 0;  // where row 80 of the picture begins
@@ -322,15 +326,11 @@ TEST(Straighten, EveryClockErrorAtSlowAndFastSpeedsWithNoise) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.Lpm << " LPM, IOC " << c.Ioc << ", interface " << c.Type
                                     << ", " << c.NoiseHz << " Hz, " << c.Ppm << " ppm");
-    const InterfaceTypeInfo& info = InterfaceTypeParams(c.Type);
-    const auto stream = sim::MakeBroadcast(chart, {.DataRate = info.DataRate,
-                                                   .CalLow = info.CalLow,
-                                                   .CalHigh = info.CalHigh,
-                                                   .Lpm = c.Lpm,
-                                                   .Ioc = c.Ioc,
-                                                   .LeadSeconds = c.Lead,
-                                                   .NoiseHz = c.NoiseHz,
-                                                   .ClockErrorPpm = c.Ppm});
+    const auto stream = sim::MakeBroadcast(chart, OnInterface(c.Type, {.Lpm = c.Lpm,
+                                                                       .Ioc = c.Ioc,
+                                                                       .LeadSeconds = c.Lead,
+                                                                       .NoiseHz = c.NoiseHz,
+                                                                       .ClockErrorPpm = c.Ppm}));
     const decode::DecodeOptions options{.InterfaceType = c.Type, .Start = {2026, 12, 8, 9, 0, 0}};
     const sim::GreyImage lines = measure::SentLines(chart, c.Ioc);
     ExpectStraightAndOff(Slant(stream, options, lines, c.Ioc, true),

@@ -52,20 +52,19 @@ TEST_F(DecodeTool, DecodesTwoBroadcastsOnTheStreamsClockAndAManualStart) {
   EXPECT_NEAR(ReadBmpFile(dir.File("Fax 261207 Mon 1000.bmp")).Height(), 4.5, 0.5);
 }
 
-// A broadcast as sound from zarvo-sim in each format, as a file and on standard input, through
-// zarvo-decode: the same statuses and fax as its byte stream, also with the receiver mistuned and
-// the centre set to match, and under a name that does not tell it is a recording.
+// A broadcast as sound from zarvo-sim, as WAV and FLAC (Ogg takes the same path: the reader's test
+// has it), as a file and on standard input, through zarvo-decode: the same statuses and fax as its
+// byte stream, also with the receiver mistuned and the centre set to match, and under a name that
+// does not tell it is a recording.
 TEST_F(DecodeTool, DecodesSoundRecordingsToldByTheirContentAndRefusesBadInput) {
   const std::string broadcast = "--chart-height 120 --phasing-seconds 10 --lpm 240 ";
   Sim(broadcast + "-o " + dir.File("b.raw"));
   Sim(broadcast + "--wav " + dir.File("b.wav"));
-  Sim(broadcast + "--wav " + dir.File("b.ogg"));
   Sim(broadcast + "--mistune 60 --snr 15 --audio-rate 48000 --wav " + dir.File("m.flac"));
   fs::copy_file(dir.File("m.flac"), dir.File("m.dat"));
   const std::string wav = "WAV, 11025 Hz, 1 channel", flac = "FLAC, 48000 Hz, 1 channel";
   const std::pair<std::string, std::string> inputs[] = {{"b.raw", ""},
                                                         {"b.wav", wav},
-                                                        {"b.ogg", "Ogg, 11025 Hz, 1 channel"},
                                                         {"--centre 1960 m.flac", flac},
                                                         {"--centre 1960 m.dat", flac},
                                                         {"- < b.wav", wav}};

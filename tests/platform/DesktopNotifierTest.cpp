@@ -14,9 +14,7 @@
 #include "platform/DesktopNotifier.h"
 #include "platform/FaxAnnouncer.h"
 #include "platform/PlatformError.h"
-#include "settings/Settings.h"
-#include "support/RecordingBoxes.h"
-#include "support/TempDir.h"
+#include "support/FreshState.h"
 #include "viewer/ViewPicture.h"
 
 namespace zarvo {
@@ -58,10 +56,9 @@ class FakeNotificationServer final : public QDBusVirtualObject {
   QDBusConnection bus_;
 };
 
-class DesktopNotifierTest : public ::testing::Test {
+class DesktopNotifierTest : public test::FreshStateTest {
  protected:
   void SetUp() override {
-    ClearSettings(Settings);
     Settings.ViewPicWindow = {0, 0, 687, 500};
     view = std::make_unique<TViewPic>();
     SetFaxAnnouncer(&notifier);
@@ -75,8 +72,6 @@ class DesktopNotifierTest : public ::testing::Test {
   }
 
   const LocalDateTime moment{2026, 12, 7, 10, 30, 0};
-  test::RecordingBoxes boxes;
-  test::TempDir dir;
   DesktopNotifier notifier{OpenInViewer};
   std::unique_ptr<TViewPic> view;
 };

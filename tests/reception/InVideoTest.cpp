@@ -6,7 +6,6 @@
 #include <QSignalSpy>
 
 #include "platform/BmpCodec.h"
-#include "platform/ProgramFolder.h"
 #include "platform/RunState.h"
 #include "reception/InVideo.h"
 #include "reception/ModeDialog.h"
@@ -14,9 +13,8 @@
 #include "spectrum/Spectrum.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeSerial.h"
+#include "support/FreshState.h"
 #include "support/RealInput.h"
-#include "support/RecordingBoxes.h"
-#include "support/TempDir.h"
 #include "viewer/DetailView.h"
 #include "viewer/ViewPicture.h"
 
@@ -33,11 +31,10 @@ void ClickAndDrag(QWidget* widget, QPoint at, QPoint to) {
   test::MouseRelease(widget, to);
 }
 
-class InVideoTest : public ::testing::Test {
+class InVideoTest : public test::FreshStateTest {
  protected:
   // A Quorvex box on COM1 at 120 LPM, IOC 576, in a 700 x 500 window; the viewer 687 x 500.
   void SetUp() override {
-    ClearSettings(Settings);
     SetInterfaceTypeFields(1);
     SetComPortFields(1);
     Settings.CalHigh = 255;
@@ -51,7 +48,6 @@ class InVideoTest : public ::testing::Test {
   void TearDown() override {
     spec.reset();
     invid.reset();
-    SetProgramFolder("");
     // The last speed played is the user's: it passes to no other test.
     QSettings(QStringLiteral("Zarvo"), QStringLiteral("Zarvo Meteo")).remove("SoundInput");
   }
@@ -92,10 +88,8 @@ class InVideoTest : public ::testing::Test {
   }
   bool openedFast = false;
   test::FakeSerialOpener opener;
-  test::RecordingBoxes boxes;
   test::FakeFileDialogs dialogs;
   test::FakePrinter printer;
-  test::TempDir dir;
   std::unique_ptr<TInVid> invid;
   std::unique_ptr<TSpec> spec;
   std::unique_ptr<TViewPic> view;
@@ -194,7 +188,6 @@ TEST_F(InVideoTest, NewRowsPaintedAndScrollingKeepsTheUsersPlaceUntilItsTimer) {
 // the user's answer.
 TEST_F(InVideoTest, FailedSaveIsReportedOutsideTheTick) {
   dir.Write("Auto", {'x'});  // a file where the folder should be
-  SetProgramFolder(dir.Path());
   Settings.DeleteDays = 7;
   invid->Decoder.ManualStart();
   invid->Decoder.SaveHeight = 5;
@@ -342,61 +335,5 @@ TEST_F(InVideoTest, SpectrumDestroyedWhileItsThreadWaitsStretchedAndHidden) {
   QTest::qWait(50);
   EXPECT_EQ(spec->Histogram->SpecReadPos, 100);
 }
-
-// The viewer on a whole fax: scrolled, turned right, painted, saved and printed as turned, and
-// turned back; then both marks armed, the left border taken first, then the lower. (A click for
-// the detailed view: PictureWindowTest, on a zoomed fax.)
-TEST_F(InVideoTest, ViewerCommandsOnAFax) {
-  // Its grey tells the column (mod 256) on every row, with a darker first row.
-  Bitmap fax(1810, 2250);
-  for (int y = 0; y < 2250; ++y)
-    for (int x = 0; x < 1810; ++x) fax.SetPixel(x, y, GreyColour(y == 0 ? 3 : x % 256));
-  WriteGreyBmp(dir.File("fax.bmp"), fax, 2250);
-  std::strcpy(Settings.ViewDir, "/view/start");
-  view = std::make_unique<TViewPic>();
-  view->LoadPicture(dir.File("fax.bmp"));  // as the View command does
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
-  MouseClick(view->ViewBtn);  // and cancelled
-  EXPECT_EQ(std::pair(dialogs.Opens.at(0).Folder, dialogs.Opens[0].DefaultExtension),
-            std::pair(std::string("/view/start"), true));
-  test::Wheel(view.get(), {300, 200}, {0, -120});  // scrolled 30 rows down, as the turn undoes
-
-  // The old first row (grey 3) is now the right-hand column; 1810 x 600 / 2250 = 482 rows.
-  MouseClick(view->RotateRightBtn);
-  EXPECT_FALSE(view->RotateRightBtn->isChecked() || QApplication::overrideCursor());
-  EXPECT_EQ(
-      std::tuple(view->Picture.Width(), view->DisplayRect.Top, view->Picture.Pixel(2249, 700)),
-      std::tuple(2250, 0, GreyColour(3)));
-  // The grey below the picture stops at the panel, which keeps its colour to the bottom.
-  const QImage shot = view->grab().toImage();
-  const QColor panel = view->Panel->palette().color(QPalette::Window);
-  EXPECT_EQ(shot.pixelColor(view->Panel->x() + 45, view->height() - 10), panel);
-  EXPECT_NE(shot.pixelColor(100, view->height() - 10), panel);
-  dialogs.SaveAnswer = dir.File("turned.bmp");
-  MouseClick(view->SaveAsBtn);
-  const Bitmap saved = ReadBmpFile(dir.File("turned.bmp"));
-  EXPECT_EQ(std::tuple(saved.Width(), saved.Height(), saved.Pixel(2249, 1809)),
-            std::tuple(2250, 1810, GreyColour(3)));
-  printer.Height = 3000;  // by the height: 2250 x 3000 / 1810 = 3729.3, cut
-  MouseClick(view->PrintBtn);
-  EXPECT_EQ(printer.Calls.at(2), "picture 2250x1810 into 3729x3000");
-  ASSERT_TRUE(Menu(view.get(), "Rotate &Left"));
-  EXPECT_EQ(std::pair(view->Picture.Width(), view->Picture.Pixel(700, 0)),
-            std::pair(1810, GreyColour(3)));
-
-  ASSERT_TRUE(Menu(view.get(), "&Mark Left"));
-  EXPECT_EQ(view->cursor().shape(), Qt::ArrowCursor);
-  MouseClick(view->MarkLowerBtn);
-  MouseClick(view.get(), {30, 300});  // column 1810 x 30 / 600 = 90
-  EXPECT_TRUE(!view->MarkLeftBtn->isChecked() && view->MarkLowerBtn->isChecked() &&
-              view->cursor().shape() == Qt::CrossCursor);
-  EXPECT_EQ(
-      std::tuple(view->Picture.Height(), view->Picture.Pixel(0, 5), view->Picture.Pixel(1809, 5)),
-      std::tuple(2250, GreyColour(90), GreyColour(89)));
-  MouseClick(view.get(), {500, 100});  // row 1810 x 100 / 600 = 301
-  EXPECT_EQ(std::pair(view->MarkLowerBtn->isChecked(), view->Picture.Height()),
-            std::pair(false, 301));
-}
-
 }  // namespace
 }  // namespace zarvo

@@ -4,16 +4,15 @@
 
 #include <cstring>
 
-#include "platform/ProgramFolder.h"
 #include "reception/InVideo.h"
 #include "settings/ClockCalibration.h"
 #include "settings/Config.h"
 #include "sim/Broadcast.h"
 #include "support/FakeDevices.h"
 #include "support/FakeSerial.h"
+#include "support/FreshState.h"
 #include "support/ProgramRun.h"
 #include "support/RealInput.h"
-#include "support/RecordingBoxes.h"
 
 namespace zarvo {
 namespace {
@@ -48,10 +47,9 @@ void ForgetSoundChoices() {
   SetSoundSourceLister(nullptr);
 }
 
-class ConfigTest : public ::testing::Test {
+class ConfigTest : public test::FreshStateTest {
  protected:
   void SetUp() override {
-    SetProgramFolder(home.Path());
     ForgetSoundChoices();
     setenv("ZARVO_COM1", line.SlavePath().c_str(), 1);
   }
@@ -59,12 +57,11 @@ class ConfigTest : public ::testing::Test {
     invid.reset();
     conf.reset();
     ForgetSoundChoices();
-    SetProgramFolder("");
     setenv("ZARVO_COM1", com1.c_str(), 1);
   }
   // The window created on the record (and the reception window), and opened by the user.
   void Start(const std::string& description, bool reception = false) {
-    ASSERT_TRUE(test::WriteSettingsRecord(home, description));
+    ASSERT_TRUE(test::WriteSettingsRecord(dir, description));
     Reopen(reception, [] {});
   }
   // The windows closed and made again, as in the next run, once `forget` has dropped what the
@@ -92,10 +89,8 @@ class ConfigTest : public ::testing::Test {
     for (const QWidget* w : controls) s += w->isEnabled() ? '1' : '0';
     return s + ", " + conf->ClockLabel->text().toStdString();
   }
-  test::TempDir home;
   test::Pty line;
   std::string com1 = getenv("ZARVO_COM1");
-  test::RecordingBoxes boxes;
   std::unique_ptr<TConf> conf;
   std::unique_ptr<TInVid> invid;
 };

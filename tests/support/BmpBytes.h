@@ -1,5 +1,6 @@
 #pragma once
-// Bitmap files built byte by byte, for the two readers of them: the viewer's and the simulator's.
+// Bitmap files built byte by byte, for the two readers of them: the viewer's and the simulator's;
+// and fields patched into them, or into any binary file.
 #include <cstdint>
 #include <iterator>
 #include <vector>

@@ -1,5 +1,6 @@
 #pragma once
-// Message boxes that record what they were asked to show and answer at once.
+// Message boxes that record what they were asked to show and answer at once. Each recorder
+// starts a new run's message state: no error box open, no fatal report shown.
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,7 +17,10 @@ struct ShownBox {
 
 class RecordingBoxes final : public MessageBoxes {
  public:
-  RecordingBoxes() { SetMessageBoxes(this); }
+  RecordingBoxes() {
+    ResetMessageState();
+    SetMessageBoxes(this);
+  }
   ~RecordingBoxes() override { SetMessageBoxes(nullptr); }
 
   void Show(MessageIcon icon, const std::string& title, const std::string& text) override {
@@ -36,6 +40,13 @@ class RecordingBoxes final : public MessageBoxes {
   void CloseMain() override {
     ++CloseCount;
     if (OnClose) OnClose();
+  }
+
+  // The text of each box, in order.
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> texts;
+    for (const ShownBox& box : Shown) texts.push_back(box.Text);
+    return texts;
   }
 
   std::vector<ShownBox> Shown;

@@ -1,27 +1,30 @@
 // What both picture windows share, through the viewer: smooth display as the user sees it, the
-// zoom, scrolling by keys and wheel, Esc, the file shortcuts with the menu closed, straightening
-// a slanted picture, and pictures of other programs opened in the viewer.
+// zoom, scrolling by keys and wheel, Esc, the file shortcuts with the menu closed, a whole fax
+// turned, saved, printed and cut at its marks, straightening a slanted picture, and pictures of
+// other programs opened in the viewer. Qt's file dialog and printer behind the seams: the default
+// extension, the PNG filter, the overwrite question, the print dialog's choices kept for the run,
+// and a document printed into a file.
 #include <gtest/gtest.h>
 
 #include <QtWidgets>
 #include <cmath>
+#include <functional>
 
 #include "platform/BmpCodec.h"
+#include "platform/QtDialogs.h"
 #include "support/FakeDialogs.h"
+#include "support/FreshState.h"
 #include "support/RealInput.h"
-#include "support/RecordingBoxes.h"
-#include "support/TempDir.h"
 #include "viewer/DetailView.h"
+#include "viewer/PictureCommands.h"
 #include "viewer/ViewPicture.h"
 
 namespace zarvo {
 namespace {
 
-class PictureWindowTest : public ::testing::Test {
+class PictureWindowTest : public test::FreshStateTest {
  protected:
   void SetUp() override {
-    ClearSettings(Settings);
-    ResetMessageState();
     SmoothDisplay().Set(true);
     Settings.ViewPicWindow = {0, 0, 687, 500};  // 600 columns of picture beside the panel
     view = std::make_unique<TViewPic>();
@@ -37,9 +40,7 @@ class PictureWindowTest : public ::testing::Test {
   static bool Activate(QWidget* w) { return w->activateWindow(), QTest::qWaitForWindowActive(w); }
   void Key(Qt::Key key, Qt::KeyboardModifiers mods = {}) { QTest::keyClick(view.get(), key, mods); }
 
-  test::RecordingBoxes boxes;
   test::FakeFileDialogs dialogs;
-  test::TempDir dir;
   std::unique_ptr<TViewPic> view;
 };
 
@@ -178,6 +179,59 @@ TEST_F(PictureWindowTest, StraightensASlantedEdgeWithTwoClicks) {
             std::tuple(true, false, Qt::CrossCursor));
 }
 
+// The viewer on a whole fax: scrolled, turned right, painted, saved and printed as turned, and
+// turned back; then both marks armed, the left border taken first, then the lower. (A click for
+// the detailed view: the zoom test's.)
+TEST_F(PictureWindowTest, CommandsOnAWholeFax) {
+  // Its grey tells the column (mod 256) on every row, with a darker first row.
+  Bitmap fax(1810, 2250);
+  for (int y = 0; y < 2250; ++y)
+    for (int x = 0; x < 1810; ++x) fax.SetPixel(x, y, GreyColour(y == 0 ? 3 : x % 256));
+  std::strcpy(Settings.ViewDir, "/view/start");
+  Show(fax);
+  test::FakePrinter printer;
+  test::MouseClick(view->ViewBtn);  // and cancelled
+  EXPECT_EQ(std::pair(dialogs.Opens.at(0).Folder, dialogs.Opens[0].DefaultExtension),
+            std::pair(std::string("/view/start"), true));
+  test::Wheel(view.get(), {300, 200}, {0, -120});  // scrolled 30 rows down, as the turn undoes
+
+  // The old first row (grey 3) is now the right-hand column; 1810 x 600 / 2250 = 482 rows.
+  test::MouseClick(view->RotateRightBtn);
+  EXPECT_FALSE(view->RotateRightBtn->isChecked() || QApplication::overrideCursor());
+  EXPECT_EQ(
+      std::tuple(view->Picture.Width(), view->DisplayRect.Top, view->Picture.Pixel(2249, 700)),
+      std::tuple(2250, 0, GreyColour(3)));
+  // The grey below the picture stops at the panel, which keeps its colour to the bottom.
+  const QImage shot = view->grab().toImage();
+  const QColor panel = view->Panel->palette().color(QPalette::Window);
+  EXPECT_EQ(shot.pixelColor(view->Panel->x() + 45, view->height() - 10), panel);
+  EXPECT_NE(shot.pixelColor(100, view->height() - 10), panel);
+  dialogs.SaveAnswer = dir.File("turned.bmp");
+  test::MouseClick(view->SaveAsBtn);
+  const Bitmap saved = ReadBmpFile(dir.File("turned.bmp"));
+  EXPECT_EQ(std::tuple(saved.Width(), saved.Height(), saved.Pixel(2249, 1809)),
+            std::tuple(2250, 1810, GreyColour(3)));
+  printer.Height = 3000;  // by the height: 2250 x 3000 / 1810 = 3729.3, cut
+  test::MouseClick(view->PrintBtn);
+  EXPECT_EQ(printer.Calls.at(2), "picture 2250x1810 into 3729x3000");
+  ASSERT_TRUE(test::ChooseFromPopup(view.get(), {100, 100}, view->PopupMenu, "Rotate &Left"));
+  EXPECT_EQ(std::pair(view->Picture.Width(), view->Picture.Pixel(700, 0)),
+            std::pair(1810, GreyColour(3)));
+
+  ASSERT_TRUE(test::ChooseFromPopup(view.get(), {100, 100}, view->PopupMenu, "&Mark Left"));
+  EXPECT_EQ(view->cursor().shape(), Qt::ArrowCursor);
+  test::MouseClick(view->MarkLowerBtn);
+  test::MouseClick(view.get(), {30, 300});  // column 1810 x 30 / 600 = 90
+  EXPECT_TRUE(!view->MarkLeftBtn->isChecked() && view->MarkLowerBtn->isChecked() &&
+              view->cursor().shape() == Qt::CrossCursor);
+  EXPECT_EQ(
+      std::tuple(view->Picture.Height(), view->Picture.Pixel(0, 5), view->Picture.Pixel(1809, 5)),
+      std::tuple(2250, GreyColour(90), GreyColour(89)));
+  test::MouseClick(view.get(), {500, 100});  // row 1810 x 100 / 600 = 301
+  EXPECT_EQ(std::pair(view->MarkLowerBtn->isChecked(), view->Picture.Height()),
+            std::pair(false, 301));
+}
+
 // Pictures of other programs, chosen in the open dialog: colours kept, transparency laid over
 // white as the window shows it; a damaged one is refused and the picture shown stays.
 TEST_F(PictureWindowTest, OpensPngJpegAndTiffAndRefusesADamagedOne) {
@@ -211,6 +265,81 @@ TEST_F(PictureWindowTest, OpensPngJpegAndTiffAndRefusesADamagedOne) {
   EXPECT_EQ(open("cut.png"), "View scan.tif");
   ASSERT_EQ(boxes.Shown.size(), 1u);
   EXPECT_EQ(boxes.Shown[0].Text.rfind("PNG image is not valid: ", 0), 0u) << boxes.Shown[0].Text;
+}
+
+// Runs `step` on each modal window as it comes up, until `step` returns false.
+void WhileModal(std::function<bool(QWidget*)> step) {
+  auto* timer = new QTimer(qApp);
+  QObject::connect(timer, &QTimer::timeout, [timer, step] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      timer->stop();
+      step(modal) ? timer->start(20) : timer->deleteLater();
+    }
+  });
+  timer->start(20);
+}
+
+// Types over the dialog's name field and presses Return, as the user does, after choosing the
+// PNG filter with the arrow key if asked. The field's completer offers the folder's files: Escape
+// puts its list away. Queued: what Return raises may be a modal loop of its own.
+void TypeAndEnter(QWidget* dialog, const char* field, const QString& name, bool png = false) {
+  EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog));
+  auto* edit = dialog->findChild<QLineEdit*>(QLatin1String(field));
+  auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+  ASSERT_TRUE(edit && (types || !png));
+  if (png) QTest::keyClick(types, Qt::Key_Down);
+  QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(edit, name);
+  if (QWidget* list = QApplication::activePopupWidget()) QTest::keyClick(list, Qt::Key_Escape);
+  QTimer::singleShot(0, edit, [edit] { QTest::keyClick(edit, Qt::Key_Return); });
+}
+
+TEST(QtFileDialogs, SaveAddsTheFiltersExtensionAndAsksBeforeReplacing) {
+  test::TempDir dir;
+  QtFileDialogs dialogs;
+  for (const bool png : {false, true}) {
+    WhileModal(
+        [png](QWidget* modal) { return TypeAndEnter(modal, "fileNameEdit", "chart", png), false; });
+    const SaveChoice expected{dir.File(png ? "chart.png" : "chart.bmp"),
+                              png ? PictureFormat::Png : PictureFormat::Bmp};
+    EXPECT_EQ(dialogs.SaveFile(dir.Path(), ""), expected);
+  }
+
+  // An existing file: the question comes; No keeps the dialog open, Cancel then ends it.
+  dir.Write("old.bmp", {'B', 'M'});
+  int questions = 0;
+  WhileModal([&questions](QWidget* modal) {
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      ++questions;
+      EXPECT_TRUE(QTest::qWaitForWindowExposed(box));
+      test::MouseClick(box->button(QMessageBox::No));
+      return true;
+    }
+    if (questions == 0) return TypeAndEnter(modal, "fileNameEdit", "old.bmp"), true;
+    return QTest::keyClick(modal, Qt::Key_Escape), false;
+  });
+  EXPECT_FALSE(dialogs.SaveFile(dir.Path(), "").has_value());
+  EXPECT_EQ(questions, 1);
+}
+
+// The file typed into the print dialog is what it offers the next time in the run, on a page in
+// portrait.
+TEST(QtPrintTarget, OffersTheLastChoicesAgain) {
+  test::TempDir dir;
+  QtPrintTarget printer;
+  const QString file = QString::fromStdString(dir.File("chart.pdf"));
+  const Bitmap picture(1810, 2250, 0x808080);
+  QString offered;
+  for (int run = 0; run < 2; ++run) {
+    WhileModal([&](QWidget* modal) {
+      if (auto* name = modal->findChild<QLineEdit*>(QStringLiteral("filename")))
+        offered = name->text();
+      return TypeAndEnter(modal, "filename", file), false;
+    });
+    ASSERT_TRUE(PrintPicture(printer, picture, false));
+    EXPECT_TRUE(printer.PageWidth() < printer.PageHeight() && QFile::remove(file));  // portrait
+  }
+  EXPECT_EQ(offered, file);
 }
 
 }  // namespace
