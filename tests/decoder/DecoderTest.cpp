@@ -557,11 +557,14 @@ TEST(PictureSlant, FindsTheShearThatStandsTheEdgesUpWithinTheBandAndOnlyThere) {
   // A shear the band leaves out, a picture of noise alone, or too few lines: nothing to go by.
   EXPECT_EQ(PictureSlant(Drifting(600, 1, 0.004, 0), 600, 1, 0.001, 0.008), 0);
   EXPECT_EQ(PictureSlant(Drifting(600, 1, 0.004, 0), 600, 1, -0.002, 0.002), 0);
-  Bitmap noise(1810, 600);
-  std::mt19937 random(3);
-  for (int y = 0; y < 600; ++y)
-    for (int x = 0; x < 1810; ++x) noise.SetPixel(x, y, (random() & 0xFF) * 0x010101u);
-  EXPECT_EQ(PictureSlant(noise, 600, 1, -0.008, 0.008), 0);
+  // Noise stacks as well at one shear as at another only on average: its best lies anywhere.
+  for (unsigned seed = 1; seed <= 6; ++seed) {
+    Bitmap noise(1810, 600);
+    std::mt19937 random(seed);
+    for (int y = 0; y < 600; ++y)
+      for (int x = 0; x < 1810; ++x) noise.SetPixel(x, y, (random() & 0xFF) * 0x010101u);
+    EXPECT_EQ(PictureSlant(noise, 600, 1, -0.008, 0.008), 0) << seed;
+  }
   EXPECT_EQ(PictureSlant(Bitmap(1810, 600, 0xFFFFFF), 600, 1, -0.008, 0.008), 0);
   EXPECT_EQ(PictureSlant(Drifting(40, 1, 0.004, 0), 40, 1, -0.008, 0.008), 0);
 }
