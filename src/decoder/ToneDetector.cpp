@@ -56,13 +56,13 @@ void ToneDetector::Configure(double samplePeriodMs) {
   period_ = samplePeriodMs;
   blockLength_ = std::max(kShortestBlock, static_cast<int>(std::lround(kBlockMs / period_)));
   for (int f = 0; f < kFilters; ++f)
-    coefficient_[f] =
+    Lane(coefficient_, f) =
         static_cast<float>(2 * std::cos(2 * std::numbers::pi * kFilterHz[f] * period_ / 1000));
 }
 
 void ToneDetector::Reset() {
-  s1_.fill(0);
-  s2_.fill(0);
+  s1_.fill(Lanes{});
+  s2_.fill(Lanes{});
   sum_ = sumSquares_ = 0;
   inBlock_ = 0;
   level_ = 0;
@@ -109,9 +109,10 @@ Tone ToneDetector::EndOfBlock() {
   }
   // The energy of a sinusoid that fills the filter's output: 2 |X|^2 / n.
   float power[kFilters];
-  for (int f = 0; f < kFilters; ++f)
-    power[f] = static_cast<float>(
-        2.0 * (s1_[f] * s1_[f] + s2_[f] * s2_[f] - coefficient_[f] * s1_[f] * s2_[f]) / n);
+  for (int f = 0; f < kFilters; ++f) {
+    const float s1 = Lane(s1_, f), s2 = Lane(s2_, f);
+    power[f] = static_cast<float>(2.0 * (s1 * s1 + s2 * s2 - Lane(coefficient_, f) * s1 * s2) / n);
+  }
   const double sum = static_cast<double>(sum_);
   block.Variation =
       static_cast<float>(std::max(0.0, static_cast<double>(sumSquares_) - sum * sum / n));
@@ -129,8 +130,8 @@ Tone ToneDetector::EndOfBlock() {
     run_[t] = block.Held[t] ? std::min(run_[t] + 1, kWindowBlocks) : 0;
   }
   level_ = static_cast<float>(sum / n);
-  s1_.fill(0);
-  s2_.fill(0);
+  s1_.fill(Lanes{});
+  s2_.fill(Lanes{});
   sum_ = sumSquares_ = 0;
   inBlock_ = 0;
   next_ = (next_ + 1) % kWindowBlocks;

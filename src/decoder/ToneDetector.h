@@ -46,10 +46,10 @@ class ToneDetector {
     if (inBlock_ == 0 && samplePeriodMs != period_) Configure(samplePeriodMs);
     // About the last block's mean, so that the signal's level does not leak into the filters.
     const float x = static_cast<float>(sample) - level_;
-    for (int f = 0; f < kFilters; ++f) {
-      const float s0 = x + coefficient_[f] * s1_[f] - s2_[f];
-      s2_[f] = s1_[f];
-      s1_[f] = s0;
+    for (int g = 0; g < kFilters / kLanes; ++g) {
+      const Lanes s0 = x + coefficient_[g] * s1_[g] - s2_[g];
+      s2_[g] = s1_[g];
+      s1_[g] = s0;
     }
     sum_ += sample;
     sumSquares_ += sample * sample;
@@ -66,8 +66,15 @@ class ToneDetector {
 
   double period_ = 0;
   int blockLength_ = 0;
-  std::array<float, kFilters> coefficient_{};
-  std::array<float, kFilters> s1_{}, s2_{};
+  // Four filters to a vector: the eight step together in two registers, with no shuffling of
+  // single lanes on every sample.
+  static constexpr int kLanes = 4;
+  using Lanes = float __attribute__((vector_size(kLanes * sizeof(float))));
+  static_assert(kFilters % kLanes == 0);
+  std::array<Lanes, kFilters / kLanes> coefficient_{}, s1_{}, s2_{};
+  static float& Lane(std::array<Lanes, kFilters / kLanes>& bank, int f) {
+    return bank[f / kLanes][f % kLanes];
+  }
   std::int64_t sum_ = 0, sumSquares_ = 0;
   int inBlock_ = 0;
   float level_ = 0;          // the last block's mean
