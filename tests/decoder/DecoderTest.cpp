@@ -547,12 +547,15 @@ TEST(PictureSlant, FindsTheShearThatStandsTheEdgesUpWithinTheBandAndOnlyThere) {
     ShearLines(picture, rows, c.PerLine, -c.Drift);
     const auto bar = [&](int y) {
       double dark = 0, moment = 0;
-      for (int x = 80; x < 170; ++x)
-        dark += 255 - (picture.Pixel(x, y) & 0xFF),
-            moment += x * (255.0 - (picture.Pixel(x, y) & 0xFF));
+      for (int x = 80; x < 170; ++x) {
+        const double ink = 255.0 - (picture.Pixel(x, y) & 0xFF);
+        dark += ink, moment += x * ink;
+      }
       return moment / dark;
     };
-    if (c.Noise == 0) EXPECT_NEAR(bar(rows - 1), bar(0), 0.5);
+    if (c.Noise == 0) {
+      EXPECT_NEAR(bar(rows - 1), bar(0), 0.5);
+    }
   }
   // A shear the band leaves out, a picture of noise alone, or too few lines: nothing to go by.
   EXPECT_EQ(PictureSlant(Drifting(600, 1, 0.004, 0), 600, 1, 0.001, 0.008), 0);
@@ -576,7 +579,8 @@ TEST(PictureSlant, ShiftsLinesByWholeColumnsThatFitTheShearWanted) {
   const auto fitted = [](double shear, int lines) {
     double moment = 0, spread = 0, middle = (lines - 1) / 2.0;
     for (int k = 0; k < lines; ++k)
-      moment += (k - middle) * std::lround(shear * k), spread += (k - middle) * (k - middle);
+      moment += (k - middle) * static_cast<double>(std::lround(shear * k)),
+          spread += (k - middle) * (k - middle);
     return moment / spread;
   };
   EXPECT_NEAR(fitted(0.0015, 600), 0.00247, 0.00002);
