@@ -125,68 +125,81 @@ void TDecoder::Process(const std::uint8_t* samples, std::size_t count) {
   if (period > 10.0f) period = 10.0f;
   const bool robust = Detector == DetectorKind::Robust;
   pixelStep_ = lineScale_ == 1 ? period : static_cast<float>(period * lineScale_);
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::int32_t v = samples[i];
-    ++sample_;
-    PixelClock += pixelStep_;
-    EdgeClock += period;
-    PhaseClock += period;
-    // The tone filters hear every sample, so that they know when a start tone has ended.
-    const Tone tone = robust ? tones_.Push(v, period) : Tone::None;
-    switch (DecoderState) {
-      case Listening:
-        if (robust)
-          ActOnTone(tone);
-        else
-          Listen(v);
-        WindowClock += period;
-        break;
-      case StartAccepted:
-        if (CurrentLine < H) {
-          // The picture as it stood when the start tone began to act (a sample ago for the
-          // edge counts).
-          const std::int32_t line = robust ? LineAgo(toneLate_ + 1) : CurrentLine;
-          SaveHeight = RowsAbove(line < H ? line : CurrentLine);
-          SavePending = true;
-        }
-        SaveIfDue();  // before the new picture overwrites the old one's top
-        host_.ShowStatus("Synchronizing");
-        MoveToLine(0);
-        RingIndex = 0;
-        PhaseSeen = false;
-        PhaseClock = 0;
-        DecoderState = Phasing;
-        lineScale_ = 1;  // a new broadcast: its own phasing measures it
-        pixelStep_ = period;
-        leastShear_ = mostShear_ = 0;
-        lines_.Start();
-        if (robust) fold_.Start(period);
-        break;
-      case Phasing:
-        if (robust)
-          FoldPhasing(v, period);
-        else
-          Phase(v);
-        break;
-      case Locked:
-        // The phasing lines are measured on every sample between the start tone and the
-        // picture: this one too, or the lines after it would seem a sample early.
-        if (robust) fold_.Push(GreyLevel(v));
-        lines_.Push(GreyLevel(v));
-        PhasingLocked();
-        break;
-      case Waiting:
-        if (robust)
-          WaitForLight(v, period);
-        else
-          WaitForPicture(v, period);
-        break;
-      default:  // Started: listen again while the picture is written
-        DecoderState = Listening;
-        break;
-    }
-    WritePixels(v);
+  if (!robust) {
+    for (std::size_t i = 0; i < count; ++i) Step(samples[i], Tone::None, period, false);
+    return;
   }
+  // The tone filters hear every sample, so that they know when a start tone has ended. Nothing
+  // the steps read from them changes before a block's last sample: the samples up to it are
+  // filtered together first.
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t run =
+        std::min<std::size_t>(count - i, static_cast<std::size_t>(tones_.ToBlockEnd(period)));
+    tones_.PushWithin(samples + i, static_cast<int>(run - 1));
+    for (const std::size_t last = i + run - 1; i < last; ++i)
+      Step(samples[i], Tone::None, period, true);
+    Step(samples[i], tones_.Push(samples[i], period), period, true);
+  }
+}
+
+inline void TDecoder::Step(std::int32_t v, Tone tone, float period, bool robust) {
+  ++sample_;
+  PixelClock += pixelStep_;
+  EdgeClock += period;
+  PhaseClock += period;
+  switch (DecoderState) {
+    case Listening:
+      if (robust)
+        ActOnTone(tone);
+      else
+        Listen(v);
+      WindowClock += period;
+      break;
+    case StartAccepted:
+      if (CurrentLine < H) {
+        // The picture as it stood when the start tone began to act (a sample ago for the
+        // edge counts).
+        const std::int32_t line = robust ? LineAgo(toneLate_ + 1) : CurrentLine;
+        SaveHeight = RowsAbove(line < H ? line : CurrentLine);
+        SavePending = true;
+      }
+      SaveIfDue();  // before the new picture overwrites the old one's top
+      host_.ShowStatus("Synchronizing");
+      MoveToLine(0);
+      RingIndex = 0;
+      PhaseSeen = false;
+      PhaseClock = 0;
+      DecoderState = Phasing;
+      lineScale_ = 1;  // a new broadcast: its own phasing measures it
+      pixelStep_ = period;
+      leastShear_ = mostShear_ = 0;
+      lines_.Start();
+      if (robust) fold_.Start(period);
+      break;
+    case Phasing:
+      if (robust)
+        FoldPhasing(v, period);
+      else
+        Phase(v);
+      break;
+    case Locked:
+      // The phasing lines are measured on every sample between the start tone and the
+      // picture: this one too, or the lines after it would seem a sample early.
+      if (robust) fold_.Push(GreyLevel(v));
+      lines_.Push(GreyLevel(v));
+      PhasingLocked();
+      break;
+    case Waiting:
+      if (robust)
+        WaitForLight(v, period);
+      else
+        WaitForPicture(v, period);
+      break;
+    default:  // Started: listen again while the picture is written
+      DecoderState = Listening;
+      break;
+  }
+  WritePixels(v);
 }
 
 void TDecoder::Listen(std::int32_t v) {

@@ -132,6 +132,8 @@ class TDecoder {
   void StopTone(std::int64_t late = 0);
   // The robust detector's stages.
   void ActOnTone(Tone tone);
+  // One sample through the detector's state and the pixel writer.
+  void Step(std::int32_t v, Tone tone, float period, bool robust);
   void FoldPhasing(std::int32_t v, float period);
   void WaitForLight(std::int32_t v, float period);
   void PlaceLineStart(float period);

@@ -56,6 +56,31 @@ class ToneDetector {
     ++taken_;
     return ++inBlock_ >= blockLength_ ? EndOfBlock() : Tone::None;
   }
+  // Samples until and with the one that ends the current block, at this sample period.
+  int ToBlockEnd(double samplePeriodMs) {
+    if (inBlock_ == 0 && samplePeriodMs != period_) Configure(samplePeriodMs);
+    return blockLength_ - inBlock_;
+  }
+  // Takes `count` samples that all lie before the current block's end (fewer than ToBlockEnd()):
+  // the same as as many Push calls, with the filters kept in registers between samples.
+  void PushWithin(const std::uint8_t* samples, int count) {
+    Lanes a1 = s1_[0], a2 = s2_[0], b1 = s1_[1], b2 = s2_[1];
+    const Lanes ca = coefficient_[0], cb = coefficient_[1];
+    std::int64_t sum = 0, squares = 0;
+    for (int i = 0; i < count; ++i) {
+      const std::int32_t sample = samples[i];
+      const float x = static_cast<float>(sample) - level_;
+      const Lanes a0 = x + ca * a1 - a2, b0 = x + cb * b1 - b2;
+      a2 = a1, a1 = a0, b2 = b1, b1 = b0;
+      sum += sample;
+      squares += sample * sample;
+    }
+    s1_[0] = a1, s2_[0] = a2, s1_[1] = b1, s2_[1] = b2;
+    sum_ += sum;
+    sumSquares_ += squares;
+    taken_ += static_cast<std::uint64_t>(count);
+    inBlock_ += count;
+  }
   std::int64_t Late() const { return late_; }
   // True from a tone's recognition until it has gone from most of the window.
   bool Sounding() const { return reported_[0] || reported_[1] || reported_[2]; }
@@ -70,7 +95,7 @@ class ToneDetector {
   // single lanes on every sample.
   static constexpr int kLanes = 4;
   using Lanes = float __attribute__((vector_size(kLanes * sizeof(float))));
-  static_assert(kFilters % kLanes == 0);
+  static_assert(kFilters == 2 * kLanes);
   std::array<Lanes, kFilters / kLanes> coefficient_{}, s1_{}, s2_{};
   static float& Lane(std::array<Lanes, kFilters / kLanes>& bank, int f) {
     return bank[f / kLanes][f % kLanes];
