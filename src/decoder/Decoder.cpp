@@ -379,6 +379,18 @@ void TDecoder::ManualStart() {
   leastShear_ = mostShear_ = 0;
 }
 
+std::int64_t TDecoder::SamplesToLineEnd() const {
+  if (CurrentLine < 0 || CurrentLine >= H || CurrentColumn >= W) return -1;
+  // The step of the next Process: the one of the last, or the sample period before any.
+  double step = pixelStep_;
+  if (!(step > 0)) {
+    const float period = settings_.SamplePeriod;
+    step = !(period >= 0.01f) ? 0.01f : std::min(period, 10.0f);
+  }
+  const double left = (W - std::max(CurrentColumn, 0)) * double{MsPerPixel} - PixelClock;
+  return std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(left / step)));
+}
+
 void TDecoder::PushRing5(std::int32_t v) {
   Ring5[RingIndex] = v;
   if (++RingIndex >= 5) RingIndex = 0;

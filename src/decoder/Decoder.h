@@ -86,6 +86,9 @@ class TDecoder {
   void SetMode(std::int32_t speed);
   // Opens a picture at the top without touching the detector (the Start command).
   void ManualStart();
+  // How many more samples finish the line being written, so that a reader can wait for exactly
+  // those; -1 while no picture line is being written. Tones and phasing may move the line sooner.
+  std::int64_t SamplesToLineEnd() const;
 
   DetectorKind Detector = DetectorKind::Robust;
   // Receive each picture with the line length its phasing lines measured (robust detector), so

@@ -348,6 +348,51 @@ TEST(Decoder, Ioc288WritesAndSavesRowsInPairs) {
   EXPECT_EQ(r.Saved, std::vector<int>{H});  // the last line fills the last two rows
 }
 
+// The samples still to come before the line being written is finished: none is promised while
+// no picture is open, and the line moves on exactly with the last sample promised, also at a
+// sample rate whose period is no exact float, in rows of two, and with a line length measured
+// 400 ppm long on the phasing lines.
+TEST(Decoder, SamplesToLineEndIsExact) {
+  const struct {
+    DetectorKind Detector;
+    int Speed, Ioc;
+    double Rate;
+    bool Phasing;
+  } cases[] = {{kDescribed, 2, 1, 8000, false},
+               {kDescribed, 4, 0, 5236, false},
+               {kRobust, 0, 1, 4800, false},
+               {kRobust, 2, 1, 7200, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.Rate << " samples/s, speed " << c.Speed);
+    Rig r(c.Detector, c.Speed, c.Ioc, static_cast<float>(1000 / c.Rate));
+    EXPECT_EQ(r.decoder.SamplesToLineEnd(), -1);
+    if (c.Phasing) {
+      r.Feed(
+          Stream(c.Rate).Level(1500, 500).Tone(300, 3000).Phasing(500.2, 20).Level(2300, 100).Bytes,
+          kOneDrain);
+      ASSERT_EQ(r.host.Events.back(), "Receiving");
+    } else {
+      r.decoder.ManualStart();
+    }
+    // The sample that finishes the line, as promised at the line's first.
+    std::int64_t due = -1;
+    for (std::int64_t k = 0, lines = 0; lines < 5; ++k) {
+      if (due < 0) due = k + r.decoder.SamplesToLineEnd() - 1;
+      const int line = r.decoder.CurrentLine;
+      const auto v = static_cast<std::uint8_t>(k / 37);  // a slow ramp: no tone in it
+      r.decoder.Process(&v, 1);
+      const bool moved = r.decoder.CurrentLine != line;
+      ASSERT_EQ(moved, k == due) << "sample " << k << ", promised " << due;
+      if (moved) ++lines, due = -1;
+    }
+  }
+  Rig r;
+  r.decoder.ManualStart();
+  r.Feed(Stream(8000).Level(1500, 100).Tone(450, 3000).Bytes);  // a stop closes the picture
+  EXPECT_EQ(std::pair(r.decoder.PictureOpen, r.decoder.SamplesToLineEnd()),
+            std::pair(false, std::int64_t{-1}));
+}
+
 // The idle picture at start-up is neither saved nor shown. A speed change mid-picture keeps the
 // rows drawn: two lines of black at 120 LPM, one of white at 240; each new row is shown once. A
 // full picture is saved once, not at every tick, and no longer asks for attention. A damaged
