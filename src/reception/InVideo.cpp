@@ -113,19 +113,14 @@ TInVid::TInVid() : QWidget(nullptr, Qt::Window), Decoder(Settings, *this) {
   if (Receive.Create()) {
     Decoder.SetMode(Settings.DrumSpeed);
     connect(&InVidTimer, &QTimer::timeout, this, &TInVid::InVidTimerTimer);
-    // The input thread wakes the decoder when a block has come, rather than a timer a thousand
-    // times a second; the timer is left for the rest, which may wait a little.
+    // The input thread wakes the decoder when a block has come that finishes a line, rather
+    // than a timer a thousand times a second; the timer is left for the rest, which may wait a
+    // little.
     InVidTimer.start(kDecoderFallbackMs);
     Receive.InputThread->SetArrivalNotice([this] {
-      if (tickQueued_.exchange(true)) return;
-      QMetaObject::invokeMethod(
-          this,
-          [this] {
-            tickQueued_.store(false);
-            InVidTimer.start();  // while blocks come, the fallback need not wake the thread
-            InVidTimerTimer();
-          },
-          Qt::QueuedConnection);
+      // Paired with the fence after the promise: one side or the other sees the line's end.
+      std::atomic_thread_fence(std::memory_order_seq_cst);
+      if (Receive.Backlog() >= lineDue_.load(std::memory_order_relaxed)) QueueDrain();
     });
     Receive.Link.InterfaceStartup();
   }
@@ -285,10 +280,33 @@ void TInVid::paintEvent(QPaintEvent*) {
                      palette().window());
 }
 
+void TInVid::QueueDrain() {
+  if (tickQueued_.exchange(true)) return;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        tickQueued_.store(false);
+        InVidTimer.start();  // while lines come, the fallback need not wake the thread
+        InVidTimerTimer();
+      },
+      Qt::QueuedConnection);
+}
+
+void TInVid::PromiseLineEnd() {
+  const std::int64_t due = Decoder.SamplesToLineEnd();
+  lineDue_.store(static_cast<std::int32_t>(due < 0 ? kDrainBacklog
+                                                   : std::min<std::int64_t>(due, kDrainBacklog)),
+                 std::memory_order_relaxed);
+  std::atomic_thread_fence(std::memory_order_seq_cst);
+  // A block that came during the drain was judged by the promise before.
+  if (Receive.Backlog() >= lineDue_.load(std::memory_order_relaxed)) QueueDrain();
+}
+
 void TInVid::InVidTimerTimer() {
   Receive.Drain(
       [this](const std::uint8_t* samples, std::size_t count) { Decoder.Process(samples, count); });
   Decoder.EndOfTick();
+  PromiseLineEnd();
   // A recording's end and a failed input can wait a tenth of a second; the decoder cannot. Noted
   // before the poll, whose report runs the event loop and this timer with it.
   const auto now = std::chrono::steady_clock::now();

@@ -41,6 +41,9 @@ class TInVid final : public QWidget, private DecoderHost {
 
   // Drains what no arrival notice has drained yet, and polls the receive side.
   static constexpr int kDecoderFallbackMs = 50;
+  // A backlog that wakes the decoder whether or not it finishes a line: a recording played fast
+  // is not held to the fallback's pace.
+  static constexpr std::int32_t kDrainBacklog = 4096;
   QTimer InVidTimer;
   QTimer TitleTimer;   // the title cycle after each status
   QTimer ScrollTimer;  // gives the view back to the following 10 s after the user's last scroll
@@ -127,10 +130,16 @@ class TInVid final : public QWidget, private DecoderHost {
   bool attention_ = false;
   TitleCycle title_;
   void FollowPlaying();
+  // A drain on the event loop, at most one queued at a time; from any thread.
+  void QueueDrain();
+  // After a drain: how many bytes must be waiting before the input thread wakes this thread.
+  void PromiseLineEnd();
   std::chrono::steady_clock::time_point lastPoll_{};
-  std::atomic<bool> tickQueued_{false};
-  std::int32_t shownLine_ = 0;  // the decoder's line at the last repaint of new rows  // a drain is
-                                // queued for the bytes that came
+  std::atomic<bool> tickQueued_{false};  // a drain is queued for the bytes that came
+  // The bytes that finish the line being written, or kDrainBacklog: fewer are left to the
+  // fallback, since the screen shows nothing new before the line is finished.
+  std::atomic<std::int32_t> lineDue_{1};
+  std::int32_t shownLine_ = 0;  // the decoder's line at the last repaint of new rows
   std::string playFolder_;      // where the last recording played was
   ReducedPicture reduced_;
   int wheelRest_ = 0;  // a fine wheel's eighths of a degree not yet turned into a step
