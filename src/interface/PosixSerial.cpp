@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 
 #include "settings/SerialDevices.h"
@@ -68,9 +69,11 @@ class PosixSerialPort final : public SerialPort {
     // A line streaming at a known pace: sleep for the time the bytes not yet waiting take at that
     // pace, then take what has come. One wakeup a block, where waiting on the line would wake
     // for every few bytes it delivers (a box writes in bursts, a UART a FIFO's worth at a time).
+    // Rounded up: a sleep cut short by the rounding wakes to a part of the block, and the read
+    // after it to the rest, two wakeups where one does.
     int waiting = 0;
     if (msPerByte_ > 0 && ioctl(fd_, FIONREAD, &waiting) == 0 && waiting < count) {
-      const auto gather = static_cast<long long>((count - waiting) * msPerByte_);
+      const auto gather = static_cast<long long>(std::ceil((count - waiting) * msPerByte_));
       pollfd wake = {wakeFd_, POLLIN, 0};
       if (gather >= 1 && poll(&wake, 1, static_cast<int>(std::min(gather, msLeft()))) > 0)
         return Took(-1);  // woken: the port is being taken away
