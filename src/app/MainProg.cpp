@@ -61,6 +61,7 @@ void Create(T*& global) {
 // The windows that act on each other without knowing each other.
 void ConnectWindows() {
   if (InVid && Main) QObject::connect(InVid, &TInVid::AboutRequested, Main, &TMain::ShowAbout);
+  if (InVid && Spec) QObject::connect(Spec, &TSpec::Updated, InVid, &TInVid::SpectrumUpdated);
   if (!Conf) return;
   if (InVid) QObject::connect(Conf, &TConf::HintsSwitched, InVid, &TInVid::ShowHints);
   if (ViewPic) QObject::connect(Conf, &TConf::HintsSwitched, ViewPic, &TViewPic::ShowHints);

@@ -116,6 +116,8 @@ TInVid::TInVid() : QWidget(nullptr, Qt::Window), Decoder(Settings, *this) {
     // The input thread wakes the decoder when a block has come that finishes a line, rather
     // than a timer a thousand times a second; the timer is left for the rest, which may wait a
     // little.
+    // Precise: a coarse one may come a little early, and the poll would wait for the next.
+    InVidTimer.setTimerType(Qt::PreciseTimer);
     InVidTimer.start(kDecoderFallbackMs);
     Receive.InputThread->SetArrivalNotice([this] {
       // Paired with the fence after the promise: one side or the other sees the line's end.
@@ -300,6 +302,13 @@ void TInVid::PromiseLineEnd() {
   std::atomic_thread_fence(std::memory_order_seq_cst);
   // A block that came during the drain was judged by the promise before.
   if (Receive.Backlog() >= lineDue_.load(std::memory_order_relaxed)) QueueDrain();
+}
+
+void TInVid::SpectrumUpdated() {
+  // Not while the timer is stopped: there is no receive side, or the window is going.
+  if (!InVidTimer.isActive()) return;
+  InVidTimer.start();
+  InVidTimerTimer();
 }
 
 void TInVid::InVidTimerTimer() {

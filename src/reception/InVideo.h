@@ -39,8 +39,10 @@ class TInVid final : public QWidget, private DecoderHost {
   bool UserScrolling = false;
   int LastScrollCode = 0;
 
-  // Drains what no arrival notice has drained yet, and polls the receive side.
-  static constexpr int kDecoderFallbackMs = 50;
+  // Drains what no arrival notice or spectrum update has drained yet, and polls the receive side.
+  // Longer than the spectrum's pause, so that it does not wake the thread while the spectrum
+  // does.
+  static constexpr int kDecoderFallbackMs = 100;
   // A backlog that wakes the decoder whether or not it finishes a line: a recording played fast
   // is not held to the fallback's pace.
   static constexpr std::int32_t kDrainBacklog = 4096;
@@ -73,6 +75,9 @@ class TInVid final : public QWidget, private DecoderHost {
 
   // The commands.
   void InVidTimerTimer();
+  // The spectrum's update has woken the GUI thread anyway: the decoder drains with it, and the
+  // fallback starts over.
+  void SpectrumUpdated();
   void TitleTimerTimer();
   void ScrollTimerTimer();
   void ScrollBarScroll(int code, int position);

@@ -22,10 +22,10 @@ class GuiThreadRunner {
 
 class SpThread {
  public:
-  // Between two requests: 25 pictures a second keep the bars moving
-  // smoothly for the eye that tunes by them, and each costs the GUI thread a hand-off and a
-  // repaint.
-  static constexpr std::chrono::milliseconds DefaultPause{40};
+  // Between two requests: 20 pictures a second keep the bars moving smoothly for the eye that
+  // tunes by them, and each costs the GUI thread a hand-off and a repaint, the repaint a round
+  // trip to the display server.
+  static constexpr std::chrono::milliseconds DefaultPause{50};
   // After an update that showed nothing new (a silent line): the hand-off to the GUI thread is
   // most of the program's work at rest, and the bars come back within a fifth of a second.
   static constexpr std::chrono::milliseconds IdlePause{200};

@@ -71,6 +71,7 @@ bool TSpec::SpectrumUpdate() {
   if (!receive->InputThread || !receive->RxBuffer) return false;
   if (!Histogram->Update(*receive->InputThread, Settings.CalLow, Settings.CalHigh)) return false;
   update();
+  emit Updated();
   return true;
 }
 

@@ -20,6 +20,11 @@ class TSpec final : public QWidget {
   // window's buffer, and repaints when there were any.
   bool SpectrumUpdate();  // whether there was anything new to show
 
+ signals:
+  // An update took new samples: the GUI thread is awake for them, and other readers of the
+  // buffer may drain with it rather than wake it again.
+  void Updated();
+
  private:
   // Declared before the thread and the picture, so that both go first even without ~TSpec.
   std::unique_ptr<GuiThreadRunner> runner_;

@@ -335,5 +335,21 @@ TEST_F(InVideoTest, SpectrumDestroyedWhileItsThreadWaitsStretchedAndHidden) {
   QTest::qWait(50);
   EXPECT_EQ(spec->Histogram->SpecReadPos, 100);
 }
+
+// Wired as the program wires the two windows, a spectrum update that took samples drains the
+// decoder with it: at each, the decoder's reader is where the spectrum's is.
+TEST_F(InVideoTest, SpectrumUpdateDrainsTheDecoderWithIt) {
+  OpenSpectrum();
+  QObject::connect(spec.get(), &TSpec::Updated, invid.get(), &TInVid::SpectrumUpdated);
+  std::vector<std::pair<std::int32_t, std::int32_t>> readers;
+  QObject::connect(spec.get(), &TSpec::Updated, [&] {
+    readers.emplace_back(invid->Receive.ReadPos, spec->Histogram->SpecReadPos);
+  });
+  Feed({90, 160}, 300);
+  Feed({120}, 200);
+  ASSERT_FALSE(readers.empty());
+  for (const auto& [decoder, spectrum] : readers) EXPECT_EQ(decoder, spectrum);
+}
+
 }  // namespace
 }  // namespace zarvo

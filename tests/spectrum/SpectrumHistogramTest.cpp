@@ -90,7 +90,7 @@ TEST_F(SpectrumHistogramTest, DroppedSamplesDriveTheLeak) {
             std::tuple(0, 1, 0xFFFFFFu));
 }
 
-// Between one update and the next request a pause of 40 ms, or 200 ms after one with no news.
+// Between one update and the next request a pause of 50 ms, or 200 ms after one with no news.
 // That no update runs once the thread is ended with a request waiting, the reception window's
 // test checks on the window.
 TEST(SpectrumThread, RequestsArePaced) {
@@ -102,7 +102,7 @@ TEST(SpectrumThread, RequestsArePaced) {
     SpThread spectrum(gui, [&] { return ++updates % 2 == 0; });
     std::this_thread::sleep_for(400ms);
   }
-  // Every other update shows news: 400 ms of pauses of 40 and 200 ms, and a little.
+  // Every other update shows news: 400 ms of pauses of 50 and 200 ms, and a little.
   EXPECT_TRUE(updates >= 2 && updates <= 5) << updates;
 }
 
