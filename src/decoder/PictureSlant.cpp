@@ -54,9 +54,8 @@ double PictureSlant(const Bitmap& picture, int rows, int rowsPerLine, double low
     cosines[x] = std::cos(2 * M_PI * x / width);
     sines[x] = -std::sin(2 * M_PI * x / width);
   }
-  // Each block's spectrum of steps, and the line at its middle.
+  // Each block's spectrum of steps.
   std::vector<std::complex<double>> spectra(static_cast<std::size_t>(blocks) * frequencies);
-  std::vector<double> middles(static_cast<std::size_t>(blocks));
   std::vector<double> steps(static_cast<std::size_t>(width));
   for (int b = 0; b < blocks; ++b) {
     std::fill(steps.begin(), steps.end(), 0.0);
@@ -74,7 +73,6 @@ double PictureSlant(const Bitmap& picture, int rows, int rowsPerLine, double low
       const double weight = std::exp(-0.5 * std::pow(2 * M_PI * f * kSmoothing / width, 2));
       spectra[static_cast<std::size_t>(b) * frequencies + f - 1] = weight * std::complex(re, im);
     }
-    middles[static_cast<std::size_t>(b)] = (b + 0.5) * blockLines - 0.5;
   }
 
   // How sharply the blocks' edges stack when block b is shifted right by its middle line times
@@ -84,7 +82,7 @@ double PictureSlant(const Bitmap& picture, int rows, int rowsPerLine, double low
     std::fill(stack.begin(), stack.end(), 0.0);
     for (int b = 0; b < blocks; ++b) {
       const std::complex<double> turn =
-          std::polar(1.0, -2 * M_PI * shear * middles[static_cast<std::size_t>(b)] / width);
+          std::polar(1.0, -2 * M_PI * shear * ((b + 0.5) * blockLines - 0.5) / width);
       std::complex<double> phase = 1;
       const std::complex<double>* spectrum = &spectra[static_cast<std::size_t>(b) * frequencies];
       for (int f = 0; f < frequencies; ++f) {

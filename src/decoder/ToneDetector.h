@@ -40,35 +40,26 @@ class ToneDetector {
   // Forgets everything heard so far.
   void Reset();
   // Takes one sample; returns the tone recognised with it, once per tone until the tone has
-  // ended. Late() then tells how many samples ago the tone's half second was over. Inline: it
-  // runs for every sample the decoder takes.
-  Tone Push(std::int32_t sample, double samplePeriodMs) {
-    if (inBlock_ == 0 && samplePeriodMs != period_) Configure(samplePeriodMs);
-    // About the last block's mean, so that the signal's level does not leak into the filters.
-    const float x = static_cast<float>(sample) - level_;
-    for (int g = 0; g < kFilters / kLanes; ++g) {
-      const Lanes s0 = x + coefficient_[g] * s1_[g] - s2_[g];
-      s2_[g] = s1_[g];
-      s1_[g] = s0;
-    }
-    sum_ += sample;
-    sumSquares_ += sample * sample;
-    ++taken_;
-    return ++inBlock_ >= blockLength_ ? EndOfBlock() : Tone::None;
+  // ended. Late() then tells how many samples ago the tone's half second was over.
+  Tone Push(std::uint8_t sample, double samplePeriodMs) {
+    ToBlockEnd(samplePeriodMs);
+    PushWithin(&sample, 1);
+    return inBlock_ >= blockLength_ ? EndOfBlock() : Tone::None;
   }
   // Samples until and with the one that ends the current block, at this sample period.
   int ToBlockEnd(double samplePeriodMs) {
     if (inBlock_ == 0 && samplePeriodMs != period_) Configure(samplePeriodMs);
     return blockLength_ - inBlock_;
   }
-  // Takes `count` samples that all lie before the current block's end (fewer than ToBlockEnd()):
-  // the same as as many Push calls, with the filters kept in registers between samples.
+  // Takes `count` samples, no more than ToBlockEnd(), without ending the block: the filters
+  // step in registers from one sample to the next. The decoder's step for every sample.
   void PushWithin(const std::uint8_t* samples, int count) {
     Lanes a1 = s1_[0], a2 = s2_[0], b1 = s1_[1], b2 = s2_[1];
     const Lanes ca = coefficient_[0], cb = coefficient_[1];
     std::int64_t sum = 0, squares = 0;
     for (int i = 0; i < count; ++i) {
       const std::int32_t sample = samples[i];
+      // About the last block's mean, so that the signal's level does not leak into the filters.
       const float x = static_cast<float>(sample) - level_;
       const Lanes a0 = x + ca * a1 - a2, b0 = x + cb * b1 - b2;
       a2 = a1, a1 = a0, b2 = b1, b1 = b0;
