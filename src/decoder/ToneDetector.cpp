@@ -56,7 +56,7 @@ void ToneDetector::Configure(double samplePeriodMs) {
   period_ = samplePeriodMs;
   blockLength_ = std::max(kShortestBlock, static_cast<int>(std::lround(kBlockMs / period_)));
   for (int f = 0; f < kFilters; ++f)
-    Lane(coefficient_, f) =
+    coefficient_[f / kLanes][f % kLanes] =
         static_cast<float>(2 * std::cos(2 * std::numbers::pi * kFilterHz[f] * period_ / 1000));
 }
 

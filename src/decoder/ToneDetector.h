@@ -88,7 +88,8 @@ class ToneDetector {
   using Lanes = float __attribute__((vector_size(kLanes * sizeof(float))));
   static_assert(kFilters == 2 * kLanes);
   std::array<Lanes, kFilters / kLanes> coefficient_{}, s1_{}, s2_{};
-  static float& Lane(std::array<Lanes, kFilters / kLanes>& bank, int f) {
+  // By value: clang binds no reference to a vector's element.
+  static float Lane(const std::array<Lanes, kFilters / kLanes>& bank, int f) {
     return bank[f / kLanes][f % kLanes];
   }
   std::int64_t sum_ = 0, sumSquares_ = 0;
