@@ -132,13 +132,19 @@ void TDecoder::Process(const std::uint8_t* samples, std::size_t count) {
   // The tone filters hear every sample, so that they know when a start tone has ended. Nothing
   // the steps read from them changes before a block's last sample: the samples up to it are
   // filtered together first.
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::size_t run =
-        std::min<std::size_t>(count - i, static_cast<std::size_t>(tones_.ToBlockEnd(period)));
-    tones_.PushWithin(samples + i, static_cast<int>(run - 1));
-    for (const std::size_t last = i + run - 1; i < last; ++i)
-      Step(samples[i], Tone::None, period, true);
-    Step(samples[i], tones_.Push(samples[i], period), period, true);
+  for (std::size_t i = 0; i < count;) {
+    const auto toBlockEnd = static_cast<std::size_t>(tones_.ToBlockEnd(period));
+    const std::size_t run = std::min(count - i, toBlockEnd);
+    const std::size_t within = run == toBlockEnd ? run - 1 : run;
+    tones_.PushWithin(samples + i, static_cast<int>(within));
+    for (const std::size_t last = i + within; i < last;) {
+      if (DecoderState == Listening) i += ListenAndWrite(samples + i, last - i, period);
+      if (i < last) Step(samples[i++], Tone::None, period, true);
+    }
+    if (within < run) {
+      Step(samples[i], tones_.Push(samples[i], period), period, true);
+      ++i;
+    }
   }
 }
 
@@ -474,6 +480,54 @@ void TDecoder::WritePixels(std::int32_t v) {
       }
     }
   }
+}
+
+std::size_t TDecoder::ListenAndWrite(const std::uint8_t* samples, std::size_t count, float period) {
+  return settings_.IOC == 0 ? ListenAndWriteRows<true>(samples, count, period)
+                            : ListenAndWriteRows<false>(samples, count, period);
+}
+
+template <bool TwoRows>
+std::size_t TDecoder::ListenAndWriteRows(const std::uint8_t* samples, std::size_t count,
+                                         float period) {
+  // Off the left of the line, or at its last pixel, Step takes the sample.
+  std::int32_t column = CurrentColumn;
+  if (column < 0 || column >= W - 1) return 0;
+  const bool onPicture = CurrentLine >= 0 && CurrentLine < H;
+  std::uint32_t* row = onPicture ? Picture.Row(CurrentLine) : offPicture_.data();
+  std::uint32_t* row2 = TwoRows && onPicture && CurrentLine + 1 < H ? Picture.Row(CurrentLine + 1)
+                                                                    : offPicture_.data();
+  float pixel = PixelClock, edge = EdgeClock, phase = PhaseClock, window = WindowClock;
+  const float pixelStep = pixelStep_, msPerPixel = MsPerPixel;
+  // Until a pixel is due its place keeps what it holds, so a run that ends early changes
+  // nothing there.
+  std::uint32_t keep = row[column], keep2 = row2[column];
+  std::size_t i = 0;
+  bool more = false;  // a second pixel due in one sample
+  for (; i < count && column < W - 1; ++i) {
+    const std::uint32_t colour = cal_.Grey[samples[i]];
+    pixel += pixelStep;
+    edge += period;
+    phase += period;
+    window += period;
+    const bool due = pixel >= msPerPixel;
+    pixel = due ? pixel - msPerPixel : pixel;
+    row[column] = due ? colour : keep;
+    if (TwoRows) row2[column] = due ? colour : keep2;
+    column += due;
+    keep = row[column];
+    if (TwoRows) keep2 = row2[column];
+    if (pixel >= msPerPixel) {
+      more = true;
+      ++i;
+      break;
+    }
+  }
+  sample_ += i;
+  PixelClock = pixel, EdgeClock = edge, PhaseClock = phase, WindowClock = window;
+  CurrentColumn = column;
+  if (more) WritePixels(samples[i - 1]);
+  return i;
 }
 
 std::int32_t TDecoder::RowsAbove(std::int32_t line) const {

@@ -152,6 +152,13 @@ class TDecoder {
   void PhasingLocked();
   void PushRing5(std::int32_t v);
   void WritePixels(std::int32_t v);
+  // Step for a run of samples while listening without a tone, with the clocks held in registers
+  // and the due pixel chosen without a branch: the same sums in the same order, so every pixel
+  // lands where Step puts it. Stops before a sample that could end a line or leave the run's
+  // shape; returns the samples taken.
+  std::size_t ListenAndWrite(const std::uint8_t* samples, std::size_t count, float period);
+  template <bool TwoRows>
+  std::size_t ListenAndWriteRows(const std::uint8_t* samples, std::size_t count, float period);
   // The save check. It runs as soon as a fax ends, also in the middle of a drain: a long drain
   // (after the window was busy) can hold the end of one fax and the start of the next.
   void SaveIfDue();
@@ -193,6 +200,8 @@ class TDecoder {
   static constexpr int kMaxLightWindow = 16384;
   static constexpr std::int32_t kMidGrey = 128;  // 1900 Hz
   std::vector<std::uint8_t> light_;
+  // Where ListenAndWrite writes while no picture row is being written.
+  std::array<std::uint32_t, W> offPicture_{};
   std::int64_t lightSum_ = 0;
   int lightNext_ = 0, lightCount_ = 0;
 };

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "decode/DecodeRun.h"
 #include "measure/CorpusFile.h"
@@ -307,6 +308,48 @@ TEST(Broadcast, RecordingEndingJustAfterARowBeganKeepsIt) {
     run.Feed(stream.data(), end);
     run.Finish();
     EXPECT_TRUE(run.Saved().size() == 1 && run.Saved()[0].Rows == 81) << end - at;
+  }
+}
+
+// However the samples are drained, the same picture: the runs between the tone detector's
+// blocks take a shortcut through the pixel writer that one sample at a time never takes.
+TEST(Broadcast, AnyDrainDrawsWhatOneSampleAtATimeDraws) {
+  struct Receiver {
+    TSettings Settings{};
+    NullDecoderHost Host;
+    TDecoder Decoder{Settings, Host};
+  };
+  struct Case {
+    int Type, Lpm, Ioc;
+    double Ppm;
+  } cases[] = {{1, 240, 576, 0},    // now and then a second pixel due in one sample
+               {4, 240, 288, 100},  // two rows a line, at the line length the phasing measured
+               {2, 90, 576, -30}};
+  for (const Case& c : cases) {
+    const auto stream =
+        sim::MakeBroadcast(sim::TestChart(120), OnInterface(c.Type, {.Lpm = c.Lpm,
+                                                                     .Ioc = c.Ioc,
+                                                                     .PhasingSeconds = 10,
+                                                                     .NoiseHz = 60,
+                                                                     .ClockErrorPpm = c.Ppm}));
+    // Up to the middle of the picture, and to the end after the stop tone.
+    for (const std::size_t end : {stream.size() * 3 / 5, stream.size()}) {
+      auto receive = [&](std::size_t drain) {
+        auto r = std::make_unique<Receiver>();
+        ApplyInterfaceTypeFields(r->Settings, c.Type);
+        for (std::size_t i = 0; i < end; i += drain)
+          r->Decoder.Process(&stream[i], std::min(drain, end - i));
+        return r;
+      };
+      const auto one = receive(1), many = receive(4099);
+      const TDecoder &a = one->Decoder, &b = many->Decoder;
+      SCOPED_TRACE(testing::Message() << c.Lpm << " LPM, type " << c.Type << ", " << end);
+      ASSERT_TRUE(end == stream.size() || a.PictureOpen);
+      EXPECT_EQ(std::tie(a.CurrentLine, a.CurrentColumn, a.PixelClock, a.EdgeClock),
+                std::tie(b.CurrentLine, b.CurrentColumn, b.PixelClock, b.EdgeClock));
+      EXPECT_TRUE(std::equal(a.Picture.Data(), a.Picture.Data() + TDecoder::W * TDecoder::H,
+                             b.Picture.Data()));
+    }
   }
 }
 
