@@ -311,8 +311,8 @@ TEST(Broadcast, RecordingEndingJustAfterARowBeganKeepsIt) {
   }
 }
 
-// However the samples are drained, the same picture: the runs between the tone detector's
-// blocks take a shortcut through the pixel writer that one sample at a time never takes.
+// However the samples are drained, the same picture, and no pixel written before its time: the
+// decoder steps through a drain's samples in runs, and where a run ends must leave no trace.
 TEST(Broadcast, AnyDrainDrawsWhatOneSampleAtATimeDraws) {
   struct Receiver {
     TSettings Settings{};
@@ -332,24 +332,39 @@ TEST(Broadcast, AnyDrainDrawsWhatOneSampleAtATimeDraws) {
                                                                      .PhasingSeconds = 10,
                                                                      .NoiseHz = 60,
                                                                      .ClockErrorPpm = c.Ppm}));
-    // Up to the middle of the picture, and to the end after the stop tone.
-    for (const std::size_t end : {stream.size() * 3 / 5, stream.size()}) {
-      auto receive = [&](std::size_t drain) {
-        auto r = std::make_unique<Receiver>();
-        ApplyInterfaceTypeFields(r->Settings, c.Type);
-        for (std::size_t i = 0; i < end; i += drain)
-          r->Decoder.Process(&stream[i], std::min(drain, end - i));
-        return r;
-      };
-      const auto one = receive(1), many = receive(4099);
-      const TDecoder &a = one->Decoder, &b = many->Decoder;
-      SCOPED_TRACE(testing::Message() << c.Lpm << " LPM, type " << c.Type << ", " << end);
-      ASSERT_TRUE(end == stream.size() || a.PictureOpen);
-      EXPECT_EQ(std::tie(a.CurrentLine, a.CurrentColumn, a.PixelClock, a.EdgeClock),
+    Receiver one, many;  // fed a sample at a time, and in drains of changing sizes
+    ApplyInterfaceTypeFields(one.Settings, c.Type);
+    ApplyInterfaceTypeFields(many.Settings, c.Type);
+    const TDecoder &a = one.Decoder, &b = many.Decoder;
+    int drainsInPicture = 0, early = 0;
+    for (std::size_t at = 0, drain = 1; at < stream.size(); drain = drain % 4000 + 997) {
+      const std::size_t n = std::min(drain, stream.size() - at);
+      many.Decoder.Process(&stream[at], n);
+      for (const std::size_t end = at + n; at < end; ++at) {
+        // A pixel keeps what it holds until its time has come.
+        const std::int32_t line = a.CurrentLine, column = a.CurrentColumn;
+        const bool writing = a.DecoderState == TDecoder::Listening && line >= 0 &&
+                             line < TDecoder::H && column >= 0 && column < TDecoder::W;
+        const std::uint32_t held = writing ? a.Picture.Pixel(column, line) : 0;
+        one.Decoder.Process(&stream[at], 1);
+        if (writing && a.CurrentLine == line && a.CurrentColumn == column)
+          early += a.Picture.Pixel(column, line) != held;
+      }
+      // After each drain, the row being written as well as the write position.
+      SCOPED_TRACE(testing::Message() << c.Lpm << " LPM, type " << c.Type << ", sample " << at);
+      ASSERT_EQ(std::tie(a.CurrentLine, a.CurrentColumn, a.PixelClock, a.EdgeClock),
                 std::tie(b.CurrentLine, b.CurrentColumn, b.PixelClock, b.EdgeClock));
-      EXPECT_TRUE(std::equal(a.Picture.Data(), a.Picture.Data() + TDecoder::W * TDecoder::H,
-                             b.Picture.Data()));
+      if (a.PictureOpen) {
+        ++drainsInPicture;
+        ASSERT_TRUE(std::equal(a.Picture.Row(a.CurrentLine),
+                               a.Picture.Row(a.CurrentLine) + TDecoder::W,
+                               b.Picture.Row(a.CurrentLine)));
+      }
     }
+    EXPECT_GT(drainsInPicture, 10);
+    EXPECT_EQ(early, 0);
+    EXPECT_TRUE(std::equal(a.Picture.Data(), a.Picture.Data() + TDecoder::W * TDecoder::H,
+                           b.Picture.Data()));
   }
 }
 
