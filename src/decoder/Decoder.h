@@ -154,8 +154,8 @@ class TDecoder {
   void WritePixels(std::int32_t v);
   // Step for a run of samples while listening without a tone, with the clocks held in registers
   // and the due pixel chosen without a branch: the same sums in the same order, so every pixel
-  // lands where Step puts it. Stops before a sample that could end a line or leave the run's
-  // shape; returns the samples taken.
+  // lands where Step puts it. Leaves the line's last pixel to Step (the line change, the save
+  // check) and a second pixel due in one sample to WritePixels; returns the samples taken.
   std::size_t ListenAndWrite(const std::uint8_t* samples, std::size_t count, float period);
   template <bool TwoRows>
   std::size_t ListenAndWriteRows(const std::uint8_t* samples, std::size_t count, float period);
