@@ -118,11 +118,7 @@ void TDecoder::SetMode(std::int32_t speed) {
 void TDecoder::Process(const std::uint8_t* samples, std::size_t count) {
   // The calibration and the sample period change only between ticks.
   cal_.Update(settings_.CalLow, settings_.CalHigh);
-  // Real interfaces give 0.14..0.21 ms. A damaged value must not stop the clocks or make the
-  // pixel writer spin for ever, so it is held to 100..100000 samples per second.
-  float period = settings_.SamplePeriod;
-  if (!(period >= 0.01f)) period = 0.01f;
-  if (period > 10.0f) period = 10.0f;
+  const float period = HeldPeriod();
   const bool robust = Detector == DetectorKind::Robust;
   pixelStep_ = lineScale_ == 1 ? period : static_cast<float>(period * lineScale_);
   if (!robust) {
@@ -385,14 +381,17 @@ void TDecoder::ManualStart() {
   leastShear_ = mostShear_ = 0;
 }
 
+float TDecoder::HeldPeriod() const {
+  // Real interfaces give 0.14..0.21 ms. A damaged value must not stop the clocks or make the
+  // pixel writer spin for ever, so it is held to 100..100000 samples per second.
+  const float period = settings_.SamplePeriod;
+  return !(period >= 0.01f) ? 0.01f : std::min(period, 10.0f);
+}
+
 std::int64_t TDecoder::SamplesToLineEnd() const {
   if (CurrentLine < 0 || CurrentLine >= H || CurrentColumn >= W) return -1;
   // The step of the next Process: the one of the last, or the sample period before any.
-  double step = pixelStep_;
-  if (!(step > 0)) {
-    const float period = settings_.SamplePeriod;
-    step = !(period >= 0.01f) ? 0.01f : std::min(period, 10.0f);
-  }
+  const double step = pixelStep_ > 0 ? pixelStep_ : HeldPeriod();
   const double left = (W - std::max(CurrentColumn, 0)) * double{MsPerPixel} - PixelClock;
   return std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(left / step)));
 }
@@ -492,7 +491,7 @@ std::size_t TDecoder::ListenAndWriteRows(const std::uint8_t* samples, std::size_
                                          float period) {
   // Off the left of the line, or at its last pixel, Step takes the sample.
   std::int32_t column = CurrentColumn;
-  if (column < 0 || column >= W - 1) return 0;
+  if (count == 0 || column < 0 || column >= W - 1) return 0;
   const bool onPicture = CurrentLine >= 0 && CurrentLine < H;
   std::uint32_t* row = onPicture ? Picture.Row(CurrentLine) : offPicture_.data();
   std::uint32_t* row2 = TwoRows && onPicture && CurrentLine + 1 < H ? Picture.Row(CurrentLine + 1)
@@ -503,9 +502,8 @@ std::size_t TDecoder::ListenAndWriteRows(const std::uint8_t* samples, std::size_
   // nothing there.
   std::uint32_t keep = row[column], keep2 = row2[column];
   std::size_t i = 0;
-  bool more = false;  // a second pixel due in one sample
-  for (; i < count && column < W - 1; ++i) {
-    const std::uint32_t colour = cal_.Grey[samples[i]];
+  while (i < count && column < W - 1) {
+    const std::uint32_t colour = cal_.Grey[samples[i++]];
     pixel += pixelStep;
     edge += period;
     phase += period;
@@ -517,16 +515,12 @@ std::size_t TDecoder::ListenAndWriteRows(const std::uint8_t* samples, std::size_
     column += due;
     keep = row[column];
     if (TwoRows) keep2 = row2[column];
-    if (pixel >= msPerPixel) {
-      more = true;
-      ++i;
-      break;
-    }
+    if (pixel >= msPerPixel) break;  // a second pixel due in this sample
   }
   sample_ += i;
   PixelClock = pixel, EdgeClock = edge, PhaseClock = phase, WindowClock = window;
   CurrentColumn = column;
-  if (more) WritePixels(samples[i - 1]);
+  if (pixel >= msPerPixel) WritePixels(samples[i - 1]);
   return i;
 }
 

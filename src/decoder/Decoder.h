@@ -144,6 +144,8 @@ class TDecoder {
   // when the measurement held and the line start has been placed by it. `unfolded`: samples
   // taken since the last one measured; `centre`: where the fold found the pulse, if it did.
   bool StraightenFromPhasing(float period, int unfolded, const double* centre);
+  // SamplePeriod, held to what the clocks can run on.
+  float HeldPeriod() const;
   std::int32_t GreyLevel(std::int32_t v) const {
     return static_cast<std::int32_t>(cal_.Grey[v & 0xFF] & 0xFF);
   }
@@ -162,6 +164,8 @@ class TDecoder {
   // The save check. It runs as soon as a fax ends, also in the middle of a drain: a long drain
   // (after the window was busy) can hold the end of one fax and the start of the next.
   void SaveIfDue();
+  // Before the save: the picture sheared within the band its phasing left open, by its own edges.
+  void StraightenWithin();
   std::int32_t RowsSoFar() const { return RowsAbove(CurrentLine); }
   std::int32_t RowsAbove(std::int32_t line) const;
   // Moves the write position to `line`, remembering where the line was.
@@ -195,13 +199,12 @@ class TDecoder {
   // The shears, in columns per line, that the measured line length left open: the saved picture
   // is straightened within them by its own edges.
   double leastShear_ = 0, mostShear_ = 0;
-  void StraightenWithin();
+  // Where ListenAndWrite writes while no picture row is being written.
+  std::array<std::uint32_t, W> offPicture_{};
   // The last tenth of a line's grey levels while waiting for the picture.
   static constexpr int kMaxLightWindow = 16384;
   static constexpr std::int32_t kMidGrey = 128;  // 1900 Hz
   std::vector<std::uint8_t> light_;
-  // Where ListenAndWrite writes while no picture row is being written.
-  std::array<std::uint32_t, W> offPicture_{};
   std::int64_t lightSum_ = 0;
   int lightNext_ = 0, lightCount_ = 0;
 };

@@ -134,16 +134,9 @@ double WholeColumnShear(double shear, int lines) {
 }
 
 void ShearLines(Bitmap& picture, int rows, int rowsPerLine, double columnsPerLine) {
-  const int width = picture.Width();
   const int perLine = std::max(1, rowsPerLine);
   const int end = std::clamp(rows, 0, picture.Height());
-  if (width <= 0) return;
-  for (int y = 0; y < end; ++y) {
-    const long along = std::lround(columnsPerLine * (y / perLine));
-    const int shift = static_cast<int>(((along % width) + width) % width);
-    // Right by `shift`: the last `shift` columns come round to the front.
-    std::rotate(picture.Row(y), picture.Row(y) + (width - shift) % width, picture.Row(y) + width);
-  }
+  for (int y = 0; y < end; ++y) picture.RollRow(y, -std::lround(columnsPerLine * (y / perLine)));
 }
 
 }  // namespace zarvo

@@ -46,4 +46,10 @@ void Bitmap::FillRect(int left, int top, int right, int bottom, std::uint32_t co
     std::fill(Row(y) + left, Row(y) + std::max(left, right), colour);
 }
 
+void Bitmap::RollRow(int y, std::int64_t columns) {
+  if (width_ <= 0) return;
+  const auto shift = static_cast<int>((columns % width_ + width_) % width_);
+  std::rotate(Row(y), Row(y) + shift, Row(y) + width_);
+}
+
 }  // namespace zarvo

@@ -38,6 +38,8 @@ class Bitmap {
   // Fills the rectangle from (left, top) to (right, bottom), right and bottom excluded, cut to
   // the picture.
   void FillRect(int left, int top, int right, int bottom, std::uint32_t colour);
+  // Rolls row y left by `columns`, round the line (right when negative).
+  void RollRow(int y, std::int64_t columns);
 
   std::uint32_t* Row(int y) { return pixels_.data() + Index(0, y); }
   const std::uint32_t* Row(int y) const { return pixels_.data() + Index(0, y); }

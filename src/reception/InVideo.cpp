@@ -119,11 +119,7 @@ TInVid::TInVid() : QWidget(nullptr, Qt::Window), Decoder(Settings, *this) {
     // Precise: a coarse one may come a little early, and the poll would wait for the next.
     InVidTimer.setTimerType(Qt::PreciseTimer);
     InVidTimer.start(kDecoderFallbackMs);
-    Receive.InputThread->SetArrivalNotice([this] {
-      // Paired with the fence after the promise: one side or the other sees the line's end.
-      std::atomic_thread_fence(std::memory_order_seq_cst);
-      if (Receive.Backlog() >= lineDue_.load(std::memory_order_relaxed)) QueueDrain();
-    });
+    Receive.InputThread->SetArrivalNotice([this] { DrainIfLineCame(); });
     Receive.Link.InterfaceStartup();
   }
 }
@@ -299,8 +295,14 @@ void TInVid::PromiseLineEnd() {
   lineDue_.store(static_cast<std::int32_t>(due < 0 ? kDrainBacklog
                                                    : std::min<std::int64_t>(due, kDrainBacklog)),
                  std::memory_order_relaxed);
-  std::atomic_thread_fence(std::memory_order_seq_cst);
   // A block that came during the drain was judged by the promise before.
+  DrainIfLineCame();
+}
+
+void TInVid::DrainIfLineCame() {
+  // The input thread after a block, the GUI thread after a new promise: with a fence on each
+  // side, one or the other sees both the block and the promise.
+  std::atomic_thread_fence(std::memory_order_seq_cst);
   if (Receive.Backlog() >= lineDue_.load(std::memory_order_relaxed)) QueueDrain();
 }
 

@@ -139,6 +139,8 @@ class TInVid final : public QWidget, private DecoderHost {
   void QueueDrain();
   // After a drain: how many bytes must be waiting before the input thread wakes this thread.
   void PromiseLineEnd();
+  // Queues a drain when the bytes promised have come; from either thread.
+  void DrainIfLineCame();
   std::chrono::steady_clock::time_point lastPoll_{};
   std::atomic<bool> tickQueued_{false};  // a drain is queued for the bytes that came
   // The bytes that finish the line being written, or kDrainBacklog: fewer are left to the

@@ -45,21 +45,16 @@ int ShiftLeftBorder(Bitmap& picture, int column, int rows) {
   if (w <= 0) return 0;
   const int shift = std::clamp(column, 0, w - 1);
   const int shifted = std::clamp(rows, 0, picture.Height());
-  for (int y = 0; y < shifted; ++y)
-    std::rotate(picture.Row(y), picture.Row(y) + shift, picture.Row(y) + w);
+  for (int y = 0; y < shifted; ++y) picture.RollRow(y, shift);
   return shift;
 }
 
 bool ShearRows(Bitmap& picture, int x1, int y1, int x2, int y2) {
   if (y1 == y2) return false;
-  const int w = picture.Width();
-  for (int y = 0; w > 0 && y < picture.Height(); ++y) {
-    // Halves round away from zero, the same way above and below the first point.
-    const long along =
-        std::lround(static_cast<double>(std::int64_t{x2 - x1} * (y - y1)) / (y2 - y1));
-    const int shift = static_cast<int>((along % w + w) % w);
-    std::rotate(picture.Row(y), picture.Row(y) + shift, picture.Row(y) + w);
-  }
+  // Halves round away from zero, the same way above and below the first point.
+  for (int y = 0; y < picture.Height(); ++y)
+    picture.RollRow(y,
+                    std::lround(static_cast<double>(std::int64_t{x2 - x1} * (y - y1)) / (y2 - y1)));
   return true;
 }
 
