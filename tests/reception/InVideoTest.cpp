@@ -51,15 +51,14 @@ class InVideoTest : public test::FreshStateTest {
     // The last speed played is the user's: it passes to no other test.
     QSettings(QStringLiteral("Zarvo"), QStringLiteral("Zarvo Meteo")).remove("SoundInput");
   }
-  template <typename Window>
-  bool Menu(Window* window, const QString& caption) {
-    return test::ChooseFromPopup(window, {100, 100}, window->PopupMenu, caption);
+  bool Menu(const QString& caption) {
+    return test::ChooseFromPopup(invid.get(), {100, 100}, invid->PopupMenu, caption);
   }
   // Chooses Play Recording and answers its dialog once it is shown, as the user does: the speed,
   // then OK; notes the speed it opened with.
   bool Play(bool fast) {
     AnswerPlayDialog(fast);
-    return Menu(invid.get(), "Play &recording...");
+    return Menu("Play &recording...");
   }
   void AnswerPlayDialog(bool fast) {
     QTimer::singleShot(20, invid.get(), [this, fast] {
@@ -136,7 +135,7 @@ TEST_F(InVideoTest, CaptionModeDialogAndCommands) {
   // Start reception, mid-picture, from the button and from the menu.
   for (const bool byMenu : {false, true}) {
     invid->Decoder.CurrentLine = 900;
-    byMenu ? (void)Menu(invid.get(), "&Start Reception") : MouseClick(invid->RxTopBtn);
+    byMenu ? (void)Menu("&Start Reception") : MouseClick(invid->RxTopBtn);
     EXPECT_EQ(invid->Decoder.CurrentLine, 0) << byMenu;
   }
   EXPECT_EQ(invid->windowTitle(), "Incoming Fax: manual start");
@@ -214,7 +213,7 @@ TEST_F(InVideoTest, ClicksGoToTheMarkThenTheDetailButNeverFromThePanel) {
   ASSERT_EQ(invid->Panel->childAt(empty), nullptr);
   MouseClick(invid->MarkLeftBtn);
   EXPECT_EQ(invid->cursor().shape(), Qt::ArrowCursor);
-  ASSERT_TRUE(Menu(invid.get(), "Mark &Left Border"));  // chosen again, it stays armed
+  ASSERT_TRUE(Menu("Mark &Left Border"));  // chosen again, it stays armed
   ClickAndDrag(invid->Panel, empty, empty - QPoint(20, 0));
   EXPECT_TRUE(invid->MarkLeftBtn->isChecked() && invid->Decoder.CurrentColumn == 500);
   MouseClick(invid.get(), {(100 * invid->DisplayRect.Right + TDecoder::W - 1) / TDecoder::W, 2});
@@ -252,9 +251,7 @@ TEST_F(InVideoTest, FileCommands) {
   EXPECT_EQ(boxes.Shown.at(0).Text.rfind("Unable to play \"bad.bmp\": ", 0), 0u);
 
   QSignalSpy titles(invid.get(), &QWidget::windowTitleChanged);
-  const auto shown = [&titles](const char* title) {
-    return std::any_of(titles.begin(), titles.end(), [title](auto& t) { return t[0] == title; });
-  };
+  const auto shown = [&](const char* title) { return titles.contains({QString(title)}); };
   dialogs.OpenAnswer = {dir.File("sound.wav")};
   ASSERT_TRUE(Play(true));
   ASSERT_TRUE(QTest::qWaitFor([&] { return !invid->Receive.Playing(); }, 10000));
@@ -262,7 +259,7 @@ TEST_F(InVideoTest, FileCommands) {
 
   ASSERT_TRUE(Play(false));
   EXPECT_TRUE(openedFast);  // as last played
-  ASSERT_TRUE(Menu(invid.get(), "Stop playing &recording"));
+  ASSERT_TRUE(Menu("Stop playing &recording"));
   EXPECT_EQ(opener.Opened.size(), 3u);  // the box's port again after each
 
   invid->InVidTimer.stop();
@@ -323,7 +320,7 @@ TEST_F(InVideoTest, SpectrumDestroyedWhileItsThreadWaitsStretchedAndHidden) {
   EXPECT_FALSE((spec->windowState() & Qt::WindowMaximized) || spec->close() ||
                spec->windowHandle()->close());
   EXPECT_EQ(std::pair(spec->width(), spec->height()), std::pair(128, 32));
-  ASSERT_TRUE(Menu(invid.get(), "Hi&de Spectrum"));
+  ASSERT_TRUE(Menu("Hi&de Spectrum"));
   EXPECT_TRUE(IsOn(Settings.HideSpectrum) && !spec->isVisible());
 
   OpenSpectrum();
