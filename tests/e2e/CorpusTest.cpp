@@ -319,22 +319,18 @@ TEST(Broadcast, AnyDrainDrawsWhatOneSampleAtATimeDraws) {
     NullDecoderHost Host;
     TDecoder Decoder{Settings, Host};
   };
-  struct Case {
-    int Type, Lpm, Ioc;
-    double Ppm;
-  } cases[] = {{1, 240, 576, 0},    // now and then a second pixel due in one sample
-               {4, 240, 288, 100},  // two rows a line, at the line length the phasing measured
-               {2, 90, 576, -30}};
-  for (const Case& c : cases) {
-    const auto stream =
-        sim::MakeBroadcast(sim::TestChart(120), OnInterface(c.Type, {.Lpm = c.Lpm,
-                                                                     .Ioc = c.Ioc,
-                                                                     .PhasingSeconds = 10,
-                                                                     .NoiseHz = 60,
-                                                                     .ClockErrorPpm = c.Ppm}));
+  // Type, LPM, IOC, ppm: now and then a second pixel due in one sample; two rows a line at the
+  // line length the phasing measured; a slow speed.
+  for (const auto& [type, lpm, ioc, ppm] :
+       {std::tuple{1, 240, 576, 0.0}, {4, 240, 288, 100.0}, {2, 90, 576, -30.0}}) {
+    const auto stream = sim::MakeBroadcast(
+        sim::TestChart(120),
+        OnInterface(
+            type,
+            {.Lpm = lpm, .Ioc = ioc, .PhasingSeconds = 10, .NoiseHz = 60, .ClockErrorPpm = ppm}));
     Receiver one, many;  // fed a sample at a time, and in drains of changing sizes
-    ApplyInterfaceTypeFields(one.Settings, c.Type);
-    ApplyInterfaceTypeFields(many.Settings, c.Type);
+    ApplyInterfaceTypeFields(one.Settings, type);
+    ApplyInterfaceTypeFields(many.Settings, type);
     const TDecoder &a = one.Decoder, &b = many.Decoder;
     int drainsInPicture = 0, early = 0;
     for (std::size_t at = 0, drain = 1; at < stream.size(); drain = drain % 4000 + 997) {
@@ -351,7 +347,7 @@ TEST(Broadcast, AnyDrainDrawsWhatOneSampleAtATimeDraws) {
           early += a.Picture.Pixel(column, line) != held;
       }
       // After each drain, the row being written as well as the write position.
-      SCOPED_TRACE(testing::Message() << c.Lpm << " LPM, type " << c.Type << ", sample " << at);
+      SCOPED_TRACE(testing::Message() << lpm << " LPM, type " << type << ", sample " << at);
       ASSERT_EQ(std::tie(a.CurrentLine, a.CurrentColumn, a.PixelClock, a.EdgeClock),
                 std::tie(b.CurrentLine, b.CurrentColumn, b.PixelClock, b.EdgeClock));
       if (a.PictureOpen) {
